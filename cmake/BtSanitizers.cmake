@@ -1,0 +1,5 @@
+if(BT_SANITIZE)
+    set(_bt_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_compile_options(${_bt_san})
+    add_link_options(${_bt_san})
+endif()

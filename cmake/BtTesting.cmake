@@ -1,0 +1,25 @@
+include(GoogleTest)
+
+# Every test process runs offscreen with a HOME and APPDATA of its own, so nothing a
+# test writes into the settings folder can leak into another test or the user's home.
+set(BT_TEST_WRAPPER "${CMAKE_SOURCE_DIR}/tests/isolate.sh")
+
+set(BT_TIMEOUT_unit 60)
+set(BT_TIMEOUT_sim 120)
+set(BT_TIMEOUT_ui 180)
+set(BT_TIMEOUT_fuzz 120)
+
+# bt_add_gtest(NAME LABEL <unit|sim|ui|fuzz> SOURCES ... LIBS ...)
+function(bt_add_gtest name)
+    cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
+    if(NOT T_LABEL)
+        set(T_LABEL unit)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock bt_gtest_main bt_warnings)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${BT_TEST_WRAPPER}")
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS ${T_LABEL} TIMEOUT ${BT_TIMEOUT_${T_LABEL}})
+endfunction()

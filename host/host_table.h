@@ -1,0 +1,30 @@
+#pragma once
+// The station's side of the host function table: 216 pointer-sized entries, of which the
+// station fills those the plug-in calls.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct HostTable {
+    static constexpr int kSlots = 216;
+    std::array<void*, kSlots> entries{};
+
+    const void* Data() const { return entries.data(); }
+    int32_t SizeInBytes() const { return static_cast<int32_t>(kSlots * sizeof(void*)); }
+};
+
+// What the station's own entries answer: the interface kind of information item 31, the
+// host's last error text and the reply time-out in seconds.
+struct HostState {
+    int32_t interfaceKind = 2;
+    std::string lastError = "No errors";
+    int32_t timeoutSeconds = 2;
+};
+
+// The station's host state, used by its slot functions (the table holds plain C
+// function pointers, so they reach the station through this one object).
+HostState& StationHostState();
+
+// Fills the entries that the station serves itself: 3, 147, 149, 174.
+void FillStationSlots(HostTable& table);

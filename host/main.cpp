@@ -1,0 +1,39 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+
+#include "station.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("station");
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Production-test station for the Bluetooth plug-in");
+    parser.addHelpOption();
+    QCommandLineOption kind("interface-kind", "Information item 31 (2 = text commands).", "N", "2");
+    QCommandLineOption shot("screenshot", "Render the window to FILE after start-up and exit.",
+                            "FILE");
+    parser.addOption(kind);
+    parser.addOption(shot);
+    parser.process(app);
+
+    bool ok = false;
+    const int interfaceKind = parser.value(kind).toInt(&ok);
+    if (!ok) parser.showHelp(2);
+    StationHostState().interfaceKind = interfaceKind;
+
+    Station station;
+    station.show();
+    const QString pluginPath = QDir(QCoreApplication::applicationDirPath()).filePath("libBluetooth.so");
+    if (station.LoadPlugin(pluginPath)) station.OpenBluetoothWindow();
+
+    if (parser.isSet(shot)) {
+        const QString file = parser.value(shot);
+        QTimer::singleShot(300, &station, [&station, file] {
+            const bool saved = station.grab().save(file);
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,104 @@
+#include "station.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+namespace {
+
+Station* LogTarget = nullptr;
+
+extern "C" void StationShowLine(const char* text, uint8_t flag) {
+    if (LogTarget) LogTarget->AppendLog(QString::fromLocal8Bit(text ? text : ""), flag);
+}
+
+} // namespace
+
+Station::Station(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle("Tessaly station");
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    mdi_ = new QMdiArea(splitter);
+    mdi_->setObjectName("mdiArea");
+    log_ = new QPlainTextEdit(splitter);
+    log_->setObjectName("log");
+    log_->setReadOnly(true);
+    log_->setMaximumBlockCount(100000);
+    splitter->addWidget(mdi_);
+    splitter->addWidget(log_);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Save log...", this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, "Save log", "station.log");
+        if (!path.isEmpty() && !SaveLog(path))
+            QMessageBox::warning(this, "Save log", "The log could not be written to " + path);
+    });
+    file->addSeparator();
+    file->addAction("&Quit", this, &QWidget::close);
+    QMenu* bluetooth = menuBar()->addMenu("&Bluetooth");
+    bluetooth->addAction("&Open window", this, &Station::OpenBluetoothWindow);
+    bluetooth->addAction("&Close window", this, &Station::CloseBluetoothWindow);
+
+    FillStationSlots(table_);
+    LogTarget = this;
+    resize(1280, 900);
+}
+
+Station::~Station() {
+    if (plugin_.IsLoaded()) {
+        CloseBluetoothWindow();
+        plugin_.SetShowLineFunc(nullptr);
+    }
+    if (LogTarget == this) LogTarget = nullptr;
+}
+
+bool Station::LoadPlugin(const QString& path) {
+    if (!plugin_.Load(path)) {
+        AppendLog("Cannot load the Bluetooth plug-in: " + plugin_.ErrorText(), 0);
+        return false;
+    }
+    plugin_.SetFuncInterface(table_.Data(), table_.SizeInBytes());
+    plugin_.SetComHandle(1);
+    plugin_.SetShowLineFunc(&StationShowLine);
+    AppendLog("Loaded " + path, 1);
+    return true;
+}
+
+void Station::OpenBluetoothWindow() {
+    if (!plugin_.IsLoaded() || plugin_.CanRun() != 1) return;
+    plugin_.ShowMDIChildForm(mdi_);
+    if (QWidget* form = plugin_.Form()) AppendLog("Opened window: " + form->windowTitle(), 1);
+}
+
+void Station::CloseBluetoothWindow() {
+    if (plugin_.IsLoaded()) plugin_.CloseMDIChildForm(mdi_);
+}
+
+bool Station::SaveLog(const QString& path) const {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+    const QByteArray text = log_->toPlainText().toUtf8() + "\n";
+    return file.write(text) == text.size() && file.flush();
+}
+
+void Station::AppendLog(const QString& text, uint8_t flag) {
+    QTextCharFormat format;
+    format.setForeground(flag == 0 ? QColor(Qt::red) : palette().color(QPalette::Text));
+    QTextCursor cursor(log_->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!log_->document()->isEmpty()) cursor.insertBlock();
+    const QString stamp = QDateTime::currentDateTime().toString("HH:mm:ss.zzz ");
+    // A line may hold line breaks of its own; each piece keeps the stamp's indentation.
+    cursor.insertText(stamp + QString(text).replace('\n', "\n" + QString(stamp.size(), ' ')), format);
+    log_->ensureCursorVisible();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The station: a main window with an MDI area for the plug-in's form and a log pane.
+
+#include <QMainWindow>
+#include <QString>
+
+#include "host_table.h"
+#include "plugin_loader.h"
+
+class QMdiArea;
+class QPlainTextEdit;
+
+class Station : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Station(QWidget* parent = nullptr);
+    ~Station() override;
+
+    // Loads the plug-in and hands it the table, the log callback and the link handle.
+    bool LoadPlugin(const QString& path);
+    void OpenBluetoothWindow();
+    void CloseBluetoothWindow();
+    bool SaveLog(const QString& path) const;
+
+    QMdiArea* MdiArea() const { return mdi_; }
+    QPlainTextEdit* LogPane() const { return log_; }
+    const PluginLoader& Plugin() const { return plugin_; }
+
+    // A log line as the plug-in sends it; flag 0 lines are the plug-in's error lines.
+    void AppendLog(const QString& text, uint8_t flag);
+
+private:
+    QMdiArea* mdi_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    PluginLoader plugin_;
+    HostTable table_;
+};

@@ -1,0 +1,58 @@
+#include "plugin/plugin.h"
+
+#include <QMdiArea>
+#include <climits>
+#include <unistd.h>
+
+namespace {
+
+std::string OwnExecutableName() {
+    char path[PATH_MAX] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The plug-in's own application: no MDI area, forms are top-level windows.
+PluginApplication OwnApplication;
+// The host's application once adopted.
+PluginApplication HostApplication;
+
+} // namespace
+
+ShowLineFunc ShowLineCallback = nullptr;
+void* GetInterface = nullptr;
+int32_t ComHandle = -1;
+void* ModuleHandle = nullptr;
+PluginApplication* SavedApplication = nullptr;
+PluginApplication* Application = &OwnApplication;
+
+// The data symbol the host reads; C linkage and default visibility so that the export
+// list can name it.
+extern "C" {
+__attribute__((visibility("default"))) Tfrm_main* _frm_main = nullptr;
+}
+Tfrm_main*& frm_main = _frm_main;
+
+namespace plugin {
+
+void Attach(void* moduleHandle) {
+    ShowLineCallback = nullptr;
+    ComHandle = -1;
+    ModuleHandle = moduleHandle;
+    OwnApplication.exeName = OwnExecutableName();
+}
+
+void Detach() {
+    if (SavedApplication != nullptr) Application = SavedApplication;
+}
+
+void AdoptHostApplication(QMdiArea* hostArea) {
+    if (SavedApplication != nullptr) return;
+    if (OwnApplication.exeName.empty()) OwnApplication.exeName = OwnExecutableName();
+    SavedApplication = Application;
+    HostApplication.mdiArea = hostArea;
+    HostApplication.exeName = OwnApplication.exeName;
+    Application = &HostApplication;
+}
+
+} // namespace plugin
