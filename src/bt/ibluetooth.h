@@ -1,0 +1,301 @@
+#pragma once
+// The one interface through which the form drives the chip, whichever protocol carries
+// the commands, with the request and confirm records it takes and fills.
+
+#include <cstdint>
+#include <string>
+
+#include "bt/bt_types.h"
+#include "bt/nvm_params.h"
+
+// Request (_REQ) and confirm (_CON) records. Plain, naturally aligned structs: the text
+// back-end transfers them field by field and the legacy back-end copies them into its own
+// packed wire records. `result` receives the phone's result code.
+
+struct T_BT_SET_RF_TEST_MODE_REQ {
+    uint8_t bd_address[6];
+    uint8_t epc_num_steps;
+    uint8_t epc_step_size;
+    uint8_t epc_max_step_1mbps;
+    uint8_t epc_max_step_2mbps;
+    uint8_t epc_max_step_3mbps;
+    uint8_t lpc_num_steps;
+    uint8_t lpc_step_size;
+    int8_t epc_max_power_1mbps;
+    int8_t epc_max_power_2mbps;
+    int8_t epc_max_power_3mbps;
+    int8_t lpc_power_1mbps;
+    int8_t lpc_power_2mbps;
+    int8_t lpc_power_3mbps;
+    int8_t br_power_level;
+    int8_t le_power_level;
+};
+
+struct T_BT_SET_TX_BURST_MODE_REQ {
+    uint8_t bd_address[6];
+    uint8_t channel;
+    uint8_t power_step;
+    uint8_t pattern_kind;
+    uint8_t pattern_byte;
+    uint8_t tx_interval;
+    uint8_t hopping;
+    uint8_t whitening;
+    uint8_t lpc_num_steps;
+    uint8_t lpc_step_size;
+    uint8_t afh_channel_map[10];
+    int8_t lpc_power_1mbps;
+    int8_t lpc_power_2mbps;
+    int8_t lpc_power_3mbps;
+    uint32_t packet_type;
+};
+
+struct T_BT_SET_TX_CONTINUOUS_MODE_REQ {
+    uint8_t channel;
+    uint8_t coarse_power;
+    uint8_t fine_power;
+    uint8_t pattern_kind;
+    uint8_t pattern_byte;
+    uint32_t modulation;
+};
+
+struct T_BT_SET_RX_CONTINUOUS_MODE_REQ {
+    uint8_t channel;
+};
+
+struct T_BT_SET_TX_LE_MODE_REQ {
+    uint8_t channel;
+    uint8_t data_length;
+    int8_t power_level;
+    uint32_t pattern;
+};
+
+struct T_BT_RX_LE_START_REQ {
+    uint8_t channel;
+};
+
+struct T_BT_RX_LE_END_CON {
+    uint8_t packets_high;
+    uint8_t packets_low;
+    int32_t result;
+};
+
+struct T_BT_GET_LUMORA_VERSION_CON {
+    uint8_t version_info[10];
+    int32_t result;
+};
+
+struct T_BT_GET_RSSI_VALUE_REQ {
+    uint8_t connection_handle[2];
+};
+
+struct T_BT_GET_RSSI_VALUE_CON {
+    int8_t rssi;
+    int32_t result;
+};
+
+struct T_BT_GET_RTRIM_VALUES_CON {
+    uint8_t use_manual;
+    uint8_t manual_value;
+    uint8_t fused_value;
+    int32_t result;
+};
+
+struct T_BT_SET_RTRIM_MANUAL_VALUE_REQ {
+    uint8_t use_manual;
+    uint8_t manual_value;
+};
+
+struct T_BT_GET_KFREQ_IBIASDAC_VALUES_CON {
+    uint8_t use_manual_kfreq;
+    uint8_t manual_kfreq;
+    uint8_t fused_kfreq;
+    uint8_t use_manual_ibiasdac;
+    uint8_t manual_ibiasdac;
+    uint8_t fused_ibiasdac;
+    int32_t result;
+};
+
+struct T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ {
+    uint8_t use_manual_kfreq;
+    uint8_t manual_kfreq;
+    uint8_t use_manual_ibiasdac;
+    uint8_t manual_ibiasdac;
+};
+
+struct T_BT_GET_TEMPERATURE_VALUES_CON {
+    uint8_t use_manual;
+    uint16_t manual_value;
+    uint16_t fused_value;
+    int32_t result;
+};
+
+struct T_BT_SET_TEMPERATURE_VALUES_REQ {
+    uint8_t use_manual;
+    uint16_t manual_value;
+};
+
+struct T_BT_GET_VOLTAGE_VALUES_CON {
+    uint8_t use_manual;
+    uint8_t propagation;
+    uint8_t manual_value;
+    uint8_t fused_value;
+    int32_t result;
+};
+
+struct T_BT_SET_VOLTAGE_VALUES_REQ {
+    uint8_t use_manual;
+    uint8_t propagation;
+    uint8_t manual_value;
+};
+
+// Connection types: 0 internal, 1 external.
+struct T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON {
+    uint32_t pcm;
+    uint32_t uart;
+    uint32_t wakeup;
+    int32_t result;
+};
+
+struct T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ {
+    uint32_t pcm;
+    uint32_t uart;
+    uint32_t wakeup;
+};
+
+// Loopback types: 0 off, 1 air to air, 2 PCM to PCM.
+struct T_BT_SET_PCM_LOOPBACK_REQ {
+    uint32_t loopback_type;
+};
+
+constexpr int kHciDataSize = 150;
+
+struct T_BT_HCI_COMMAND_REQ {
+    uint8_t length;
+    uint8_t data[kHciDataSize];
+};
+
+struct T_BT_HCI_COMMAND_CON {
+    uint8_t length;
+    uint8_t data[kHciDataSize];
+    int32_t result;
+};
+
+class IBluetooth {
+public:
+    IBluetooth();
+    virtual ~IBluetooth();
+    IBluetooth(const IBluetooth&) = delete;
+    IBluetooth& operator=(const IBluetooth&) = delete;
+
+    // The command number is a T_ATCTST_BT_FUNCTION for the legacy back-end and a
+    // T_BT_OPCODE for the text back-end.
+    virtual uint8_t GetReqVersion(uint16_t command) = 0;
+    virtual uint8_t GetConVersion(uint16_t command) = 0;
+
+    virtual T_Result GetHwInfo(uint8_t version) = 0;
+    virtual T_Result Initialize(uint8_t version) = 0;
+    // True when no error occurred; *resetOk receives true when the phone's code is 0.
+    virtual bool ResetHci(uint8_t version, bool* resetOk) = 0;
+    virtual T_Result SetRfTestMode(uint8_t version, T_BT_SET_RF_TEST_MODE_REQ req) = 0;
+    virtual T_Result SetTxBurstMode(uint8_t version, T_BT_SET_TX_BURST_MODE_REQ req) = 0;
+    virtual T_Result SetTxContinuousMode(uint8_t version, T_BT_SET_TX_CONTINUOUS_MODE_REQ req) = 0;
+    virtual T_Result SetRxContinuousMode(uint8_t version, T_BT_SET_RX_CONTINUOUS_MODE_REQ req) = 0;
+    virtual T_Result SetTxLeMode(uint8_t version, T_BT_SET_TX_LE_MODE_REQ req) = 0;
+    virtual T_Result RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) = 0;
+    virtual T_Result RxLeEnd(uint8_t version, T_BT_RX_LE_END_CON* con) = 0;
+    virtual bool CheckHostInterface(uint8_t* result) = 0;
+    virtual bool CheckSleepxSignal(uint8_t* result) = 0;
+    virtual T_Result GetLumoraVersion(uint8_t version, T_BT_GET_LUMORA_VERSION_CON* con) = 0;
+    virtual T_Result GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req,
+                                  T_BT_GET_RSSI_VALUE_CON* con) = 0;
+    virtual T_Result GetRtrimValues(uint8_t version, T_BT_GET_RTRIM_VALUES_CON* con) = 0;
+    virtual T_Result SetRtrimManualValues(uint8_t version, T_BT_SET_RTRIM_MANUAL_VALUE_REQ req) = 0;
+    virtual T_Result GetKfreqIbiasdacValues(uint8_t version,
+                                            T_BT_GET_KFREQ_IBIASDAC_VALUES_CON* con) = 0;
+    virtual T_Result
+    SetKfreqIbiasdacManualValues(uint8_t version,
+                                 T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ req) = 0;
+    virtual T_Result GetTemperatureValues(uint8_t version,
+                                          T_BT_GET_TEMPERATURE_VALUES_CON* con) = 0;
+    virtual T_Result SetTemperatureValues(uint8_t version, T_BT_SET_TEMPERATURE_VALUES_REQ req) = 0;
+    virtual T_Result GetVoltageValues(uint8_t version, T_BT_GET_VOLTAGE_VALUES_CON* con) = 0;
+    virtual T_Result SetVoltageValues(uint8_t version, T_BT_SET_VOLTAGE_VALUES_REQ req) = 0;
+    virtual T_Result SetPcmUartWakeupInterface(uint8_t version,
+                                               T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ req) = 0;
+    virtual T_Result
+    GetPcmUartWakeupInterfaceStatus(uint8_t version,
+                                    T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON* con) = 0;
+    virtual T_Result SetPcmLoopback(uint8_t version, T_BT_SET_PCM_LOOPBACK_REQ req) = 0;
+    virtual uint8_t GetNvmDataVersion(uint8_t index) = 0;
+    // `radix` (16 or 10) only shapes the log line.
+    virtual T_Result HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
+                                T_BT_HCI_COMMAND_CON* con, int radix) = 0;
+
+    // GetNvm<Param>: by default the value of the last read-all, without an exchange. The
+    // arrays write 6 (BD address) or 8 (LMP features) bytes.
+#define BT_NVM_GETTER(Camel, field, id, kind, transfer)                                            \
+    virtual T_Result GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value);
+    BT_NVM_PARAMS(BT_NVM_GETTER)
+#undef BT_NVM_GETTER
+
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+    virtual T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) = 0;
+    BT_NVM_PARAMS(BT_NVM_SETTER)
+#undef BT_NVM_SETTER
+
+    // Fills *params, then copies it into nvm_params.
+    virtual T_Result ReadAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS* params) = 0;
+    virtual T_Result WriteAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS params) = 0;
+
+    uint8_t IsBtOn() const {
+        return bt_on;
+    }
+    uint8_t GetHostInterface() const {
+        return host_interface;
+    }
+
+    // "\nData version mismatch. <name>: expected = <expected>, actual = <actual>"
+    static std::string FormatVersionMismatch(const std::string& name, uint8_t expected,
+                                             uint8_t actual);
+    static std::string LoopbackTypeText(uint32_t type);
+    static std::string ConnectionTypeText(uint32_t type);
+
+protected:
+    // The action line of each operation (flag 1). Each returns status 0 with empty text.
+    T_Result LogGetHwInfo(uint8_t version);
+    T_Result LogInitialize(uint8_t version);
+    T_Result LogResetHci(uint8_t version);
+    T_Result LogSetRfTestMode(uint8_t version, const T_BT_SET_RF_TEST_MODE_REQ& req);
+    T_Result LogSetTxBurstMode(uint8_t version, const T_BT_SET_TX_BURST_MODE_REQ& req);
+    T_Result LogSetTxContinuousMode(uint8_t version, const T_BT_SET_TX_CONTINUOUS_MODE_REQ& req);
+    T_Result LogSetRxContinuousMode(uint8_t version, const T_BT_SET_RX_CONTINUOUS_MODE_REQ& req);
+    T_Result LogSetTxLeMode(uint8_t version, const T_BT_SET_TX_LE_MODE_REQ& req);
+    T_Result LogRxLeStart(uint8_t version, const T_BT_RX_LE_START_REQ& req);
+    T_Result LogRxLeEnd(uint8_t version);
+    T_Result LogCheckHostInterface();
+    T_Result LogCheckSleepxSignal();
+    T_Result LogGetLumoraVersion(uint8_t version);
+    T_Result LogGetRssiValue(uint8_t version, const T_BT_GET_RSSI_VALUE_REQ& req);
+    T_Result LogGetRtrimValues(uint8_t version);
+    T_Result LogSetRtrimManualValues(uint8_t version, const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& req);
+    T_Result LogGetKfreqIbiasdacValues(uint8_t version);
+    T_Result LogSetKfreqIbiasdacManualValues(uint8_t version,
+                                             const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& req);
+    T_Result LogGetTemperatureValues(uint8_t version);
+    T_Result LogSetTemperatureValues(uint8_t version, const T_BT_SET_TEMPERATURE_VALUES_REQ& req);
+    T_Result LogGetVoltageValues(uint8_t version);
+    T_Result LogSetVoltageValues(uint8_t version, const T_BT_SET_VOLTAGE_VALUES_REQ& req);
+    T_Result LogSetPcmUartWakeupInterface(uint8_t version,
+                                          const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& req);
+    T_Result LogGetPcmUartWakeupInterfaceStatus(uint8_t version);
+    T_Result LogSetPcmLoopback(uint8_t version, const T_BT_SET_PCM_LOOPBACK_REQ& req);
+    // Lists at most the 150 bytes the record holds, whatever its length byte says.
+    T_Result LogHciCommand(uint8_t version, const T_BT_HCI_COMMAND_REQ& req, int radix);
+
+    // 1 running, 0 stopped. Starts at 0: the chip is taken as stopped until a hardware
+    // query says otherwise.
+    uint8_t bt_on = 0;
+    // 0 UART, 1 BT-IF; 2 (none reported) until a hardware query succeeds.
+    uint8_t host_interface = 2;
+    T_BT_ALL_NVM_PARAMS nvm_params{};
+};
