@@ -173,8 +173,13 @@ bool AtomicWriteFile(const std::string& path, const std::string& contents, std::
         error = path + ": " + std::strerror(err);
         return false;
     };
-    // A read-only file stays as it is: a rename would replace it regardless of its mode.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return fail(errno);
+    // A read-only file stays as it is: a rename would replace it regardless of its mode,
+    // and root passes every access check, so the mode bits decide.
+    struct stat current {};
+    if (::stat(path.c_str(), &current) == 0) {
+        if ((current.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail(EACCES);
+        if (::access(path.c_str(), W_OK) != 0) return fail(errno);
+    }
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return fail(errno);
@@ -192,8 +197,7 @@ bool AtomicWriteFile(const std::string& path, const std::string& contents, std::
         data += n;
         left -= static_cast<std::size_t>(n);
     }
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const mode_t mode = ::stat(path.c_str(), &current) == 0 ? (current.st_mode & 07777) : 0644;
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return discard(errno);
     if (::close(fd) != 0) {
         const int err = errno;
