@@ -1,0 +1,278 @@
+#pragma once
+// Framing of the binary test functions: one fixed-size request record goes out and one
+// confirm record comes back through the host's generic Bluetooth call. The framing judges
+// the confirm's status byte, warns about unexpected confirm sizes and remembers, for the
+// life of the library, which record versions the phone uses for each function.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "bt/bt_types.h"
+#include "plugin/host.h"
+#include "plugin/plugin.h"
+
+// Request and confirm sizes in bytes of one test function; a request size of 0 means the
+// function sends no request data.
+struct TLegacyFunctionSizes {
+    uint16_t request;
+    uint16_t confirm;
+};
+
+// Indexed by T_ATCTST_BT_FUNCTION. atctst_bt_get_capabilities is never sent.
+inline constexpr std::array<TLegacyFunctionSizes, ATCTST_BT_FUNCTION_COUNT> kLegacyFunctionSizes{{
+    {0, 1},     // atctst_bt_reset
+    {22, 1},    // atctst_bt_set_rf_test_mode
+    {30, 1},    // atctst_bt_set_tx_burst_mode
+    {7, 1},     // atctst_bt_set_tx_continuous_mode
+    {2, 1},     // atctst_bt_set_rx_continuous_mode
+    {0, 12},    // atctst_bt_get_lumora_version
+    {2, 1},     // atctst_bt_set_pcm_loopback
+    {0, 1},     // atctst_bt_check_host_interface
+    {0, 4},     // atctst_bt_hw_info
+    {2, 1},     // atctst_bt_initialize
+    {0, 1},     // atctst_bt_check_sleepx_signal
+    {0, 5},     // atctst_bt_get_rtrim_values
+    {3, 1},     // atctst_bt_set_rtrim_manual_values
+    {0, 8},     // atctst_bt_get_kfreq_ibiasdac_values
+    {5, 1},     // atctst_bt_set_kfreq_ibiasdac_manual_values
+    {0, 5},     // atctst_bt_get_pcm_uart_wakeup_interface_status
+    {4, 1},     // atctst_bt_set_pcm_uart_wakeup_interface
+    {0, 8},     // atctst_bt_get_temperature_values
+    {6, 1},     // atctst_bt_set_temperature_values
+    {0, 6},     // atctst_bt_get_voltage_values
+    {4, 1},     // atctst_bt_set_voltage_values
+    {3, 3},     // atctst_bt_get_rssi_value
+    {0, 0},     // atctst_bt_get_capabilities
+    {8, 1},     // atctst_bt_write_to_nvm
+    {1, 9},     // atctst_bt_read_from_nvm
+    {5, 1},     // atctst_bt_set_tx_le_mode
+    {2, 1},     // atctst_bt_rx_le_start
+    {0, 4},     // atctst_bt_rx_le_end
+    {152, 153}, // atctst_bt_hci_command
+    {2, 3},     // atctst_bt_get_opcode_version
+}};
+
+// A function's wire request record and its confirm record, sized by the table above.
+template <T_ATCTST_BT_FUNCTION F>
+using LegacyRequest = std::array<uint8_t, kLegacyFunctionSizes[F].request>;
+template <T_ATCTST_BT_FUNCTION F>
+using LegacyConfirm = std::array<uint8_t, kLegacyFunctionSizes[F].confirm>;
+
+// The phone's answer to the version query of one function: status (1 supported,
+// 2 not supported), then the data versions of the request and the confirm record.
+struct OpcodeVersion {
+    uint8_t status = 0;
+    uint8_t request_version = 0;
+    uint8_t confirm_version = 0;
+};
+
+struct TOpcodeVersionEntry {
+    uint8_t known = 0;
+    OpcodeVersion version;
+};
+static_assert(sizeof(TOpcodeVersionEntry) == 4);
+
+inline constexpr std::size_t kLegacyConfirmBufferSize = host::kConfirmBufferSize;
+
+// Shared by every exchange of every legacy object: the host writes each confirm here,
+// and it stays readable until the next exchange.
+extern uint8_t LegacyConfirmBuffer[kLegacyConfirmBufferSize];
+// One entry per test function, shared by every legacy object of the library.
+extern TOpcodeVersionEntry LegacyOpcodeVersionTable[ATCTST_BT_FUNCTION_COUNT];
+
+// The host's generic Bluetooth call (slot 18). False when the host reports failure, or
+// when the host has not filled the slot.
+struct HostBluetoothGeneric {
+    static bool Call(int32_t opcode, uint16_t requestLength, const uint8_t* request,
+                     uint16_t* confirmLength, uint8_t* confirm);
+};
+
+namespace legacy_framing {
+
+enum class Outcome {
+    HostFailed, // the host call itself failed; the confirm buffer holds nothing new
+    Success,    // confirm status 1
+    Failure,    // the phone answered with another status
+};
+
+// The log line for a confirm whose length differs from the function's fixed size.
+std::string SizeWarning(uint16_t function, uint32_t expected, uint32_t actual);
+// The log line after a version query answered with `version`.
+std::string VersionAnswerText(uint16_t function, const OpcodeVersion& version);
+
+namespace detail {
+// Forgets every remembered function version, as at library load. For tests only.
+void ClearOpcodeVersionTable();
+} // namespace detail
+
+} // namespace legacy_framing
+
+template <typename Link> class template_transport {
+public:
+    // Exchanges one record and reports the outcome: "OK", the status text, and a size
+    // warning when the confirm length differs from `expectedConfirmSize`.
+    legacy_framing::Outcome Exchange(uint16_t function, uint16_t expectedConfirmSize,
+                                     const uint8_t* request, uint16_t requestSize) {
+        uint16_t confirmLength = 0;
+        // A confirm shorter than its record must not show the bytes of the one before.
+        std::memset(LegacyConfirmBuffer, 0, sizeof LegacyConfirmBuffer);
+        const auto opcode = static_cast<int32_t>(static_cast<int8_t>(function));
+        if (!Link::Call(opcode, requestSize, requestSize ? request : nullptr, &confirmLength,
+                        LegacyConfirmBuffer)) {
+            ReportHostError();
+            return legacy_framing::Outcome::HostFailed;
+        }
+        const uint8_t status = LegacyConfirmBuffer[0];
+        if (status == 1)
+            ShowOk();
+        else
+            ShowLine(t_result_to_string(status), 1);
+        if (confirmLength != expectedConfirmSize)
+            ShowLine(legacy_framing::SizeWarning(function, expectedConfirmSize, confirmLength), 1);
+        return status == 1 ? legacy_framing::Outcome::Success : legacy_framing::Outcome::Failure;
+    }
+
+    // True when the phone's status is 1; the confirm stays in LegacyConfirmBuffer.
+    bool Send(uint16_t function, uint16_t expectedConfirmSize, const uint8_t* request,
+              uint16_t requestSize) {
+        return Exchange(function, expectedConfirmSize, request, requestSize) ==
+               legacy_framing::Outcome::Success;
+    }
+
+    // One function with its fixed sizes. The confirm's leading bytes go to `confirm`
+    // whenever the host delivered one, also when its status is a failure.
+    template <T_ATCTST_BT_FUNCTION F>
+    legacy_framing::Outcome Call(const LegacyRequest<F>* request, LegacyConfirm<F>* confirm) {
+        constexpr TLegacyFunctionSizes sizes = kLegacyFunctionSizes[F];
+        const auto outcome =
+            Exchange(F, sizes.confirm, request ? request->data() : nullptr, sizes.request);
+        if (confirm && outcome != legacy_framing::Outcome::HostFailed)
+            std::memcpy(confirm->data(), LegacyConfirmBuffer, sizes.confirm);
+        return outcome;
+    }
+
+    bool Reset() { return Ok(Call<atctst_bt_reset>(nullptr, nullptr)); }
+    bool SetRfTestMode(const LegacyRequest<atctst_bt_set_rf_test_mode>& r) {
+        return Ok(Call<atctst_bt_set_rf_test_mode>(&r, nullptr));
+    }
+    bool SetTxBurstMode(const LegacyRequest<atctst_bt_set_tx_burst_mode>& r) {
+        return Ok(Call<atctst_bt_set_tx_burst_mode>(&r, nullptr));
+    }
+    bool SetTxContinuousMode(const LegacyRequest<atctst_bt_set_tx_continuous_mode>& r) {
+        return Ok(Call<atctst_bt_set_tx_continuous_mode>(&r, nullptr));
+    }
+    bool SetRxContinuousMode(const LegacyRequest<atctst_bt_set_rx_continuous_mode>& r) {
+        return Ok(Call<atctst_bt_set_rx_continuous_mode>(&r, nullptr));
+    }
+    bool GetLumoraVersion(LegacyConfirm<atctst_bt_get_lumora_version>* c) {
+        return Ok(Call<atctst_bt_get_lumora_version>(nullptr, c));
+    }
+    bool SetPcmLoopback(const LegacyRequest<atctst_bt_set_pcm_loopback>& r) {
+        return Ok(Call<atctst_bt_set_pcm_loopback>(&r, nullptr));
+    }
+    bool CheckHostInterface() { return Ok(Call<atctst_bt_check_host_interface>(nullptr, nullptr)); }
+    bool HwInfo(LegacyConfirm<atctst_bt_hw_info>* c) {
+        return Ok(Call<atctst_bt_hw_info>(nullptr, c));
+    }
+    bool Initialize(const LegacyRequest<atctst_bt_initialize>& r) {
+        return Ok(Call<atctst_bt_initialize>(&r, nullptr));
+    }
+    bool CheckSleepxSignal() { return Ok(Call<atctst_bt_check_sleepx_signal>(nullptr, nullptr)); }
+    bool GetRtrimValues(LegacyConfirm<atctst_bt_get_rtrim_values>* c) {
+        return Ok(Call<atctst_bt_get_rtrim_values>(nullptr, c));
+    }
+    bool SetRtrimManualValues(const LegacyRequest<atctst_bt_set_rtrim_manual_values>& r) {
+        return Ok(Call<atctst_bt_set_rtrim_manual_values>(&r, nullptr));
+    }
+    bool GetKfreqIbiasdacValues(LegacyConfirm<atctst_bt_get_kfreq_ibiasdac_values>* c) {
+        return Ok(Call<atctst_bt_get_kfreq_ibiasdac_values>(nullptr, c));
+    }
+    bool SetKfreqIbiasdacManualValues(
+        const LegacyRequest<atctst_bt_set_kfreq_ibiasdac_manual_values>& r) {
+        return Ok(Call<atctst_bt_set_kfreq_ibiasdac_manual_values>(&r, nullptr));
+    }
+    bool GetPcmUartWakeupInterfaceStatus(
+        LegacyConfirm<atctst_bt_get_pcm_uart_wakeup_interface_status>* c) {
+        return Ok(Call<atctst_bt_get_pcm_uart_wakeup_interface_status>(nullptr, c));
+    }
+    bool
+    SetPcmUartWakeupInterface(const LegacyRequest<atctst_bt_set_pcm_uart_wakeup_interface>& r) {
+        return Ok(Call<atctst_bt_set_pcm_uart_wakeup_interface>(&r, nullptr));
+    }
+    bool GetTemperatureValues(LegacyConfirm<atctst_bt_get_temperature_values>* c) {
+        return Ok(Call<atctst_bt_get_temperature_values>(nullptr, c));
+    }
+    bool SetTemperatureValues(const LegacyRequest<atctst_bt_set_temperature_values>& r) {
+        return Ok(Call<atctst_bt_set_temperature_values>(&r, nullptr));
+    }
+    bool GetVoltageValues(LegacyConfirm<atctst_bt_get_voltage_values>* c) {
+        return Ok(Call<atctst_bt_get_voltage_values>(nullptr, c));
+    }
+    bool SetVoltageValues(const LegacyRequest<atctst_bt_set_voltage_values>& r) {
+        return Ok(Call<atctst_bt_set_voltage_values>(&r, nullptr));
+    }
+    bool GetRssiValue(const LegacyRequest<atctst_bt_get_rssi_value>& r,
+                      LegacyConfirm<atctst_bt_get_rssi_value>* c) {
+        return Ok(Call<atctst_bt_get_rssi_value>(&r, c));
+    }
+    bool WriteToNvm(const LegacyRequest<atctst_bt_write_to_nvm>& r) {
+        return Ok(Call<atctst_bt_write_to_nvm>(&r, nullptr));
+    }
+    bool ReadFromNvm(const LegacyRequest<atctst_bt_read_from_nvm>& r,
+                     LegacyConfirm<atctst_bt_read_from_nvm>* c) {
+        return Ok(Call<atctst_bt_read_from_nvm>(&r, c));
+    }
+    bool SetTxLeMode(const LegacyRequest<atctst_bt_set_tx_le_mode>& r) {
+        return Ok(Call<atctst_bt_set_tx_le_mode>(&r, nullptr));
+    }
+    bool RxLeStart(const LegacyRequest<atctst_bt_rx_le_start>& r) {
+        return Ok(Call<atctst_bt_rx_le_start>(&r, nullptr));
+    }
+    bool RxLeEnd(LegacyConfirm<atctst_bt_rx_le_end>* c) {
+        return Ok(Call<atctst_bt_rx_le_end>(nullptr, c));
+    }
+    bool HciCommand(const LegacyRequest<atctst_bt_hci_command>& r,
+                    LegacyConfirm<atctst_bt_hci_command>* c) {
+        return Ok(Call<atctst_bt_hci_command>(&r, c));
+    }
+
+    // The phone's versions for `function`, asked once per library: an answer of any status
+    // is remembered, a failed host call is not. Numbers outside the function table have
+    // no entry and get the all-zero answer without an exchange.
+    OpcodeVersion GetOpcodeVersion(uint16_t function) {
+        if (function >= ATCTST_BT_FUNCTION_COUNT) return {};
+        TOpcodeVersionEntry& entry = LegacyOpcodeVersionTable[function];
+        if (entry.known) return entry.version;
+        ShowLine("Get header version for opcode " + t_atctst_function_to_string(function), 1);
+        LegacyConfirm<atctst_bt_get_opcode_version> confirm{};
+        const LegacyRequest<atctst_bt_get_opcode_version> request{
+            static_cast<uint8_t>(function & 0xFF), static_cast<uint8_t>(function >> 8)};
+        if (Call<atctst_bt_get_opcode_version>(&request, &confirm) ==
+            legacy_framing::Outcome::HostFailed)
+            return {};
+        const OpcodeVersion version{confirm[0], confirm[1], confirm[2]};
+        ShowLine(legacy_framing::VersionAnswerText(function, version), 1);
+        entry.known = 1;
+        entry.version = version;
+        return version;
+    }
+
+    uint8_t GetReqVersion(uint16_t function) {
+        const OpcodeVersion v = GetOpcodeVersion(function);
+        return v.status == 1 ? v.request_version : 0;
+    }
+    uint8_t GetConVersion(uint16_t function) {
+        const OpcodeVersion v = GetOpcodeVersion(function);
+        return v.status == 1 ? v.confirm_version : 0;
+    }
+
+private:
+    static bool Ok(legacy_framing::Outcome outcome) {
+        return outcome == legacy_framing::Outcome::Success;
+    }
+};
+
+using LegacyTransport = template_transport<HostBluetoothGeneric>;
