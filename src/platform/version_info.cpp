@@ -105,6 +105,7 @@ bool GetFileVersionInfo(const std::string& path, std::vector<char>& block) {
 }
 
 bool VerQueryValue(const std::vector<char>& block, const std::string& path, std::string& value) {
+    if (block.empty()) return false;
     const std::string text(block.data(), ::strnlen(block.data(), block.size()));
     std::size_t pos = 0;
     bool first = true;

@@ -4,13 +4,13 @@
 #include <climits>
 #include <unistd.h>
 
-namespace {
-
-std::string OwnExecutableName() {
+std::string ExecutableName() {
     char path[PATH_MAX] = {};
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
+
+namespace {
 
 // The plug-in's own application: no MDI area, forms are top-level windows.
 PluginApplication OwnApplication;
@@ -35,11 +35,12 @@ Tfrm_main*& frm_main = _frm_main;
 
 namespace plugin {
 
+// Runs from the library's constructor, possibly before other globals of the library are
+// constructed: it touches only constant-initialised state.
 void Attach(void* moduleHandle) {
     ShowLineCallback = nullptr;
     ComHandle = -1;
     ModuleHandle = moduleHandle;
-    OwnApplication.exeName = OwnExecutableName();
 }
 
 void Detach() {
@@ -48,10 +49,8 @@ void Detach() {
 
 void AdoptHostApplication(QMdiArea* hostArea) {
     if (SavedApplication != nullptr) return;
-    if (OwnApplication.exeName.empty()) OwnApplication.exeName = OwnExecutableName();
     SavedApplication = Application;
     HostApplication.mdiArea = hostArea;
-    HostApplication.exeName = OwnApplication.exeName;
     Application = &HostApplication;
 }
 

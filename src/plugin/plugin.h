@@ -13,10 +13,9 @@ class QVariant;
 class Tfrm_main;
 
 // The "application" a form belongs to: the host's MDI area, or (for the plug-in's own
-// application) none. exeName is the running executable's path.
+// application) none. Both stand for the running executable.
 struct PluginApplication {
     QMdiArea* mdiArea = nullptr;
-    std::string exeName;
 };
 
 extern ShowLineFunc ShowLineCallback;
@@ -50,6 +49,8 @@ void ReportHostError();
 
 // Caption from the version resource of this module's file.
 std::string GetAboutText();
+// Path of the running executable.
+std::string ExecutableName();
 // Caption from the version resource of `fileName` in the running executable's folder.
 std::string GetVersionText(const std::string& fileName);
 // Version text read from the file at `path` (the steps behind GetVersionText).

@@ -67,8 +67,7 @@ std::string VersionTextOfFile(const std::string& path) {
 }
 
 std::string GetVersionText(const std::string& fileName) {
-    const PluginApplication* app = SavedApplication ? SavedApplication : Application;
-    return VersionTextOfFile(FolderOf(app->exeName) + fileName);
+    return VersionTextOfFile(FolderOf(ExecutableName()) + fileName);
 }
 
 std::string GetAboutText() {
