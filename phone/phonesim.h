@@ -97,6 +97,18 @@ enum class Fault {
     Verbatim,       // text: `text` is the whole reply; binary: `bytes` is the whole confirm
 };
 
+// The versions the phone reports for one text opcode.
+struct TextVersions {
+    uint8_t request = 1, confirm = 1;
+    int32_t code = 0;
+};
+
+// The versions the phone reports for one binary test function and whether it offers it.
+struct FunctionVersions {
+    uint8_t request = 1, confirm = 1;
+    bool supported = true;
+};
+
 // One scripted fault. An empty `command` (text) or `function` -1 (binary) applies to every
 // exchange of that protocol; `persistent` faults stay until cleared, others are used once.
 struct FaultSpec {
@@ -187,14 +199,6 @@ public:
     void Reset();
 
 private:
-    struct TextVersion {
-        uint8_t request = 1, confirm = 1;
-        int32_t code = 0;
-    };
-    struct BinaryVersion {
-        uint8_t request = 1, confirm = 1;
-        bool supported = true;
-    };
     struct ScriptedText {
         FaultSpec fault;
         std::string command;
@@ -208,8 +212,8 @@ private:
     bool TakeBinaryFault(int32_t function, FaultSpec& out);
 
     ChipState chip_;
-    std::array<TextVersion, kOpcodeCount> textVersions_{};
-    std::array<BinaryVersion, kFunctionCount> binaryVersions_{};
+    std::array<TextVersions, kOpcodeCount> textVersions_{};
+    std::array<FunctionVersions, kFunctionCount> binaryVersions_{};
     std::vector<ScriptedText> textFaults_;
     std::vector<ScriptedBinary> binaryFaults_;
     std::vector<TextRecord> textLog_;

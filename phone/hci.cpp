@@ -1,0 +1,54 @@
+#include "hci.h"
+
+namespace phonesim {
+namespace {
+
+std::vector<uint8_t> CommandComplete(uint16_t opcode, std::vector<uint8_t> returnParams) {
+    std::vector<uint8_t> event = {0x0E, static_cast<uint8_t>(3 + returnParams.size()), 0x01,
+                                  static_cast<uint8_t>(opcode & 0xFF),
+                                  static_cast<uint8_t>(opcode >> 8)};
+    event.insert(event.end(), returnParams.begin(), returnParams.end());
+    return event;
+}
+
+std::vector<uint8_t> CommandStatus(uint8_t status, uint16_t opcode) {
+    return {0x0F, 0x04, status, 0x01, static_cast<uint8_t>(opcode & 0xFF),
+            static_cast<uint8_t>(opcode >> 8)};
+}
+
+} // namespace
+
+std::vector<uint8_t> HciAnswer(ChipState& chip, std::span<const uint8_t> command) {
+    if (command.size() >= 4 && command[0] == 0x01 && command[3] == command.size() - 4)
+        command = command.subspan(1);
+    uint16_t opcode = 0;
+    if (command.size() >= 2) opcode = static_cast<uint16_t>(command[0] | (command[1] << 8));
+    if (command.size() < 3 || command[2] != command.size() - 3)
+        return CommandStatus(kHciInvalidParameters, opcode);
+
+    switch (opcode) {
+    case kHciReset:
+        chip.mode = TestMode::None;
+        return CommandComplete(opcode, {0x00});
+    case kHciReadLocalVersion: {
+        const auto lmp = static_cast<uint8_t>(chip.nvm[36][0]);
+        // HCI version and revision follow the LMP version; manufacturer 0xFFFF is the
+        // value reserved for tests.
+        return CommandComplete(opcode, {0x00, lmp, 0x01, 0x00, lmp, 0xFF, 0xFF, 0x02, 0x00});
+    }
+    case kHciReadLocalFeatures: {
+        std::vector<uint8_t> params = {0x00};
+        for (int i = 0; i < 8; ++i) params.push_back(static_cast<uint8_t>(chip.nvm[3][i]));
+        return CommandComplete(opcode, params);
+    }
+    case kHciReadBdAddr: {
+        std::vector<uint8_t> params = {0x00};
+        // BD_ADDR goes least significant byte first; the NVM holds it as written.
+        for (int i = 5; i >= 0; --i) params.push_back(static_cast<uint8_t>(chip.nvm[0][i]));
+        return CommandComplete(opcode, params);
+    }
+    default: return CommandStatus(kHciUnknownCommand, opcode);
+    }
+}
+
+} // namespace phonesim
