@@ -85,7 +85,7 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
     if (!accepted) {
         confirm[0] = versions.supported ? kStatusRejected : kStatusNotSupported;
     } else {
-        ChipState& chip = chip_;
+        ChipState chip = chip_;
         switch (function) {
         case 0: chip.mode = TestMode::None; break;
         case 1: chip.mode = TestMode::RfTest; break;
@@ -232,6 +232,8 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
         }
         default: break;
         }
+        // A request answered with an error status is not carried out.
+        if (confirm[0] == kStatusOk && !(faulty && fault.kind == Fault::ErrorCode)) chip_ = chip;
     }
 
     uint32_t reported = static_cast<uint32_t>(confirm.size());

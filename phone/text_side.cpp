@@ -377,8 +377,11 @@ TextAnswer Simulator::HandleText(std::string_view command, int slot) {
     const std::vector<Arg>& args = *parsed;
     const std::string_view verb = std::string_view(name).substr(kPrefix.size());
 
-    std::optional<Reply> reply = AnswerText(chip_, textVersions_, verb, args);
+    // A command answered with an error code is not carried out.
+    ChipState chip = chip_;
+    std::optional<Reply> reply = AnswerText(chip, textVersions_, verb, args);
     if (!reply) return finish({true, error});
+    if (!(faulty && fault.kind == Fault::ErrorCode)) chip_ = chip;
 
     bool withOk = true;
     if (faulty) {
