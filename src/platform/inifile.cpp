@@ -71,27 +71,26 @@ void IniFile::Parse(const std::string& text) {
             continue;
         }
         const std::size_t eq = trimmed.find('=');
-        if (trimmed.front() == ';' || eq == std::string::npos) {
-            sections_.back().entries.push_back(Entry{std::string(), trimmed}); // comment or stray
+        const std::string key = eq == std::string::npos ? std::string() : Trim(trimmed.substr(0, eq));
+        if (trimmed.front() == ';' || key.empty()) {
+            // Comments and lines without a key are kept as they stand, never looked up.
+            sections_.back().entries.push_back(Entry{std::string(), trimmed});
             continue;
         }
-        sections_.back().entries.push_back(
-            Entry{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))});
+        sections_.back().entries.push_back(Entry{key, Trim(trimmed.substr(eq + 1))});
     }
 }
 
 std::string IniFile::Serialize() const {
     std::string out;
-    bool first = true;
-    for (const Section& section : sections_) {
-        if (section.name.empty() && section.entries.empty()) continue;
-        if (!section.name.empty() || !first) {
-            if (!first) out += "\r\n";
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        const Section& section = sections_[i];
+        if (i > 0) {
+            if (!out.empty()) out += "\r\n";
             out += "[" + section.name + "]\r\n";
         }
         for (const Entry& entry : section.entries)
             out += entry.key.empty() ? entry.value + "\r\n" : entry.key + "=" + entry.value + "\r\n";
-        first = false;
     }
     return out;
 }
