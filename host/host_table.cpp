@@ -1,5 +1,7 @@
 #include "host_table.h"
 
+#include "host_slots.h"
+
 namespace {
 
 extern "C" const char* StationGetLastError() { return StationHostState().lastError.c_str(); }
@@ -28,7 +30,14 @@ HostState& StationHostState() {
     return state;
 }
 
+phonesim::Simulator& StationPhone() {
+    static phonesim::Simulator phone;
+    return phone;
+}
+
 void FillStationSlots(HostTable& table) {
+    phonesim::BindHostSlots(&StationPhone());
+    for (int slot : {18, 54, 175}) table.entries[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
     table.entries[3] = reinterpret_cast<void*>(&StationGetLastError);
     table.entries[147] = reinterpret_cast<void*>(&StationResetTimeoutDelay);
     table.entries[149] = reinterpret_cast<void*>(&StationSetTimeOutDelay);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "phonesim.h"
+
 struct HostTable {
     static constexpr int kSlots = 216;
     std::array<void*, kSlots> entries{};
@@ -26,5 +28,9 @@ struct HostState {
 // function pointers, so they reach the station through this one object).
 HostState& StationHostState();
 
-// Fills the entries that the station serves itself: 3, 147, 149, 174.
+// The phone the station talks to by default: a simulator in the station's own process.
+phonesim::Simulator& StationPhone();
+
+// Fills the entries that the station serves itself (3, 147, 149, 174) and the link slots
+// 18, 54 and 175, served by StationPhone().
 void FillStationSlots(HostTable& table);
