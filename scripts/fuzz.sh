@@ -8,11 +8,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}; shift || true
 "$root/scripts/deps.sh"
 dir="$root/build-fuzz"
-CC=clang CXX=clang++ "$root/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBT_FUZZ=ON -DBT_SANITIZE=ON -DBT_BENCH=OFF >/dev/null
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+    launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBT_FUZZ=ON -DBT_SANITIZE=ON -DBT_BENCH=OFF >/dev/null
+fi
+mapfile -t all_targets < <(ninja -C "$dir" -t targets all | sed -n 's/^\(fuzz_[a-z0-9_]*\): .*/\1/p' | sort -u)
+cmake --build "$dir" --parallel "$(nproc)" --target "${all_targets[@]}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    for exe in "$dir"/fuzz/fuzz_*; do targets+=("$(basename "$exe" | sed 's/^fuzz_//')"); done
+    for t in "${all_targets[@]}"; do targets+=("${t#fuzz_}"); done
 fi
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
