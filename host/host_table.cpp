@@ -4,7 +4,9 @@
 
 namespace {
 
-extern "C" const char* StationGetLastError() { return StationHostState().lastError.c_str(); }
+extern "C" const char* StationGetLastError() {
+    return StationHostState().lastError.c_str();
+}
 
 extern "C" uint8_t StationResetTimeoutDelay() {
     StationHostState().timeoutSeconds = 2;
@@ -37,7 +39,8 @@ phonesim::Simulator& StationPhone() {
 
 void FillStationSlots(HostTable& table) {
     phonesim::BindHostSlots(&StationPhone());
-    for (int slot : {18, 54, 175}) table.entries[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
+    for (int slot : {18, 54, 175})
+        table.entries[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
     table.entries[3] = reinterpret_cast<void*>(&StationGetLastError);
     table.entries[147] = reinterpret_cast<void*>(&StationResetTimeoutDelay);
     table.entries[149] = reinterpret_cast<void*>(&StationSetTimeOutDelay);

@@ -20,10 +20,9 @@ struct Sizes {
     int confirm;
 };
 constexpr std::array<Sizes, kFunctionCount> kSizes = {{
-    {0, 1},     {22, 1}, {30, 1}, {7, 1},  {2, 1}, {0, 12}, {2, 1},     {0, 1},
-    {0, 4},     {2, 1},  {0, 1},  {0, 5},  {3, 1}, {0, 8},  {5, 1},     {0, 5},
-    {4, 1},     {0, 8},  {6, 1},  {0, 6},  {4, 1}, {3, 3},  {-1, 1},    {8, 1},
-    {1, 9},     {5, 1},  {2, 1},  {0, 4},  {152, 153}, {2, 3},
+    {0, 1}, {22, 1}, {30, 1}, {7, 1}, {2, 1}, {0, 12}, {2, 1}, {0, 1}, {0, 4},     {2, 1},
+    {0, 1}, {0, 5},  {3, 1},  {0, 8}, {5, 1}, {0, 5},  {4, 1}, {0, 8}, {6, 1},     {0, 6},
+    {4, 1}, {3, 3},  {-1, 1}, {8, 1}, {1, 9}, {5, 1},  {2, 1}, {0, 4}, {152, 153}, {2, 3},
 }};
 
 constexpr int kWriteNvm = 23;
@@ -41,10 +40,13 @@ uint16_t Le16(std::span<const uint8_t> bytes, std::size_t at) {
 }
 
 std::vector<uint8_t> WireValue(const ChipState& chip, int wire) {
-    const auto& value = chip.nvm[static_cast<std::size_t>(kWireToParam[static_cast<std::size_t>(wire)])];
+    const auto& value =
+        chip.nvm[static_cast<std::size_t>(kWireToParam[static_cast<std::size_t>(wire)])];
     std::vector<uint8_t> bytes(6, 0);
     const int n = wire == 0 ? 6 : 1;
-    for (int i = 0; i < n; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(value[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < n; ++i)
+        bytes[static_cast<std::size_t>(i)] =
+            static_cast<uint8_t>(value[static_cast<std::size_t>(i)]);
     return bytes;
 }
 
@@ -65,8 +67,7 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
     if (faulty && fault.kind == Fault::Verbatim)
         return finish({true, fault.bytes, static_cast<uint32_t>(fault.bytes.size())});
 
-    if (function < 0 || function >= kFunctionCount)
-        return finish({true, {kStatusNotSupported}, 1});
+    if (function < 0 || function >= kFunctionCount) return finish({true, {kStatusNotSupported}, 1});
     const auto fn = static_cast<std::size_t>(function);
     const Sizes sizes = kSizes[fn];
     const FunctionVersions& versions = binaryVersions_[fn];
@@ -87,28 +88,45 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
     } else {
         ChipState chip = chip_;
         switch (function) {
-        case 0: chip.mode = TestMode::None; break;
-        case 1: chip.mode = TestMode::RfTest; break;
+        case 0:
+            chip.mode = TestMode::None;
+            break;
+        case 1:
+            chip.mode = TestMode::RfTest;
+            break;
         case 2:
             chip.mode = TestMode::TxBurst;
             chip.channel = request[7];
             break;
-        case 3: chip.mode = TestMode::TxContinuous; chip.channel = request[1]; break;
-        case 4: chip.mode = TestMode::RxContinuous; chip.channel = request[1]; break;
-        case 5: std::copy(chip.lumoraVersion.begin(), chip.lumoraVersion.end(), confirm.begin() + 2); break;
+        case 3:
+            chip.mode = TestMode::TxContinuous;
+            chip.channel = request[1];
+            break;
+        case 4:
+            chip.mode = TestMode::RxContinuous;
+            chip.channel = request[1];
+            break;
+        case 5:
+            std::copy(chip.lumoraVersion.begin(), chip.lumoraVersion.end(), confirm.begin() + 2);
+            break;
         case 6:
-            if (request[1] > 2) confirm[0] = kStatusRejected;
-            else chip.loopback = request[1];
+            if (request[1] > 2)
+                confirm[0] = kStatusRejected;
+            else
+                chip.loopback = request[1];
             break;
         case 7:
-        case 10: break;
+        case 10:
+            break;
         case 8:
             confirm[2] = chip.hostInterface;
             confirm[3] = chip.on ? 1 : 0;
             break;
         case 9:
-            if (request[1] > 1) confirm[0] = kStatusRejected;
-            else chip.on = request[1] == 1;
+            if (request[1] > 1)
+                confirm[0] = kStatusRejected;
+            else
+                chip.on = request[1] == 1;
             break;
         case 11:
             confirm[2] = chip.rtrimUseManual;
@@ -169,7 +187,9 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
             chip.vmeasPropagation = request[2];
             chip.vmeasManual = request[3];
             break;
-        case 21: confirm[2] = static_cast<uint8_t>(chip.rssi); break;
+        case 21:
+            confirm[2] = static_cast<uint8_t>(chip.rssi);
+            break;
         case kWriteNvm: {
             const uint8_t wire = request[0];
             if (wire >= kWireNvmCount) {
@@ -204,8 +224,14 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
                 confirm[1] = static_cast<uint8_t>((wire + 1) % kWireNvmCount);
             break;
         }
-        case 25: chip.mode = TestMode::TxLe; chip.channel = request[1]; break;
-        case 26: chip.mode = TestMode::RxLe; chip.channel = request[1]; break;
+        case 25:
+            chip.mode = TestMode::TxLe;
+            chip.channel = request[1];
+            break;
+        case 26:
+            chip.mode = TestMode::RxLe;
+            chip.channel = request[1];
+            break;
         case 27:
             if (chip.mode == TestMode::RxLe) chip.mode = TestMode::None;
             confirm[2] = static_cast<uint8_t>(chip.leRxPackets >> 8);
@@ -227,10 +253,12 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
             const uint16_t asked = Le16(request, 0);
             confirm = {kStatusNotSupported, 0, 0};
             if (asked < kFunctionCount && binaryVersions_[asked].supported)
-                confirm = {kStatusOk, binaryVersions_[asked].request, binaryVersions_[asked].confirm};
+                confirm = {kStatusOk, binaryVersions_[asked].request,
+                           binaryVersions_[asked].confirm};
             break;
         }
-        default: break;
+        default:
+            break;
         }
         // A request answered with an error status is not carried out.
         if (confirm[0] == kStatusOk && !(faulty && fault.kind == Fault::ErrorCode)) chip_ = chip;
@@ -239,16 +267,20 @@ BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> 
     uint32_t reported = static_cast<uint32_t>(confirm.size());
     if (faulty) {
         switch (fault.kind) {
-        case Fault::ErrorCode: confirm[0] = static_cast<uint8_t>(fault.value ? fault.value : 5); break;
+        case Fault::ErrorCode:
+            confirm[0] = static_cast<uint8_t>(fault.value ? fault.value : 5);
+            break;
         case Fault::WrongSize:
-            confirm.resize(fault.value > 0 ? static_cast<std::size_t>(fault.value) : confirm.size() + 1, 0);
+            confirm.resize(
+                fault.value > 0 ? static_cast<std::size_t>(fault.value) : confirm.size() + 1, 0);
             reported = static_cast<uint32_t>(confirm.size());
             break;
         case Fault::OversizeLength:
             reported = fault.value > 0 ? static_cast<uint32_t>(fault.value) : 16000;
             confirm.resize(std::min<std::size_t>(reported, kConfirmBufferSize), 0);
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return finish({true, confirm, reported});

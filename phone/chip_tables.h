@@ -16,7 +16,7 @@ enum class Kind : uint8_t { U8, I8, U16, U32, Bytes2, Bytes6, Bytes8, Bytes10, B
 struct NvmParam {
     std::string_view suffix; // "at@bt:write_nvm_" + suffix
     Kind kind;
-    int64_t initial;         // power-up value of scalar parameters
+    int64_t initial; // power-up value of scalar parameters
 };
 
 // Indexed by the BNPT_* identifier.

@@ -12,7 +12,11 @@ std::vector<uint8_t> CommandComplete(uint16_t opcode, std::vector<uint8_t> retur
 }
 
 std::vector<uint8_t> CommandStatus(uint8_t status, uint16_t opcode) {
-    return {0x0F, 0x04, status, 0x01, static_cast<uint8_t>(opcode & 0xFF),
+    return {0x0F,
+            0x04,
+            status,
+            0x01,
+            static_cast<uint8_t>(opcode & 0xFF),
             static_cast<uint8_t>(opcode >> 8)};
 }
 
@@ -38,16 +42,19 @@ std::vector<uint8_t> HciAnswer(ChipState& chip, std::span<const uint8_t> command
     }
     case kHciReadLocalFeatures: {
         std::vector<uint8_t> params = {0x00};
-        for (int i = 0; i < 8; ++i) params.push_back(static_cast<uint8_t>(chip.nvm[3][i]));
+        for (int i = 0; i < 8; ++i)
+            params.push_back(static_cast<uint8_t>(chip.nvm[3][i]));
         return CommandComplete(opcode, params);
     }
     case kHciReadBdAddr: {
         std::vector<uint8_t> params = {0x00};
         // BD_ADDR goes least significant byte first; the NVM holds it as written.
-        for (int i = 5; i >= 0; --i) params.push_back(static_cast<uint8_t>(chip.nvm[0][i]));
+        for (int i = 5; i >= 0; --i)
+            params.push_back(static_cast<uint8_t>(chip.nvm[0][i]));
         return CommandComplete(opcode, params);
     }
-    default: return CommandStatus(kHciUnknownCommand, opcode);
+    default:
+        return CommandStatus(kHciUnknownCommand, opcode);
     }
 }
 

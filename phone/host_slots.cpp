@@ -17,14 +17,20 @@ Simulator* BindHostSlots(Simulator* sim) {
     return previous;
 }
 
-Simulator* BoundSimulator() { return Bound; }
+Simulator* BoundSimulator() {
+    return Bound;
+}
 
 void* HostSlotEntry(int slot) {
     switch (slot) {
-    case 18: return reinterpret_cast<void*>(&PhonesimBluetoothGeneric);
-    case 54: return reinterpret_cast<void*>(&PhonesimZepGeneric);
-    case 175: return reinterpret_cast<void*>(&PhonesimZepSendReceive);
-    default: return nullptr;
+    case 18:
+        return reinterpret_cast<void*>(&PhonesimBluetoothGeneric);
+    case 54:
+        return reinterpret_cast<void*>(&PhonesimZepGeneric);
+    case 175:
+        return reinterpret_cast<void*>(&PhonesimZepSendReceive);
+    default:
+        return nullptr;
     }
 }
 

@@ -7,65 +7,49 @@
 namespace phonesim {
 
 const std::array<NvmParam, 43> kNvmParams = {{
-    {"bdaddr", Kind::Bytes6, 0},
-    {"channel_word_offset", Kind::U16, 291},
-    {"input_freq", Kind::U32, 26000000},
-    {"lmp_features", Kind::Bytes8, 0},
-    {"le_features", Kind::U8, 1},
-    {"lpm_conf", Kind::U8, 3},
-    {"lpm_drift", Kind::U8, 250},
-    {"lpm_threshold", Kind::U8, 8},
-    {"ultra_lpm_threshold", Kind::U8, 9},
-    {"epc_power_1mbps", Kind::I8, 4},
-    {"epc_power_2mbps", Kind::I8, 2},
-    {"epc_power_3mbps", Kind::I8, -2},
-    {"epc_pwrctrl_steps", Kind::U8, 7},
-    {"epc_pwrctrl_stepsize", Kind::U8, 3},
-    {"epc_step_1mbps", Kind::U8, 6},
-    {"epc_step_2mbps", Kind::U8, 5},
-    {"epc_step_3mbps", Kind::U8, 4},
-    {"lpc_power_1mbps", Kind::I8, 0},
-    {"lpc_power_2mbps", Kind::I8, -2},
-    {"lpc_power_3mbps", Kind::I8, -4},
-    {"lpc_pwrctrl_steps", Kind::U8, 5},
-    {"lpc_pwrctrl_stepsize", Kind::U8, 2},
-    {"br_pwr_level", Kind::I8, 4},
-    {"rssi_threshold", Kind::I8, -70},
-    {"le_pwr_level", Kind::I8, 0},
-    {"rssi_min", Kind::I8, -90},
-    {"rssi_max", Kind::I8, -40},
-    {"rssi_goto_max", Kind::U8, 1},
-    {"uart_baudrate", Kind::U8, 6},
-    {"uart_invert", Kind::U8, 0},
-    {"osc_settle", Kind::U8, 5},
-    {"pll_settle", Kind::U8, 6},
-    {"dig_settle", Kind::U8, 7},
-    {"bb_conf", Kind::U8, 17},
-    {"idac_comp", Kind::U8, 12},
-    {"rf_config", Kind::U8, 2},
-    {"lmp_version", Kind::U8, 9},
-    {"uart_lpm_level", Kind::U8, 1},
-    {"ulpm_current", Kind::U16, 15},
-    {"idle_current", Kind::U16, 120},
-    {"active_current", Kind::U16, 9000},
-    {"tx_current", Kind::U16, 32000},
+    {"bdaddr", Kind::Bytes6, 0},          {"channel_word_offset", Kind::U16, 291},
+    {"input_freq", Kind::U32, 26000000},  {"lmp_features", Kind::Bytes8, 0},
+    {"le_features", Kind::U8, 1},         {"lpm_conf", Kind::U8, 3},
+    {"lpm_drift", Kind::U8, 250},         {"lpm_threshold", Kind::U8, 8},
+    {"ultra_lpm_threshold", Kind::U8, 9}, {"epc_power_1mbps", Kind::I8, 4},
+    {"epc_power_2mbps", Kind::I8, 2},     {"epc_power_3mbps", Kind::I8, -2},
+    {"epc_pwrctrl_steps", Kind::U8, 7},   {"epc_pwrctrl_stepsize", Kind::U8, 3},
+    {"epc_step_1mbps", Kind::U8, 6},      {"epc_step_2mbps", Kind::U8, 5},
+    {"epc_step_3mbps", Kind::U8, 4},      {"lpc_power_1mbps", Kind::I8, 0},
+    {"lpc_power_2mbps", Kind::I8, -2},    {"lpc_power_3mbps", Kind::I8, -4},
+    {"lpc_pwrctrl_steps", Kind::U8, 5},   {"lpc_pwrctrl_stepsize", Kind::U8, 2},
+    {"br_pwr_level", Kind::I8, 4},        {"rssi_threshold", Kind::I8, -70},
+    {"le_pwr_level", Kind::I8, 0},        {"rssi_min", Kind::I8, -90},
+    {"rssi_max", Kind::I8, -40},          {"rssi_goto_max", Kind::U8, 1},
+    {"uart_baudrate", Kind::U8, 6},       {"uart_invert", Kind::U8, 0},
+    {"osc_settle", Kind::U8, 5},          {"pll_settle", Kind::U8, 6},
+    {"dig_settle", Kind::U8, 7},          {"bb_conf", Kind::U8, 17},
+    {"idac_comp", Kind::U8, 12},          {"rf_config", Kind::U8, 2},
+    {"lmp_version", Kind::U8, 9},         {"uart_lpm_level", Kind::U8, 1},
+    {"ulpm_current", Kind::U16, 15},      {"idle_current", Kind::U16, 120},
+    {"active_current", Kind::U16, 9000},  {"tx_current", Kind::U16, 32000},
     {"rx_current", Kind::U16, 28000},
 }};
 
 // The UART LPM level travels right after UART invert, out of identifier order.
-const std::array<int, 43> kTransferOrder = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
-                                            11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                                            22, 23, 24, 25, 26, 27, 28, 29, 37, 30, 31,
-                                            32, 33, 34, 35, 36, 38, 39, 40, 41, 42};
+const std::array<int, 43> kTransferOrder = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 37, 30, 31, 32, 33, 34, 35, 36, 38, 39, 40, 41, 42};
 
 int ElementCount(Kind kind) {
     switch (kind) {
-    case Kind::Bytes2: return 2;
-    case Kind::Bytes6: return 6;
-    case Kind::Bytes8: return 8;
-    case Kind::Bytes10: return 10;
-    case Kind::Bytes150: return 150;
-    default: return 1;
+    case Kind::Bytes2:
+        return 2;
+    case Kind::Bytes6:
+        return 6;
+    case Kind::Bytes8:
+        return 8;
+    case Kind::Bytes10:
+        return 10;
+    case Kind::Bytes150:
+        return 150;
+    default:
+        return 1;
     }
 }
 
@@ -79,7 +63,8 @@ void StoreNvm(ChipState& chip, int param, const std::vector<int64_t>& values) {
 
 ChipState DefaultChip() {
     ChipState chip;
-    for (std::size_t i = 0; i < kNvmParams.size(); ++i) chip.nvm[i][0] = kNvmParams[i].initial;
+    for (std::size_t i = 0; i < kNvmParams.size(); ++i)
+        chip.nvm[i][0] = kNvmParams[i].initial;
     chip.nvm[0] = {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13, 0, 0};
     chip.nvm[3] = {0xBF, 0xFE, 0xCF, 0xFE, 0xDB, 0xFF, 0x7B, 0x87};
     chip.wireVersion.fill(1);
@@ -87,7 +72,9 @@ ChipState DefaultChip() {
     return chip;
 }
 
-Simulator::Simulator() { Reset(); }
+Simulator::Simulator() {
+    Reset();
+}
 
 void Simulator::Reset() {
     chip_ = DefaultChip();
@@ -106,7 +93,8 @@ std::array<uint8_t, 6> Simulator::BdAddress() const {
 }
 
 void Simulator::SetBdAddress(const std::array<uint8_t, 6>& address) {
-    for (std::size_t i = 0; i < address.size(); ++i) chip_.nvm[0][i] = address[i];
+    for (std::size_t i = 0; i < address.size(); ++i)
+        chip_.nvm[0][i] = address[i];
 }
 
 void Simulator::SetTextVersions(int opcode, uint8_t request, uint8_t confirm, int32_t code) {
@@ -160,14 +148,16 @@ bool Simulator::TakeBinaryFault(int32_t function, FaultSpec& out) {
 }
 
 std::size_t Simulator::TextCount(std::string_view name) const {
-    return static_cast<std::size_t>(std::count_if(textLog_.begin(), textLog_.end(), [&](const TextRecord& r) {
-        return std::string_view(r.command).substr(0, r.command.find('(')) == name;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(textLog_.begin(), textLog_.end(), [&](const TextRecord& r) {
+            return std::string_view(r.command).substr(0, r.command.find('(')) == name;
+        }));
 }
 
 std::size_t Simulator::BinaryCount(int32_t function) const {
-    return static_cast<std::size_t>(std::count_if(binaryLog_.begin(), binaryLog_.end(),
-                         [&](const BinaryRecord& r) { return r.function == function; }));
+    return static_cast<std::size_t>(
+        std::count_if(binaryLog_.begin(), binaryLog_.end(),
+                      [&](const BinaryRecord& r) { return r.function == function; }));
 }
 
 std::string Simulator::LastCommand() const {

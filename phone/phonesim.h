@@ -60,9 +60,9 @@ struct ChipState {
     uint32_t loopback = 0;                  // 0 off, 1 air to air, 2 PCM to PCM
 
     TestMode mode = TestMode::None;
-    uint8_t channel = 0;         // channel of the last RF test mode started
-    uint16_t leRxPackets = 0;    // what "rx_le_end" / function 27 report
-    int8_t rssi = -60;           // what an RSSI query reports
+    uint8_t channel = 0;      // channel of the last RF test mode started
+    uint16_t leRxPackets = 0; // what "rx_le_end" / function 27 report
+    int8_t rssi = -60;        // what an RSSI query reports
     std::array<uint8_t, 10> lumoraVersion = {4, 6, 0, 0, 0x12, 0x34, 2, 0, 0, 1};
 
     // NVM values by BNPT_* identifier; array parameters (BD address: 6 bytes, LMP features:
@@ -80,16 +80,16 @@ ChipState DefaultChip();
 
 // What can go wrong in one exchange.
 enum class Fault {
-    HostCallFails, // the host call returns failure (both); slot 175 still assigns `text`
-    NoReply,       // the call succeeds, nothing comes back: empty text / confirm length 0
-    Garbage,       // text: a line of non-numeric noise; binary: the expected size of 0xA5
-    MissingOk,     // text: the reply without its "OK" line
-    ErrorCode,     // text: result code `value` (default 5) instead of 0; for read-all the
-                   // code is inserted before "OK". Binary: status byte `value` (default 5)
-    ValueShort,    // text: the last value before the result code is left out (the code
-                   // itself when the command returns no values, the 43rd for read-all)
-    ValueExtra,    // text: one more number (0) before the result code / "OK"
-    WrongSize,     // binary: confirm of `value` bytes (default expected + 1), cut or padded
+    HostCallFails,  // the host call returns failure (both); slot 175 still assigns `text`
+    NoReply,        // the call succeeds, nothing comes back: empty text / confirm length 0
+    Garbage,        // text: a line of non-numeric noise; binary: the expected size of 0xA5
+    MissingOk,      // text: the reply without its "OK" line
+    ErrorCode,      // text: result code `value` (default 5) instead of 0; for read-all the
+                    // code is inserted before "OK". Binary: status byte `value` (default 5)
+    ValueShort,     // text: the last value before the result code is left out (the code
+                    // itself when the command returns no values, the 43rd for read-all)
+    ValueExtra,     // text: one more number (0) before the result code / "OK"
+    WrongSize,      // binary: confirm of `value` bytes (default expected + 1), cut or padded
     OversizeLength, // binary: reports length `value` (default 16000) above the buffer; the
                     // host still writes no more than 15000 bytes
     WrongNvmId,     // binary: function 24 confirms another wire id than asked

@@ -68,14 +68,20 @@ std::optional<std::vector<Arg>> ParseArgs(std::string_view text) {
 
 bool InRange(Kind kind, int64_t value) {
     switch (kind) {
-    case Kind::I8: return value >= -128 && value <= 127;
-    case Kind::U16: return value >= 0 && value <= 0xFFFF;
-    case Kind::U32: return value >= 0 && value <= 0xFFFFFFFFLL;
-    default: return value >= 0 && value <= 0xFF;
+    case Kind::I8:
+        return value >= -128 && value <= 127;
+    case Kind::U16:
+        return value >= 0 && value <= 0xFFFF;
+    case Kind::U32:
+        return value >= 0 && value <= 0xFFFFFFFFLL;
+    default:
+        return value >= 0 && value <= 0xFF;
     }
 }
 
-bool IsArray(Kind kind) { return ElementCount(kind) > 1; }
+bool IsArray(Kind kind) {
+    return ElementCount(kind) > 1;
+}
 
 bool Fits(const std::vector<Arg>& args, const std::vector<Kind>& kinds) {
     if (args.size() != kinds.size()) return false;
@@ -101,7 +107,8 @@ struct Reply {
     }
     template <typename Range> Reply& Array(const Range& values) {
         std::vector<std::string> elements;
-        for (auto v : values) elements.push_back(std::to_string(static_cast<int64_t>(v)));
+        for (auto v : values)
+            elements.push_back(std::to_string(static_cast<int64_t>(v)));
         items.push_back(std::move(elements));
         return *this;
     }
@@ -114,7 +121,8 @@ std::string Render(const Reply& reply, bool withOk) {
             out += item[0];
         } else {
             out += '{';
-            for (std::size_t i = 0; i < item.size(); ++i) out += (i ? "," : "") + item[i];
+            for (std::size_t i = 0; i < item.size(); ++i)
+                out += (i ? "," : "") + item[i];
             out += '}';
         }
         out += kCrLf;
@@ -124,7 +132,9 @@ std::string Render(const Reply& reply, bool withOk) {
     return out;
 }
 
-uint8_t U8(int64_t v) { return static_cast<uint8_t>(v); }
+uint8_t U8(int64_t v) {
+    return static_cast<uint8_t>(v);
+}
 
 using Handler = std::function<Reply(ChipState&, const std::vector<Arg>&)>;
 
@@ -148,8 +158,10 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                         }};
         c["initialize"] = {{K::U32}, [](ChipState& chip, const std::vector<Arg>& a) {
                                Reply r;
-                               if (A(a, 0) > 1) r.code = 1;
-                               else chip.on = A(a, 0) == 1;
+                               if (A(a, 0) > 1)
+                                   r.code = 1;
+                               else
+                                   chip.on = A(a, 0) == 1;
                                return r;
                            }};
         c["reset"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
@@ -165,8 +177,8 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                 return Reply{};
             };
         };
-        c["set_rf_test_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8,
-                                  K::I8, K::I8, K::I8, K::I8, K::I8, K::I8, K::I8, K::I8},
+        c["set_rf_test_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::I8,
+                                  K::I8, K::I8, K::I8, K::I8, K::I8, K::I8, K::I8},
                                  startMode(TestMode::RfTest)};
         c["set_tx_burst_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8,
                                    K::U8, K::U8, K::Bytes10, K::I8, K::I8, K::I8, K::U32},
@@ -176,12 +188,11 @@ const std::map<std::string, Command, std::less<>>& Commands() {
         c["set_rx_continuous_mode"] = {{K::U8}, startMode(TestMode::RxContinuous)};
         c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, startMode(TestMode::TxLe)};
         c["rx_le_start"] = {{K::U8}, startMode(TestMode::RxLe)};
-        c["rx_le_end"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                              if (chip.mode == TestMode::RxLe) chip.mode = TestMode::None;
-                              return Reply{}
-                                  .Value(chip.leRxPackets >> 8)
-                                  .Value(chip.leRxPackets & 0xFF);
-                          }};
+        c["rx_le_end"] = {
+            {}, [](ChipState& chip, const std::vector<Arg>&) {
+                if (chip.mode == TestMode::RxLe) chip.mode = TestMode::None;
+                return Reply{}.Value(chip.leRxPackets >> 8).Value(chip.leRxPackets & 0xFF);
+            }};
         c["get_lumora_version"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
                                        return Reply{}.Array(chip.lumoraVersion);
                                    }};
@@ -209,14 +220,14 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                                                   .Value(chip.ibiasdacManual)
                                                   .Value(chip.ibiasdacFused);
                                           }};
-        c["set_kfreq_ibiasdac_manual_values"] = {
-            {K::U8, K::U8, K::U8, K::U8}, [](ChipState& chip, const std::vector<Arg>& a) {
-                chip.kfreqUseManual = U8(A(a, 0));
-                chip.kfreqManual = U8(A(a, 1));
-                chip.ibiasdacUseManual = U8(A(a, 2));
-                chip.ibiasdacManual = U8(A(a, 3));
-                return Reply{};
-            }};
+        c["set_kfreq_ibiasdac_manual_values"] = {{K::U8, K::U8, K::U8, K::U8},
+                                                 [](ChipState& chip, const std::vector<Arg>& a) {
+                                                     chip.kfreqUseManual = U8(A(a, 0));
+                                                     chip.kfreqManual = U8(A(a, 1));
+                                                     chip.ibiasdacUseManual = U8(A(a, 2));
+                                                     chip.ibiasdacManual = U8(A(a, 3));
+                                                     return Reply{};
+                                                 }};
         c["get_temperature_values"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
                                            return Reply{}
                                                .Value(chip.tmeasUseManual)
@@ -243,26 +254,28 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                                        chip.vmeasManual = U8(A(a, 2));
                                        return Reply{};
                                    }};
-        c["set_pcm_uart_wakeup_interface"] = {
-            {K::U32, K::U32, K::U32}, [](ChipState& chip, const std::vector<Arg>& a) {
-                Reply r;
-                if (A(a, 0) > 1 || A(a, 1) > 1 || A(a, 2) > 1) {
-                    r.code = 1;
-                    return r;
-                }
-                chip.pcm = static_cast<uint32_t>(A(a, 0));
-                chip.uart = static_cast<uint32_t>(A(a, 1));
-                chip.wakeup = static_cast<uint32_t>(A(a, 2));
-                return r;
-            }};
+        c["set_pcm_uart_wakeup_interface"] = {{K::U32, K::U32, K::U32},
+                                              [](ChipState& chip, const std::vector<Arg>& a) {
+                                                  Reply r;
+                                                  if (A(a, 0) > 1 || A(a, 1) > 1 || A(a, 2) > 1) {
+                                                      r.code = 1;
+                                                      return r;
+                                                  }
+                                                  chip.pcm = static_cast<uint32_t>(A(a, 0));
+                                                  chip.uart = static_cast<uint32_t>(A(a, 1));
+                                                  chip.wakeup = static_cast<uint32_t>(A(a, 2));
+                                                  return r;
+                                              }};
         c["get_pcm_uart_wakeup_interface_status"] = {
             {}, [](ChipState& chip, const std::vector<Arg>&) {
                 return Reply{}.Value(chip.pcm).Value(chip.uart).Value(chip.wakeup);
             }};
         c["set_pcm_loopback"] = {{K::U32}, [](ChipState& chip, const std::vector<Arg>& a) {
                                      Reply r;
-                                     if (A(a, 0) > 2) r.code = 1;
-                                     else chip.loopback = static_cast<uint32_t>(A(a, 0));
+                                     if (A(a, 0) > 2)
+                                         r.code = 1;
+                                     else
+                                         chip.loopback = static_cast<uint32_t>(A(a, 0));
                                      return r;
                                  }};
         c["hci_command"] = {{K::U8, K::Bytes150}, [](ChipState& chip, const std::vector<Arg>& a) {
@@ -289,19 +302,23 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                     return Reply{};
                 }};
         }
-        c["read_all_nvm_params"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                        Reply r;
-                                        r.code.reset();
-                                        for (int id : kTransferOrder) {
-                                            const auto& value = chip.nvm[static_cast<std::size_t>(id)];
-                                            const int n = ElementCount(kNvmParams[static_cast<std::size_t>(id)].kind);
-                                            if (n == 1) r.Value(value[0]);
-                                            else r.Array(std::vector<int64_t>(value.begin(), value.begin() + n));
-                                        }
-                                        return r;
-                                    }};
+        c["read_all_nvm_params"] = {
+            {}, [](ChipState& chip, const std::vector<Arg>&) {
+                Reply r;
+                r.code.reset();
+                for (int id : kTransferOrder) {
+                    const auto& value = chip.nvm[static_cast<std::size_t>(id)];
+                    const int n = ElementCount(kNvmParams[static_cast<std::size_t>(id)].kind);
+                    if (n == 1)
+                        r.Value(value[0]);
+                    else
+                        r.Array(std::vector<int64_t>(value.begin(), value.begin() + n));
+                }
+                return r;
+            }};
         std::vector<Kind> all;
-        for (int id : kTransferOrder) all.push_back(kNvmParams[static_cast<std::size_t>(id)].kind);
+        for (int id : kTransferOrder)
+            all.push_back(kNvmParams[static_cast<std::size_t>(id)].kind);
         c["write_all_nvm_params"] = {all, [](ChipState& chip, const std::vector<Arg>& a) {
                                          // Answers how many parameters it stored and a
                                          // 16-bit sum of their values.
@@ -318,7 +335,8 @@ const std::map<std::string, Command, std::less<>>& Commands() {
     return commands;
 }
 
-std::optional<Reply> AnswerText(ChipState& chip, const std::array<TextVersions, kOpcodeCount>& versions,
+std::optional<Reply> AnswerText(ChipState& chip,
+                                const std::array<TextVersions, kOpcodeCount>& versions,
                                 std::string_view verb, const std::vector<Arg>& args) {
     if (verb == "get_opcode_version") {
         if (!Fits(args, {Kind::U16})) return std::nullopt;
@@ -357,11 +375,16 @@ TextAnswer Simulator::HandleText(std::string_view command, int slot) {
     };
     if (faulty) {
         switch (fault.kind) {
-        case Fault::HostCallFails: return finish({false, fault.text});
-        case Fault::NoReply: return finish({true, {}});
-        case Fault::Garbage: return finish({true, "~#?%GARBAGE&@!~" + std::string(kCrLf)});
-        case Fault::Verbatim: return finish({true, fault.text});
-        default: break;
+        case Fault::HostCallFails:
+            return finish({false, fault.text});
+        case Fault::NoReply:
+            return finish({true, {}});
+        case Fault::Garbage:
+            return finish({true, "~#?%GARBAGE&@!~" + std::string(kCrLf)});
+        case Fault::Verbatim:
+            return finish({true, fault.text});
+        default:
+            break;
         }
     }
 
@@ -386,8 +409,12 @@ TextAnswer Simulator::HandleText(std::string_view command, int slot) {
     bool withOk = true;
     if (faulty) {
         switch (fault.kind) {
-        case Fault::MissingOk: withOk = false; break;
-        case Fault::ErrorCode: reply->code = fault.value ? fault.value : 5; break;
+        case Fault::MissingOk:
+            withOk = false;
+            break;
+        case Fault::ErrorCode:
+            reply->code = fault.value ? fault.value : 5;
+            break;
         case Fault::ValueShort:
             if (reply->items.empty()) {
                 reply->code.reset();
@@ -396,11 +423,14 @@ TextAnswer Simulator::HandleText(std::string_view command, int slot) {
                 if (reply->items.back().empty()) reply->items.pop_back();
             }
             break;
-        case Fault::ValueExtra: reply->items.push_back({"0"}); break;
+        case Fault::ValueExtra:
+            reply->items.push_back({"0"});
+            break;
         case Fault::HciTooLong:
             if (verb == "hci_command" && !reply->items.empty()) reply->items[0] = {"151"};
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return finish({true, Render(*reply, withOk)});

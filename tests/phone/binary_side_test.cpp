@@ -54,38 +54,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GoldenConfirm{0, {}, {1}},
         GoldenConfirm{1, Padded({1, 0, 0x11, 0x22, 0x33, 0x44, 0x55}, 22), {1}},
-        GoldenConfirm{2, Padded({1}, 30), {1}},
-        GoldenConfirm{3, {1, 39, 2, 3, 1, 0xAA, 1}, {1}},
+        GoldenConfirm{2, Padded({1}, 30), {1}}, GoldenConfirm{3, {1, 39, 2, 3, 1, 0xAA, 1}, {1}},
         GoldenConfirm{4, {1, 78}, {1}},
         GoldenConfirm{5, {}, {1, 1, 4, 6, 0, 0, 0x12, 0x34, 2, 0, 0, 1}},
-        GoldenConfirm{6, {1, 2}, {1}},
-        GoldenConfirm{7, {}, {1}},
-        GoldenConfirm{8, {}, {1, 1, 0, 0}},
-        GoldenConfirm{9, {1, 1}, {1}},
-        GoldenConfirm{10, {}, {1}},
-        GoldenConfirm{11, {}, {1, 1, 0, 0, 0x17}},
-        GoldenConfirm{12, {1, 1, 7}, {1}},
-        GoldenConfirm{13, {}, {1, 1, 0, 0, 0x2A, 0, 0, 0x0C}},
-        GoldenConfirm{14, {1, 1, 40, 0, 0}, {1}},
-        GoldenConfirm{15, {}, {1, 1, 0, 0, 0}},
-        GoldenConfirm{16, {1, 1, 0, 1}, {1}},
-        GoldenConfirm{17, {}, {1, 1, 0, 0, 0, 0, 0xF4, 0x01}},
+        GoldenConfirm{6, {1, 2}, {1}}, GoldenConfirm{7, {}, {1}},
+        GoldenConfirm{8, {}, {1, 1, 0, 0}}, GoldenConfirm{9, {1, 1}, {1}},
+        GoldenConfirm{10, {}, {1}}, GoldenConfirm{11, {}, {1, 1, 0, 0, 0x17}},
+        GoldenConfirm{12, {1, 1, 7}, {1}}, GoldenConfirm{13, {}, {1, 1, 0, 0, 0x2A, 0, 0, 0x0C}},
+        GoldenConfirm{14, {1, 1, 40, 0, 0}, {1}}, GoldenConfirm{15, {}, {1, 1, 0, 0, 0}},
+        GoldenConfirm{16, {1, 1, 0, 1}, {1}}, GoldenConfirm{17, {}, {1, 1, 0, 0, 0, 0, 0xF4, 0x01}},
         GoldenConfirm{18, {1, 0, 1, 0, 0x34, 0x12}, {1}},
-        GoldenConfirm{19, {}, {1, 1, 0, 0, 0, 0x5C}},
-        GoldenConfirm{20, {1, 1, 2, 90}, {1}},
-        GoldenConfirm{21, {1, 0x0A, 0x02}, {1, 1, 0xC4}},
-        GoldenConfirm{22, {}, {2}},
+        GoldenConfirm{19, {}, {1, 1, 0, 0, 0, 0x5C}}, GoldenConfirm{20, {1, 1, 2, 90}, {1}},
+        GoldenConfirm{21, {1, 0x0A, 0x02}, {1, 1, 0xC4}}, GoldenConfirm{22, {}, {2}},
         GoldenConfirm{23, {14, 1, 0xF6, 0, 0, 0, 0, 0}, {1}},
         GoldenConfirm{24, {0}, {1, 0, 1, 0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13}},
         GoldenConfirm{24, {15}, {1, 15, 1, 0, 0, 0, 0, 0, 0}},
-        GoldenConfirm{25, {1, 19, 37, 0xFC, 0}, {1}},
-        GoldenConfirm{26, {1, 19}, {1}},
-        GoldenConfirm{27, {}, {1, 1, 0, 0}},
-        GoldenConfirm{29, {8, 0}, {1, 1, 1}},
-        GoldenConfirm{29, {22, 0}, {2, 0, 0}},
-        GoldenConfirm{29, {30, 0}, {2, 0, 0}},
-        GoldenConfirm{30, {}, {2}},
-        GoldenConfirm{-1, {}, {2}}));
+        GoldenConfirm{25, {1, 19, 37, 0xFC, 0}, {1}}, GoldenConfirm{26, {1, 19}, {1}},
+        GoldenConfirm{27, {}, {1, 1, 0, 0}}, GoldenConfirm{29, {8, 0}, {1, 1, 1}},
+        GoldenConfirm{29, {22, 0}, {2, 0, 0}}, GoldenConfirm{29, {30, 0}, {2, 0, 0}},
+        GoldenConfirm{30, {}, {2}}, GoldenConfirm{-1, {}, {2}}));
 
 TEST(PhoneBinary, HciResetAnswersCommandCompleteIn153Bytes) {
     Simulator sim;
@@ -96,10 +83,10 @@ TEST(PhoneBinary, HciResetAnswersCommandCompleteIn153Bytes) {
 TEST(PhoneBinary, HciReadBdAddrMatchesTheNvmAddress) {
     Simulator sim;
     Confirm(sim, 23, {0, 1, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
-    EXPECT_EQ(Confirm(sim, 28, HciRequest({0x09, 0x10, 0x00})),
-              Padded({1, 1, 12, 0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x55, 0x44, 0x33, 0x22, 0x11,
-                      0x00},
-                     153));
+    EXPECT_EQ(
+        Confirm(sim, 28, HciRequest({0x09, 0x10, 0x00})),
+        Padded({1, 1, 12, 0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x55, 0x44, 0x33, 0x22, 0x11, 0x00},
+               153));
 }
 
 TEST(PhoneBinary, HciLengthAbove150IsRejected) {
@@ -213,8 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryFaultCase{"StatusGiven", {Fault::ErrorCode, 2}, 0, {}, true, {2}, 1},
         BinaryFaultCase{"WrongSizeShort", {Fault::WrongSize, 4}, 5, {}, true, {1, 1, 4, 6}, 4},
         BinaryFaultCase{"WrongSizeLong", {Fault::WrongSize}, 8, {}, true, {1, 1, 0, 0, 0}, 5},
-        BinaryFaultCase{"WrongNvmId", {Fault::WrongNvmId}, 24, {3}, true,
-                        {1, 4, 1, 0xFE, 0, 0, 0, 0, 0}, 9},
+        BinaryFaultCase{
+            "WrongNvmId", {Fault::WrongNvmId}, 24, {3}, true, {1, 4, 1, 0xFE, 0, 0, 0, 0, 0}, 9},
         BinaryFaultCase{"Garbage", {Fault::Garbage}, 8, {}, true, {0xA5, 0xA5, 0xA5, 0xA5}, 4},
         BinaryFaultCase{"Verbatim", {Fault::Verbatim, 0, "", {1, 7}}, 8, {}, true, {1, 7}, 2}),
     [](const auto& info) { return std::string(info.param.name); });

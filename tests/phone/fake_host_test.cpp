@@ -20,8 +20,8 @@ template <typename F> F Entry(const FakeHost& host, int slot) {
 TEST(FakeHostSlots, ServesTheSevenSlotsThePluginCalls) {
     FakeHost host;
     for (int slot = 0; slot < FakeHost::kSlots; ++slot) {
-        const bool served = slot == 3 || slot == 18 || slot == 54 || slot == 147 ||
-                            slot == 149 || slot == 174 || slot == 175;
+        const bool served = slot == 3 || slot == 18 || slot == 54 || slot == 147 || slot == 149 ||
+                            slot == 174 || slot == 175;
         EXPECT_EQ(host.Slot(slot) != nullptr, served) << "slot " << slot;
     }
     EXPECT_EQ(host.TableBytes(), static_cast<int32_t>(216 * sizeof(void*)));
@@ -87,7 +87,8 @@ TEST(FakeHostLog, RecordsLinesWithTheirFlagsAndNullAsEmpty) {
 TEST(FakeHostInstall, HandsTableCallbackAndHandleToThePlugin) {
     FakeHost host;
     host.InstallIntoPlugin();
-    for (int slot : {3, 18, 54, 147, 149, 174, 175}) EXPECT_EQ(HostFunctions[slot], host.Slot(slot));
+    for (int slot : {3, 18, 54, 147, 149, 174, 175})
+        EXPECT_EQ(HostFunctions[slot], host.Slot(slot));
     EXPECT_EQ(ComHandle, FakeHost::kComHandle);
     ShowLine("through the plug-in", 1);
     EXPECT_TRUE(host.HasLine("through the plug-in", 1));

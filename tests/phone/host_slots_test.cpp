@@ -109,9 +109,8 @@ TEST_F(HostSlots, TextSlot54FailsWhenTheHostCallFails) {
     sim_.InjectText({Fault::HostCallFails});
     uint8_t response[phonesim::kZepBufferSize] = {};
     uint16_t length = 0;
-    EXPECT_EQ(PhonesimZepGeneric(0, 3, reinterpret_cast<const uint8_t*>("abc"), &length, response,
-                                 7),
-              0);
+    EXPECT_EQ(
+        PhonesimZepGeneric(0, 3, reinterpret_cast<const uint8_t*>("abc"), &length, response, 7), 0);
 }
 
 TEST_F(HostSlots, TextSlot175FillsTheReplyObject) {

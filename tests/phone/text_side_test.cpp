@@ -24,7 +24,8 @@ std::string Array150(const std::vector<int>& head) {
     std::string out = "{";
     for (int i = 0; i < 150; ++i) {
         out += i ? "," : "";
-        out += std::to_string(i < static_cast<int>(head.size()) ? head[static_cast<std::size_t>(i)] : 0);
+        out += std::to_string(i < static_cast<int>(head.size()) ? head[static_cast<std::size_t>(i)]
+                                                                : 0);
     }
     return out + "}";
 }
@@ -67,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenReply{"at@bt:get_rssi_value({10,2})", "-60\r\n0\r\nOK\r\n"},
         GoldenReply{"at@bt:get_rtrim_values()", "0\r\n0\r\n23\r\n0\r\nOK\r\n"},
         GoldenReply{"at@bt:set_rtrim_manual_values(1,7)", "0\r\nOK\r\n"},
-        GoldenReply{"at@bt:get_kfreq_ibiasdac_values()", "0\r\n0\r\n42\r\n0\r\n0\r\n12\r\n0\r\nOK\r\n"},
+        GoldenReply{"at@bt:get_kfreq_ibiasdac_values()",
+                    "0\r\n0\r\n42\r\n0\r\n0\r\n12\r\n0\r\nOK\r\n"},
         GoldenReply{"at@bt:set_kfreq_ibiasdac_manual_values(1,40,0,0)", "0\r\nOK\r\n"},
         GoldenReply{"at@bt:get_temperature_values()", "0\r\n0\r\n500\r\n0\r\nOK\r\n"},
         GoldenReply{"at@bt:set_temperature_values(1,700)", "0\r\nOK\r\n"},
@@ -88,11 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PhoneText, ReadAllCarriesTheFortyThreeValuesInTransferOrderWithoutCode) {
     Simulator sim;
-    EXPECT_EQ(Ask(sim, "at@bt:read_all_nvm_params()"),
-              "{0,26,125,218,113,19}\r\n291\r\n26000000\r\n{191,254,207,254,219,255,123,135}\r\n"
-              "1\r\n3\r\n250\r\n8\r\n9\r\n4\r\n2\r\n-2\r\n7\r\n3\r\n6\r\n5\r\n4\r\n0\r\n-2\r\n-4\r\n"
-              "5\r\n2\r\n4\r\n-70\r\n0\r\n-90\r\n-40\r\n1\r\n6\r\n0\r\n1\r\n5\r\n6\r\n7\r\n17\r\n"
-              "12\r\n2\r\n9\r\n15\r\n120\r\n9000\r\n32000\r\n28000\r\nOK\r\n");
+    EXPECT_EQ(
+        Ask(sim, "at@bt:read_all_nvm_params()"),
+        "{0,26,125,218,113,19}\r\n291\r\n26000000\r\n{191,254,207,254,219,255,123,135}\r\n"
+        "1\r\n3\r\n250\r\n8\r\n9\r\n4\r\n2\r\n-2\r\n7\r\n3\r\n6\r\n5\r\n4\r\n0\r\n-2\r\n-4\r\n"
+        "5\r\n2\r\n4\r\n-70\r\n0\r\n-90\r\n-40\r\n1\r\n6\r\n0\r\n1\r\n5\r\n6\r\n7\r\n17\r\n"
+        "12\r\n2\r\n9\r\n15\r\n120\r\n9000\r\n32000\r\n28000\r\nOK\r\n");
 }
 
 TEST(PhoneText, WrittenNvmValuesComeBackInReadAll) {
@@ -117,10 +120,12 @@ TEST(PhoneText, WriteAllThenReadAllRoundTrips) {
     EXPECT_EQ(Ask(sim, "at@bt:write_all_nvm_params(" + values + ")"), "43\r\n846\r\n0\r\nOK\r\n");
     const std::string all = Ask(sim, "at@bt:read_all_nvm_params()");
     std::string flat;
-    for (char c : all) flat += (c == '\r') ? std::string() : std::string(1, c);
+    for (char c : all)
+        flat += (c == '\r') ? std::string() : std::string(1, c);
     // Arrays keep their commas in the reply; compare element by element.
     std::string flatExpected;
-    for (char c : values) flatExpected += (c == ',' ? ' ' : c);
+    for (char c : values)
+        flatExpected += (c == ',' ? ' ' : c);
     for (char& c : flat)
         if (c == ',' || c == '\n') c = ' ';
     EXPECT_EQ(flat, flatExpected + " OK ");
@@ -183,10 +188,11 @@ TEST(PhoneTextHci, AcceptsTheCommandPacketIndicator) {
 TEST(PhoneTextHci, ReadBdAddrReturnsTheAddressLeastSignificantByteFirst) {
     Simulator sim;
     sim.SetBdAddress({0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
-    EXPECT_EQ(Ask(sim, HciCommand({0x09, 0x10, 0x00})),
-              "12\r\n" +
-                  Array150({0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x55, 0x44, 0x33, 0x22, 0x11, 0x00}) +
-                  "\r\n0\r\nOK\r\n");
+    EXPECT_EQ(
+        Ask(sim, HciCommand({0x09, 0x10, 0x00})),
+        "12\r\n" +
+            Array150({0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x55, 0x44, 0x33, 0x22, 0x11, 0x00}) +
+            "\r\n0\r\nOK\r\n");
 }
 
 TEST(PhoneTextHci, UnknownOpcodeAnswersCommandStatusUnknownCommand) {
@@ -205,30 +211,31 @@ TEST(PhoneTextHci, ReadLocalFeaturesReturnsTheNvmFeatureMask) {
     Simulator sim;
     EXPECT_EQ(Ask(sim, HciCommand({0x03, 0x10, 0x00})),
               "14\r\n" +
-                  Array150({0x0E, 0x0C, 0x01, 0x03, 0x10, 0x00, 0xBF, 0xFE, 0xCF, 0xFE, 0xDB,
-                            0xFF, 0x7B, 0x87}) +
+                  Array150({0x0E, 0x0C, 0x01, 0x03, 0x10, 0x00, 0xBF, 0xFE, 0xCF, 0xFE, 0xDB, 0xFF,
+                            0x7B, 0x87}) +
                   "\r\n0\r\nOK\r\n");
 }
 
 TEST(PhoneText, MalformedCommandsAnswerError) {
     const char* malformed[] = {
-        "at@bt:reset",                            // no parentheses
-        "at@bt:reset( )",                         // blank
-        "at@bt:initialize(1,2)",                  // one argument too many
-        "at@bt:initialize()",                     // one too few
-        "at@bt:unknown_command()",                // not a command
-        "at@bt:write_nvm_rssi_min(-129)",         // below a signed byte
-        "at@bt:write_nvm_epc_step_1mbps(256)",    // above a byte
-        "at@bt:write_nvm_bdaddr({1,2,3})",        // short array
-        "at@bt:write_nvm_bdaddr(1)",              // array expected
-        "at@bt:set_rx_continuous_mode({5})",      // number expected
-        "at@bt:set_rx_continuous_mode(0x10)",     // decimal only
-        "at@bt:get_rssi_value({1,2)",             // unclosed brace
-        "AT@BT:reset()",                          // prefix is lower case
+        "at@bt:reset",                         // no parentheses
+        "at@bt:reset( )",                      // blank
+        "at@bt:initialize(1,2)",               // one argument too many
+        "at@bt:initialize()",                  // one too few
+        "at@bt:unknown_command()",             // not a command
+        "at@bt:write_nvm_rssi_min(-129)",      // below a signed byte
+        "at@bt:write_nvm_epc_step_1mbps(256)", // above a byte
+        "at@bt:write_nvm_bdaddr({1,2,3})",     // short array
+        "at@bt:write_nvm_bdaddr(1)",           // array expected
+        "at@bt:set_rx_continuous_mode({5})",   // number expected
+        "at@bt:set_rx_continuous_mode(0x10)",  // decimal only
+        "at@bt:get_rssi_value({1,2)",          // unclosed brace
+        "AT@BT:reset()",                       // prefix is lower case
         "",
     };
     Simulator sim;
-    for (const char* command : malformed) EXPECT_EQ(Ask(sim, command), "ERROR\r\n") << command;
+    for (const char* command : malformed)
+        EXPECT_EQ(Ask(sim, command), "ERROR\r\n") << command;
     EXPECT_EQ(sim.TextLog().size(), std::size(malformed));
 }
 
@@ -262,22 +269,39 @@ INSTANTIATE_TEST_SUITE_P(
     EveryKind, PhoneTextFault,
     ::testing::Values(
         FaultCase{"HostCallFails", {Fault::HostCallFails}, "at@bt:reset()", false, ""},
-        FaultCase{"HostCallFailsWithText", {Fault::HostCallFails, 0, "partial"}, "at@bt:reset()",
-                  false, "partial"},
+        FaultCase{"HostCallFailsWithText",
+                  {Fault::HostCallFails, 0, "partial"},
+                  "at@bt:reset()",
+                  false,
+                  "partial"},
         FaultCase{"NoReply", {Fault::NoReply}, "at@bt:reset()", true, ""},
         FaultCase{"Garbage", {Fault::Garbage}, "at@bt:reset()", true, "~#?%GARBAGE&@!~\r\n"},
-        FaultCase{"MissingOk", {Fault::MissingOk}, "at@bt:get_rtrim_values()", true,
+        FaultCase{"MissingOk",
+                  {Fault::MissingOk},
+                  "at@bt:get_rtrim_values()",
+                  true,
                   "0\r\n0\r\n23\r\n0\r\n"},
         FaultCase{"ErrorCodeDefault", {Fault::ErrorCode}, "at@bt:reset()", true, "5\r\nOK\r\n"},
-        FaultCase{"ErrorCodeGiven", {Fault::ErrorCode, -1}, "at@bt:hw_info()", true,
+        FaultCase{"ErrorCodeGiven",
+                  {Fault::ErrorCode, -1},
+                  "at@bt:hw_info()",
+                  true,
                   "0\r\n0\r\n-1\r\nOK\r\n"},
-        FaultCase{"ValueShort", {Fault::ValueShort}, "at@bt:get_rtrim_values()", true,
+        FaultCase{"ValueShort",
+                  {Fault::ValueShort},
+                  "at@bt:get_rtrim_values()",
+                  true,
                   "0\r\n0\r\n0\r\nOK\r\n"},
-        FaultCase{"ValueShortWithoutValues", {Fault::ValueShort}, "at@bt:reset()", true,
-                  "OK\r\n"},
-        FaultCase{"ValueShortInArray", {Fault::ValueShort}, "at@bt:get_lumora_version()", true,
+        FaultCase{"ValueShortWithoutValues", {Fault::ValueShort}, "at@bt:reset()", true, "OK\r\n"},
+        FaultCase{"ValueShortInArray",
+                  {Fault::ValueShort},
+                  "at@bt:get_lumora_version()",
+                  true,
                   "{4,6,0,0,18,52,2,0,0}\r\n0\r\nOK\r\n"},
-        FaultCase{"ValueExtra", {Fault::ValueExtra}, "at@bt:get_rssi_value({0,1})", true,
+        FaultCase{"ValueExtra",
+                  {Fault::ValueExtra},
+                  "at@bt:get_rssi_value({0,1})",
+                  true,
                   "-60\r\n0\r\n0\r\nOK\r\n"},
         FaultCase{"Verbatim", {Fault::Verbatim, 0, "0,OK"}, "at@bt:reset()", true, "0,OK"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -45,7 +45,8 @@ FakeHost::FakeHost() {
     table_[147] = reinterpret_cast<void*>(&FakeResetTimeoutDelay);
     table_[149] = reinterpret_cast<void*>(&FakeSetTimeOutDelay);
     table_[174] = reinterpret_cast<void*>(&FakeGetInfoAsInt);
-    for (int slot : {18, 54, 175}) table_[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
+    for (int slot : {18, 54, 175})
+        table_[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
 }
 
 FakeHost::~FakeHost() {
@@ -53,13 +54,17 @@ FakeHost::~FakeHost() {
     if (phonesim::BoundSimulator() == &phone_) phonesim::BindHostSlots(previousBound_);
 }
 
-FakeHost* FakeHost::Current() { return CurrentHost; }
+FakeHost* FakeHost::Current() {
+    return CurrentHost;
+}
 
 void FakeHost::SetSlot(int index, void* function) {
     table_.at(static_cast<std::size_t>(index)) = function;
 }
 
-LogCallbackFunc FakeHost::LogCallback() const { return &FakeShowLine; }
+LogCallbackFunc FakeHost::LogCallback() const {
+    return &FakeShowLine;
+}
 
 void FakeHost::InstallIntoPlugin() {
     SetFuncInterface(table_.data(), TableBytes());
@@ -81,7 +86,8 @@ bool FakeHost::InfoAsInt(int32_t item, int32_t* value) {
 std::vector<std::string> FakeHost::LogTexts() const {
     std::vector<std::string> texts;
     texts.reserve(log_.size());
-    for (const LogLine& line : log_) texts.push_back(line.text);
+    for (const LogLine& line : log_)
+        texts.push_back(line.text);
     return texts;
 }
 
