@@ -225,25 +225,6 @@ TEST_F(Legacy, RequestVersionMismatchRefusesBeforeAnythingIsSentOrLogged) {
     }
 }
 
-TEST_F(Legacy, UnsupportedFunctionRefusesEveryRecordVersion) {
-    scripted::Queue({2, 1, 1});
-    const T_Result r = bt.SetTxBurstMode(1, {});
-    EXPECT_EQ(r.code, T_RESULT_VERSION_MISMATCH);
-    EXPECT_EQ(
-        r.text,
-        "\nData version mismatch. T_ATCTST_BT_SET_TX_BURST_MODE_REQ: expected = 1, actual = 0");
-    EXPECT_EQ(Sent(atctst_bt_set_tx_burst_mode), 0u);
-}
-
-TEST_F(Legacy, FirstUseAsksForTheVersionsOnceForAllObjects) {
-    scripted::QueueVersions(1, 1);
-    EXPECT_EQ(bt.SetRxContinuousMode(1, {5}).code, T_RESULT_OK);
-    BluetoothLegacy second;
-    EXPECT_EQ(second.SetRxContinuousMode(1, {6}).code, T_RESULT_OK);
-    EXPECT_EQ(Sent(atctst_bt_get_opcode_version), 1u);
-    EXPECT_EQ(Sent(atctst_bt_set_rx_continuous_mode), 2u);
-}
-
 // --- confirm records --------------------------------------------------------------------
 
 TEST_F(Legacy, TemperatureConfirmGivesByteAndTwoLittleEndianWords) {
@@ -655,19 +636,6 @@ TEST_F(Legacy, EachOfTheSixteenGettersReadsItsWireId) {
     }
 }
 
-TEST_F(Legacy, TwoAddressReadsExchangeOnce) {
-    scripted::Queue(ReadConfirm(1, 0, 1, {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13}));
-    uint8_t address[6] = {};
-    ASSERT_EQ(bt.GetNvmBdaddr(1, address).code, T_RESULT_OK);
-    scripted::lines.clear();
-    uint8_t again[6] = {};
-    ASSERT_EQ(bt.GetNvmBdaddr(1, again).code, T_RESULT_OK);
-    EXPECT_EQ(Sent(atctst_bt_read_from_nvm), 1u);
-    EXPECT_EQ(Bytes(again, again + 6), (Bytes{0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13}));
-    EXPECT_EQ(scripted::lines,
-              (std::vector<Line>{{"Getting Bluetooth address value", 1}, {"OK", 1}}));
-}
-
 TEST_F(Legacy, ValueOfAnotherDataVersionIsAMismatchNamingTheParameter) {
     scripted::Queue(ReadConfirm(1, 0, 2, {1, 2, 3, 4, 5, 6}));
     uint8_t address[6] = {9, 9, 9, 9, 9, 9};
@@ -676,21 +644,6 @@ TEST_F(Legacy, ValueOfAnotherDataVersionIsAMismatchNamingTheParameter) {
     EXPECT_EQ(r.text, "\nData version mismatch. NVM:Bluetooth address: expected = 1, actual = 2");
     EXPECT_EQ(address[0], 9);
     EXPECT_EQ(bt.GetNvmDataVersion(BNPT_BT_ADDRESS), 2);
-}
-
-TEST_F(Legacy, ValuePresentButNotValidIsStillDelivered) {
-    scripted::Queue(ReadConfirm(2, 15, 1, {0xFC}));
-    int8_t level = 0;
-    EXPECT_EQ(bt.GetNvmLePwrLevel(1, &level).code, T_RESULT_OK);
-    EXPECT_EQ(level, -4);
-}
-
-TEST_F(Legacy, ConfirmForAnotherIdFailsAndForgetsTheVersion) {
-    scripted::Queue(ReadConfirm(1, 3, 1, {7}));
-    int8_t power = 0;
-    EXPECT_EQ(bt.GetNvmEpcPower2mbps(1, &power).code, T_RESULT_FAILED);
-    EXPECT_EQ(bt.GetNvmDataVersion(BNPT_EPC_MAX_POWER_2MBPS), 0);
-    EXPECT_EQ(power, 0);
 }
 
 TEST_F(Legacy, SetBeforeAnyReadIsRefusedWithCodeTwo) {

@@ -212,24 +212,6 @@ TEST_F(LegacySim, HciReplyLongerThan150IsRefused) {
 
 // --- framing faults -------------------------------------------------------------------
 
-TEST_F(LegacySim, StatusFiveIsLoggedAsCustomErrorAndFails) {
-    Phone().InjectBinary({Fault::ErrorCode, 5}, atctst_bt_set_rx_continuous_mode);
-    const T_Result r = bt.SetRxContinuousMode(1, {3});
-    EXPECT_EQ(r.code, T_RESULT_FAILED);
-    EXPECT_TRUE(host.HasLine("CUSTOM ERROR 5", 1));
-    EXPECT_NE(Chip().mode, TestMode::RxContinuous);
-}
-
-TEST_F(LegacySim, WrongConfirmSizeWarnsAndKeepsTheOutcome) {
-    Phone().InjectBinary({Fault::WrongSize, 4}, atctst_bt_get_lumora_version);
-    T_BT_GET_LUMORA_VERSION_CON lumora{};
-    EXPECT_EQ(bt.GetLumoraVersion(1, &lumora).code, T_RESULT_OK);
-    EXPECT_TRUE(host.HasLine("WARNING ---> 'atctst_bt_get_lumora_version' - Datasize from target "
-                             "does not match expected data size\nExpected data size :12   Actual "
-                             "data size :4",
-                             1));
-}
-
 TEST_F(LegacySim, OversizeConfirmLengthIsNamedAndNothingPastTheBufferIsRead) {
     Phone().InjectBinary({Fault::OversizeLength, 16000}, atctst_bt_get_voltage_values);
     T_BT_GET_VOLTAGE_VALUES_CON volt{};
@@ -247,13 +229,6 @@ TEST_F(LegacySim, GarbageConfirmIsAFailureNotData) {
     EXPECT_EQ(bt.GetRtrimValues(1, &rtrim).code, T_RESULT_FAILED);
     EXPECT_EQ(rtrim.fused_value, 0);
     EXPECT_TRUE(host.HasLine("CUSTOM ERROR 165", 1));
-}
-
-TEST_F(LegacySim, EmptyConfirmIsAFailure) {
-    Phone().InjectBinary({Fault::NoReply}, atctst_bt_check_sleepx_signal);
-    uint8_t flag = 1;
-    EXPECT_TRUE(bt.CheckSleepxSignal(&flag));
-    EXPECT_EQ(flag, 0);
 }
 
 // --- record versions ------------------------------------------------------------------
@@ -296,15 +271,6 @@ TEST_F(LegacySim, FailedVersionQueryIsAskedAgainByTheNextOperation) {
     EXPECT_EQ(bt.SetPcmLoopback(1, {1}).code, T_RESULT_OK);
     EXPECT_EQ(Phone().BinaryCount(atctst_bt_get_opcode_version), 2u);
     EXPECT_EQ(Chip().loopback, 1u);
-}
-
-TEST_F(LegacySim, VersionTableOutlivesTheObject) {
-    ASSERT_EQ(bt.SetRtrimManualValues(1, {0, 0}).code, T_RESULT_OK);
-    {
-        BluetoothLegacy second;
-        ASSERT_EQ(second.SetRtrimManualValues(1, {1, 2}).code, T_RESULT_OK);
-    }
-    EXPECT_EQ(Phone().BinaryCount(atctst_bt_get_opcode_version), 1u);
 }
 
 // --- NVM parameters -------------------------------------------------------------------
