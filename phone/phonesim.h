@@ -12,11 +12,24 @@
 //
 // Text replies: each value on a line of its own, arrays as "{a,b,...}", then the result
 // code (except for "at@bt:read_all_nvm_params") and "OK", every line ended by CR LF.
-// A command the firmware does not know, or whose arguments do not fit, is answered
-// "ERROR" CR LF.
+// A command the firmware does not know, or whose arguments do not fit (count, kind, range,
+// blanks), is answered "ERROR" CR LF; a setting outside what the chip offers (initialize 2,
+// loopback 3, interface 2) is answered with result code 1 and changes nothing. The link
+// probe "at@bt:?" is answered "OK".
 //
 // Binary confirms: byte 0 is the status (1 success), byte 1 the confirm's data version in
-// every data-carrying confirm; sizes are the fixed sizes of each test function.
+// every data-carrying confirm; sizes are the fixed sizes of each test function. A request
+// of the wrong size or whose version byte differs from the phone's request version gets
+// status 3; a function the phone does not offer (22, or one made unsupported) status 2.
+//
+// Scripting in short:
+//   sim.SetTextVersions(opcode, req, con) / sim.SetBinaryVersions(fn, req, con)
+//   sim.InjectText({Fault::ErrorCode, 5}, "at@bt:initialize")      next initialize only
+//   sim.InjectBinary({Fault::WrongSize, 4}, 5)                      next function 5 only
+//   FaultSpec f{Fault::HostCallFails}; f.persistent = true; sim.InjectText(f);  every command
+//   sim.TextLog(), sim.TextCount("at@bt:reset"), sim.BinaryLog(), sim.BinaryCount(9)
+// Every exchange is recorded, also one answered with a fault. A command or request answered
+// with an injected error code or status is not carried out.
 
 #include <array>
 #include <cstdint>
