@@ -27,7 +27,8 @@ TEST(TransportServiceFactory, EveryKindButTwoGivesTheSameIoLibraryTransport) {
     LocalHost host;
     ITransportService* vrxio = TransportServiceFactory(0);
     EXPECT_NE(dynamic_cast<VrxioTransportService*>(vrxio), nullptr);
-    for (const int32_t kind : {1, 3, -1, 255}) EXPECT_EQ(TransportServiceFactory(kind), vrxio);
+    for (const int32_t kind : {1, 3, -1, 255})
+        EXPECT_EQ(TransportServiceFactory(kind), vrxio);
     EXPECT_TRUE(host.calls.empty()) << "building the I/O library transport sends nothing";
     EXPECT_NE(TransportServiceFactory(2), vrxio);
 }

@@ -78,12 +78,14 @@ public:
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const Line& l : lines) texts.push_back(l.text);
+        for (const Line& l : lines)
+            texts.push_back(l.text);
         return texts;
     }
     std::size_t Count(const std::string& text) const {
         std::size_t n = 0;
-        for (const Line& l : lines) n += l.text == text;
+        for (const Line& l : lines)
+            n += l.text == text;
         return n;
     }
 

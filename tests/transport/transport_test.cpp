@@ -7,7 +7,9 @@ namespace {
 
 using testhost::LocalHost;
 
-std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
+std::string Repeat(char c, std::size_t n) {
+    return std::string(n, c);
+}
 
 TEST(VrxioTransport, SendsTheCommandBytesAsGivenAndReturnsTheReply) {
     LocalHost host;
@@ -48,8 +50,8 @@ TEST(VrxioTransport, RefusesACommandLongerThanTheRequestBufferWithoutSendingIt) 
         EXPECT_TRUE(host.calls.empty()) << length;
         ASSERT_EQ(host.lines.size(), 2u);
         EXPECT_EQ(host.lines[0].text, Repeat('1', length));
-        EXPECT_EQ(host.lines[1].text, "Command too long for the link: " + std::to_string(length) +
-                                          " bytes, limit 512");
+        EXPECT_EQ(host.lines[1].text,
+                  "Command too long for the link: " + std::to_string(length) + " bytes, limit 512");
         EXPECT_EQ(host.lines[1].flag, 1);
     }
 }
