@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bt/ibluetooth.h"
 #include "fake_host.h"
 #include "plugin/plugin.h"
 #include "ui/main.h"

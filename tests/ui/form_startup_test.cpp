@@ -188,3 +188,42 @@ TEST_F(FormTest, CheckBoxesStayHiddenAndStartUpLabelsShowTheirValues) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FormTest, StartUpWithoutTheFormPointerStopsAtOutOfMemory) {
+    host.InstallIntoPlugin();
+    form = std::make_unique<Tfrm_main>();
+    frm_main = nullptr;
+    const std::vector<QString> boxes = AnswerBoxes([this] { form->StartUp(); });
+    EXPECT_EQ(boxes, std::vector<QString>{"Out of Memory!"});
+    EXPECT_EQ(Phone().TextCount("at@bt:hw_info"), 0u);
+    EXPECT_TRUE(host.TimeoutCalls().empty());
+}
+
+TEST_F(FormTest, StartUpWithoutABackEndSaysSoAndSendsNothing) {
+    host.InstallIntoPlugin();
+    form = std::make_unique<Tfrm_main>(nullptr, true);
+    frm_main = form.get();
+    const std::vector<QString> boxes = AnswerBoxes([this] { form->StartUp(); });
+    EXPECT_EQ(boxes,
+              std::vector<QString>{"Target baseband version cannot be found or is not support"});
+    EXPECT_TRUE(host.TimeoutCalls().empty());
+}
+
+TEST_F(FormTest, UpDownWritesItsPositionIntoTheEditWithinTheModeLimit) {
+    Start(2);
+    ChooseMode("LE TX");
+    SetText("ed_TXChannel", "38");
+    auto buttons = W("ud_TxChannelUpDown")->findChildren<QAbstractButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    buttons[0]->click();
+    EXPECT_EQ(Text("ed_TXChannel"), "39");
+    buttons[0]->click();
+    EXPECT_EQ(Text("ed_TXChannel"), "39");
+    buttons[1]->click();
+    EXPECT_EQ(Text("ed_TXChannel"), "38");
+    EXPECT_EQ(Text("lbl_TxChannelMhz"), "2478 Mhz");
+}
+
+} // namespace
