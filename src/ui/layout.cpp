@@ -57,6 +57,7 @@ public:
         control->setObjectName(name);
         if (maxLength > 0) control->setMaxLength(maxLength);
         control->setMinimumWidth(36);
+        if (maxLength > 0 && maxLength <= 3) control->setMaximumWidth(48);
         return put(control, row, col);
     }
     QLineEdit* readOnly(int row, int col, const char* name, const char* text) {
