@@ -83,14 +83,21 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.error_occurred || run.iterations == 0) continue;
-            const double cpuSeconds =
-                run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            // Spread aggregates are no times.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean" &&
+                run.aggregate_name != "median")
+                continue;
             const auto link = run.counters.find("link_ms");
             if (link == run.counters.end()) continue;
-            summary_.push_back(run.benchmark_name() + ": " + std::to_string(cpuSeconds * 1e6) +
-                               " us codec, " + std::to_string(link->second.value) +
-                               " ms on the link, ratio " +
-                               std::to_string(cpuSeconds / (link->second.value / 1e3)));
+            const double cpuSeconds =
+                run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            const double linkSeconds = link->second.value / 1e3;
+            char line[256];
+            std::snprintf(line, sizeof line,
+                          "%s: %.2f us to build and parse, %.2f ms on the link, ratio %.2e",
+                          run.benchmark_name().c_str(), cpuSeconds * 1e6, linkSeconds * 1e3,
+                          cpuSeconds / linkSeconds);
+            summary_.push_back(line);
         }
     }
     void Finalize() override {
