@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "phonesim.h"
@@ -72,7 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenConfirm{25, {1, 19, 37, 0xFC, 0}, {1}}, GoldenConfirm{26, {1, 19}, {1}},
         GoldenConfirm{27, {}, {1, 1, 0, 0}}, GoldenConfirm{29, {8, 0}, {1, 1, 1}},
         GoldenConfirm{29, {22, 0}, {2, 0, 0}}, GoldenConfirm{29, {30, 0}, {2, 0, 0}},
-        GoldenConfirm{30, {}, {2}}, GoldenConfirm{-1, {}, {2}}));
+        GoldenConfirm{30, {}, {2}}, GoldenConfirm{-1, {}, {2}}),
+    [](const auto& info) {
+        return "Case" + std::to_string(info.index) + "_Function" +
+               (info.param.function < 0 ? std::string("Minus") : std::string()) +
+               std::to_string(std::abs(info.param.function));
+    });
 
 TEST(PhoneBinary, HciResetAnswersCommandCompleteIn153Bytes) {
     Simulator sim;

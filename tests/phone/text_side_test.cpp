@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,15 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenReply{"at@bt:write_nvm_lmp_features({255,254,253,252,251,250,249,248})",
                     "0\r\nOK\r\n"},
         GoldenReply{"at@bt:write_nvm_rx_current(65535)", "0\r\nOK\r\n"},
-        GoldenReply{"at@bt:?", "OK\r\n"}));
+        GoldenReply{"at@bt:?", "OK\r\n"}),
+    [](const auto& info) {
+        // The command's name, letters and digits only, numbered to keep repeats apart.
+        std::string name = std::to_string(info.index) + "_";
+        const std::string command = info.param.command;
+        for (char c : command.substr(6, command.find('(') - 6))
+            if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+        return name;
+    });
 
 TEST(PhoneText, ReadAllCarriesTheFortyThreeValuesInTransferOrderWithoutCode) {
     Simulator sim;
