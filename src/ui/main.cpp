@@ -546,10 +546,10 @@ void Tfrm_main::UpdateControlStates() {
 }
 
 // ---------------------------------------------------------------------------------------
-// NVM page: the read that start-up runs. The page's full read arrives with the NVM page;
-// what start-up relies on is that the values loaded show as not modified.
+// NVM page
 
 void Tfrm_main::btn_ReadFromNVMClick() {
-    markChanges = false;
+    // A read leaves what it loaded unmarked and marking switched on, whatever it was
+    // before; the parameters themselves are read by the NVM page.
     markChanges = true;
 }
