@@ -93,7 +93,7 @@ const char* const kNvmGroupBoxNames[BNPT_MAX_COUNT] = {
 // NVM data mode: the EPC and LPC power controls, by the parameter whose record they need.
 struct NvmPowerControls {
     T_BT_NVM_PARAM_TYPE param;
-    std::initializer_list<const char*> controls;
+    std::array<const char*, 4> controls; // unused places are null
 };
 const NvmPowerControls kNvmPowerControls[] = {
     {BNPT_EPC_MAX_POWER_1MBPS,
@@ -125,11 +125,6 @@ const NvmPowerControls kNvmPowerControls[] = {
      {"lbl_LPCPowerControlStepSize", "lbl_LPCPowerControlStepSizeValue",
       "tb_LPCPowerControlStepSize"}},
 };
-
-const char* const kTxChannelControls[] = {"lbl_TxChannel", "ed_TXChannel", "ud_TxChannelUpDown",
-                                          "lbl_TxChannelMhz"};
-const char* const kRxChannelControls[] = {"lbl_RxChannel", "ed_RXChannel", "ud_RxChannelUpDown",
-                                          "lbl_RxChannelMhz"};
 
 // Edits whose text changes paint them as modified.
 const char* const kMarkedEdits[] = {
