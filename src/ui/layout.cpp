@@ -507,9 +507,9 @@ void BuildHciPage(Grid& page) {
     tabs->setObjectName("tc_HciCommands");
     tabs->setMovable(true);
     raw.put(tabs, 1, 0, 1, 2);
-    raw.button(1, 2, "btn_AddHciCommand", "+");
-    raw.button(1, 3, "btn_DeleteHciCommand", "-");
-    raw.button(1, 4, "btn_EditHciCommand", "e");
+    raw.button(1, 2, "btn_AddHciCommand", "+")->setFixedWidth(28);
+    raw.button(1, 3, "btn_DeleteHciCommand", "-")->setFixedWidth(28);
+    raw.button(1, 4, "btn_EditHciCommand", "e")->setFixedWidth(28);
     raw.memo(2, 0, "memo_HCICommandSequence", 5);
     raw.button(3, 0, "btn_SendHCICommand", "Send command");
     Grid separator = raw.box(3, 1, "rg_HCISequenceSeparator", "Separator");
