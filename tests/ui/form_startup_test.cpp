@@ -96,6 +96,18 @@ TEST_F(FormTest, FailedSwitchKeepsTheChipStateButResetsTheCheckLabels) {
     EXPECT_TRUE(Enabled("btn_BTDTest"));
 }
 
+TEST_F(FormTest, SwitchRefusedForItsRecordVersionLogsTheMismatch) {
+    Phone().SetTextVersions(INITIALIZE, 2, 1);
+    Start(2, false);
+    host.ClearLog();
+    Click("btn_BluetoothInit");
+    ASSERT_EQ(ParameterErrors().size(), 1u);
+    EXPECT_EQ(ParameterErrors()[0].rfind("Parameter error:\nData version mismatch. ", 0), 0u)
+        << ParameterErrors()[0];
+    EXPECT_EQ(Phone().TextCount("at@bt:initialize"), 0u);
+    EXPECT_FALSE(form->IsBtOn());
+}
+
 TEST_F(FormTest, HciResetSendsTheReset) {
     Start(2);
     Click("btn_BTDSwReset");
