@@ -8,6 +8,8 @@
 
 #include "phonesim.h"
 
+class SerialLink;
+
 struct HostTable {
     static constexpr int kSlots = 216;
     std::array<void*, kSlots> entries{};
@@ -34,3 +36,7 @@ phonesim::Simulator& StationPhone();
 // Fills the entries that the station serves itself (3, 147, 149, 174) and the link slots
 // 18, 54 and 175, served by StationPhone().
 void FillStationSlots(HostTable& table);
+
+// Serves the link slots 18, 54 and 175 over `link` instead (null: StationPhone() again).
+// The link must outlive its use by the table's callers.
+void UseSerialLink(HostTable& table, SerialLink* link);

@@ -14,18 +14,30 @@ int main(int argc, char** argv) {
     QCommandLineOption kind("interface-kind", "Information item 31 (2 = text commands).", "N", "2");
     QCommandLineOption shot("screenshot", "Render the window to FILE after start-up and exit.",
                             "FILE");
+    QCommandLineOption port("port",
+                            "Talk to a phone on the serial DEVICE instead of the built-in "
+                            "simulated phone (e.g. /dev/ttyUSB0, or the device printed by "
+                            "phonesim --pty).",
+                            "DEVICE");
+    QCommandLineOption baud("baud", "Baud rate of --port (default 115200).", "N", "115200");
     parser.addOption(kind);
     parser.addOption(shot);
+    parser.addOption(port);
+    parser.addOption(baud);
     parser.process(app);
 
     bool ok = false;
     const int interfaceKind = parser.value(kind).toInt(&ok);
     if (!ok) parser.showHelp(2);
     StationHostState().interfaceKind = interfaceKind;
+    const qint32 baudRate = parser.value(baud).toInt(&ok);
+    if (!ok || baudRate <= 0) parser.showHelp(2);
 
     Station station;
     station.show();
-    const QString pluginPath = QDir(QCoreApplication::applicationDirPath()).filePath("libBluetooth.so");
+    if (parser.isSet(port)) station.UseSerialPort(parser.value(port), baudRate);
+    const QString pluginPath =
+        QDir(QCoreApplication::applicationDirPath()).filePath("libBluetooth.so");
     if (station.LoadPlugin(pluginPath)) station.OpenBluetoothWindow();
 
     if (parser.isSet(shot)) {

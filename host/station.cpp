@@ -11,6 +11,9 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTimer>
+
+#include "serial_link.h"
 
 namespace {
 
@@ -59,7 +62,24 @@ Station::~Station() {
         CloseBluetoothWindow();
         plugin_.SetShowLineFunc(nullptr);
     }
+    if (link_) UseSerialLink(table_, nullptr);
     if (LogTarget == this) LogTarget = nullptr;
+}
+
+void Station::UseSerialPort(const QString& device, qint32 baud) {
+    link_ = std::make_unique<SerialLink>(
+        device, baud, [this](const QString& text, bool error) { AppendLog(text, error ? 0 : 1); });
+    UseSerialLink(table_, link_.get());
+    link_->Open();
+    // A re-plugged phone is found again between exchanges, not only at the next command.
+    if (reopen_ == nullptr) {
+        reopen_ = new QTimer(this);
+        reopen_->setInterval(1000);
+        connect(reopen_, &QTimer::timeout, this, [this] {
+            if (link_) link_->EnsureOpen();
+        });
+    }
+    reopen_->start();
 }
 
 bool Station::LoadPlugin(const QString& path) {
@@ -99,6 +119,7 @@ void Station::AppendLog(const QString& text, uint8_t flag) {
     if (!log_->document()->isEmpty()) cursor.insertBlock();
     const QString stamp = QDateTime::currentDateTime().toString("HH:mm:ss.zzz ");
     // A line may hold line breaks of its own; each piece keeps the stamp's indentation.
-    cursor.insertText(stamp + QString(text).replace('\n', "\n" + QString(stamp.size(), ' ')), format);
+    cursor.insertText(stamp + QString(text).replace('\n', "\n" + QString(stamp.size(), ' ')),
+                      format);
     log_->ensureCursorVisible();
 }

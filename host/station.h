@@ -3,18 +3,27 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 #include "host_table.h"
 #include "plugin_loader.h"
 
 class QMdiArea;
 class QPlainTextEdit;
+class QTimer;
+class SerialLink;
 
 class Station : public QMainWindow {
     Q_OBJECT
 public:
     explicit Station(QWidget* parent = nullptr);
     ~Station() override;
+
+    // Talks to a phone on `device` instead of the built-in simulator. Call before
+    // LoadPlugin: the plug-in copies the table. Tries to open the port at once and keeps
+    // trying to reopen it while it is lost.
+    void UseSerialPort(const QString& device, qint32 baud);
+    SerialLink* Link() const { return link_.get(); }
 
     // Loads the plug-in and hands it the table, the log callback and the link handle.
     bool LoadPlugin(const QString& path);
@@ -34,4 +43,6 @@ private:
     QPlainTextEdit* log_ = nullptr;
     PluginLoader plugin_;
     HostTable table_;
+    std::unique_ptr<SerialLink> link_;
+    QTimer* reopen_ = nullptr;
 };
