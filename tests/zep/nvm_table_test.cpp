@@ -78,17 +78,6 @@ TEST(NvmTable, TransferOrderIsTheIdentifierOrderWithUartLpmLevelAfterUartInvert)
     EXPECT_EQ(actual, expected);
 }
 
-TEST(NvmTable, SignedKindsAreTheSignedPowerAndRssiParameters) {
-    std::set<std::string> signedOnes;
-    for (const nvm::ParamInfo& p : nvm::Params())
-        if (p.kind == nvm::Kind::I8) signedOnes.insert(p.suffix);
-    EXPECT_EQ(signedOnes,
-              (std::set<std::string>{"epc_power_1mbps", "epc_power_2mbps", "epc_power_3mbps",
-                                     "lpc_power_1mbps", "lpc_power_2mbps", "lpc_power_3mbps",
-                                     "br_pwr_level", "le_pwr_level", "rssi_min", "rssi_max",
-                                     "rssi_threshold"}));
-}
-
 TEST(NvmTable, TheFirstSixteenAreTheParametersOfTheBinaryProtocol) {
     std::set<uint32_t> first;
     for (int i = 0; i < 16; ++i)
