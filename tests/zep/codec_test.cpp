@@ -383,3 +383,50 @@ TEST(ReplyParsing, IgnoresTheProcessLocale) {
 }
 
 } // namespace
+
+namespace {
+
+// Replies made of the protocol's own characters in random order, plus a few hostile
+// shapes: nothing may crash or read past a record, and a reply is only accepted with "OK".
+TEST(ReplyParsing, HostileRepliesNeverCrashAndNeedTheFinalOk) {
+    const char letters[] = "0123456789--,,{}\r\n  OKok\0x9";
+    const std::string alphabet(letters, sizeof letters - 1);
+    std::vector<std::string> replies = {
+        std::string(100000, '9') + " OK", std::string(5000, '{') + "OK",
+        "18446744073709551616 OK",        "-2147483649 OK",
+        std::string("0\0OK", 4),          "OK OK OK"};
+    uint32_t seed = 12345;
+    for (int i = 0; i < 300; ++i) {
+        std::string reply;
+        const int length = static_cast<int>(seed % 400);
+        for (int j = 0; j < length; ++j) {
+            seed = seed * 1103515245u + 12345u;
+            reply += alphabet[(seed >> 16) % alphabet.size()];
+        }
+        replies.push_back(reply);
+    }
+    ScriptedTransport link;
+    MANAGED_IF::bt command(&link);
+    for (const std::string& reply : replies) {
+        for (const char* name :
+             {"at@bt:hci_command", "at@bt:read_all_nvm_params", "at@bt:get_lumora_version",
+              "at@bt:hw_info", "at@bt:get_temperature_values", "at@bt:write_all_nvm_params"})
+            link.Reply(name, reply);
+        T_BT_HCI_COMMAND_CON hci{};
+        T_BT_ALL_NVM_PARAMS nvm{};
+        T_BT_GET_LUMORA_VERSION_CON lumora{};
+        T_BT_GET_TEMPERATURE_VALUES_CON temperature{};
+        uint32_t a = 0, b = 0;
+        int32_t code = 0;
+        const bool hasOk = MANAGED_IF::CleanReply(reply).find("OK") != std::string::npos;
+        for (const uint8_t status :
+             {command.hci_command(T_BT_HCI_COMMAND_REQ{}, &hci), command.read_all_nvm_params(&nvm),
+              command.get_lumora_version(&lumora), command.hw_info(&a, &b, &code),
+              command.get_temperature_values(&temperature),
+              command.write_all_nvm_params(nvm, nullptr)}) {
+            EXPECT_TRUE(status == T_RESULT_ERROR || (status == T_RESULT_OK && hasOk));
+        }
+    }
+}
+
+} // namespace
