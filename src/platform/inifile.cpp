@@ -38,7 +38,10 @@ std::string Unquote(const std::string& value) {
 
 } // namespace
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) { Load(); }
+IniFile::IniFile(std::string path) : path_(std::move(path)) {
+    Parse({});
+    Load();
+}
 
 void IniFile::Load() {
     std::ifstream in(path_, std::ios::binary);
