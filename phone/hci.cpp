@@ -1,14 +1,15 @@
 #include "hci.h"
 
+#include <iterator>
+
 namespace phonesim {
 namespace {
 
 std::vector<uint8_t> CommandComplete(uint16_t opcode, std::vector<uint8_t> returnParams) {
-    std::vector<uint8_t> event = {0x0E, static_cast<uint8_t>(3 + returnParams.size()), 0x01,
-                                  static_cast<uint8_t>(opcode & 0xFF),
-                                  static_cast<uint8_t>(opcode >> 8)};
-    event.insert(event.end(), returnParams.begin(), returnParams.end());
-    return event;
+    const uint8_t header[] = {0x0E, static_cast<uint8_t>(3 + returnParams.size()), 0x01,
+                              static_cast<uint8_t>(opcode & 0xFF), static_cast<uint8_t>(opcode >> 8)};
+    returnParams.insert(returnParams.begin(), std::begin(header), std::end(header));
+    return returnParams;
 }
 
 std::vector<uint8_t> CommandStatus(uint8_t status, uint16_t opcode) {
