@@ -189,19 +189,20 @@ int main(int argc, char** argv) {
     ::tcsetattr(keeper, TCSANOW, &raw);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 
-    if (!link.empty() && !MakeLink(slave, link)) {
-        std::perror("phonesim: --link");
-        return 1;
-    }
-    std::printf("%s\n", link.empty() ? slave.c_str() : link.c_str());
-    std::fflush(stdout);
-
+    // Before the device is announced: whoever reads it may stop us at once.
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+
+    if (!link.empty() && !MakeLink(slave, link)) {
+        std::perror("phonesim: --link");
+        return 1;
+    }
+    std::printf("%s\n", link.empty() ? slave.c_str() : link.c_str());
+    std::fflush(stdout);
 
     phonesim::WireServer server(sim, faults);
     std::vector<uint8_t> buffer(4096);

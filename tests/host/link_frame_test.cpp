@@ -10,7 +10,8 @@ using Bytes = std::vector<uint8_t>;
 
 TEST(LinkCrc, MatchesTheCcittFalseCheckValue) {
     const std::string text = "123456789";
-    EXPECT_EQ(seriallink::Crc16(reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0x29B1);
+    EXPECT_EQ(seriallink::Crc16(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+              0x29B1);
 }
 
 TEST(LinkFrame, EncodesGoldenBytes) {

@@ -1,0 +1,43 @@
+#pragma once
+// The phonesim program on a pseudo-terminal, started for one test and killed at its end.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <csignal>
+#include <gtest/gtest.h>
+
+class PhoneProcess {
+public:
+    PhoneProcess() = default;
+    PhoneProcess(const PhoneProcess&) = delete;
+    PhoneProcess& operator=(const PhoneProcess&) = delete;
+    ~PhoneProcess() { Kill(); }
+
+    // Starts `phonesim --pty` with `arguments`; the device it prints, or empty on failure.
+    QString Start(const QStringList& arguments = {}) {
+        process_.setProgram(PHONESIM_PATH);
+        process_.setArguments(QStringList{"--pty"} + arguments);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+        if (!process_.waitForStarted(2000)) return {};
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(2000)) return {};
+        return QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    qint64 Pid() const { return process_.processId(); }
+    void Kill() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
+    // SIGTERM; the exit code, or -1 when it did not stop within a second.
+    int Terminate() {
+        process_.terminate();
+        if (!process_.waitForFinished(1000)) return -1;
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+
+private:
+    QProcess process_;
+};

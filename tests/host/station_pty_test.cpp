@@ -1,0 +1,127 @@
+// The station with the built plug-in, its form driven over a pseudo-terminal to the
+// phonesim program exactly as it is driven in-process.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "host_table.h"
+#include "phone_process.h"
+#include "station.h"
+
+namespace {
+
+// The log without its time stamps, one entry a line.
+QStringList LogLines(const Station& station) {
+    QStringList lines = station.LogPane()->toPlainText().split('\n');
+    for (QString& line : lines)
+        line = line.mid(13);
+    return lines;
+}
+
+// Runs `action` and closes every modal box it opens; the boxes' texts are returned.
+QStringList ClosingBoxes(const std::function<void()>& action) {
+    QStringList texts;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&texts] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) texts << box->text();
+        dialog->done(0);
+    });
+    timer.start();
+    action();
+    return texts;
+}
+
+class StationOverPty : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        StationHostState() = HostState{};
+        StationHostState().interfaceKind = GetParam();
+        StationPhone().Reset();
+        StationPhone().Chip().on = true;
+    }
+    // The form of a new station; over `device` when it is given, else in-process.
+    std::unique_ptr<Station> Start(const QString& device) {
+        auto station = std::make_unique<Station>();
+        if (!device.isEmpty()) station->UseSerialPort(device, 115200);
+        EXPECT_TRUE(station->LoadPlugin(BT_PLUGIN_PATH));
+        boxes_ = ClosingBoxes([&] { station->OpenBluetoothWindow(); });
+        return station;
+    }
+    static QWidget* Control(const Station& station, const char* name) {
+        QWidget* form = station.Plugin().Form();
+        return form ? form->findChild<QWidget*>(name) : nullptr;
+    }
+
+    PhoneProcess phone_;
+    QStringList boxes_;
+};
+
+TEST_P(StationOverPty, StartUpIsTheSameAsInProcess) {
+    QStringList inProcess;
+    {
+        auto station = Start({});
+        inProcess = LogLines(*station);
+    }
+    const QString device = phone_.Start({"--chip-on"});
+    ASSERT_FALSE(device.isEmpty());
+    auto station = Start(device);
+    EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join('|').toStdString();
+    QStringList overPty = LogLines(*station);
+    ASSERT_FALSE(overPty.isEmpty());
+    EXPECT_TRUE(overPty.takeFirst().startsWith("Serial port " + device + " opened"));
+    EXPECT_EQ(overPty, inProcess);
+
+    auto* init = qobject_cast<QAbstractButton*>(Control(*station, "btn_BluetoothInit"));
+    ASSERT_NE(init, nullptr);
+    EXPECT_TRUE(init->isChecked()) << "the chip's state came over the line";
+    EXPECT_EQ(Control(*station, "gbNvmNew")->isHidden(), GetParam() != 2);
+}
+
+TEST_P(StationOverPty, PhoneKilledAndRestartedUnderTheOpenForm) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("phone");
+    ASSERT_EQ(phone_.Start({"--chip-on", "--link", path}), path);
+    auto station = Start(path);
+    auto* info = qobject_cast<QAbstractButton*>(Control(*station, "btn_GetInformation"));
+    ASSERT_NE(info, nullptr);
+    ASSERT_TRUE(info->isEnabled());
+
+    auto* hwInfo = qobject_cast<QGroupBox*>(Control(*station, "gb_HWInfo"));
+    ASSERT_NE(hwInfo, nullptr);
+    const QString title = hwInfo->title();
+
+    phone_.Kill();
+    QElapsedTimer clock;
+    clock.start();
+    ClosingBoxes([info] { info->click(); });
+    EXPECT_LT(clock.elapsed(), 2000) << "the form hung on a dead line";
+    EXPECT_EQ(LogLines(*station).filter(" lost: ").size(), 1);
+    EXPECT_EQ(hwInfo->title(), title) << "a failed read showed information";
+    EXPECT_TRUE(info->isEnabled()) << "the form stays usable";
+
+    PhoneProcess second;
+    ASSERT_EQ(second.Start({"--chip-on", "--link", path}), path);
+    const qsizetype before = LogLines(*station).size();
+    ClosingBoxes([info] { info->click(); });
+    const QStringList after = LogLines(*station).mid(before);
+    EXPECT_EQ(after.filter("reopened").size(), 1) << after.join('\n').toStdString();
+    EXPECT_EQ(hwInfo->title(), "Lumora universal") << after.join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(InterfaceKind, StationOverPty, testing::Values(0, 2),
+                         [](const auto& info) {
+                             return info.param == 2 ? std::string("Text") : std::string("Binary");
+                         });
+
+} // namespace
