@@ -63,11 +63,11 @@ std::optional<Frame> FrameReader::Next() {
             // whole good frame further on shows that it was noise.
             for (std::size_t at = 1; at < buffer_.size(); ++at) {
                 std::size_t laterLength = 0;
-                if (buffer_[at] == kStartByte &&
-                    CheckAt(buffer_, at, laterLength) == Check::Good) {
+                if (buffer_[at] == kStartByte && CheckAt(buffer_, at, laterLength) == Check::Good) {
                     ++badFrames_;
                     dropped_ += at;
-                    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at));
+                    buffer_.erase(buffer_.begin(),
+                                  buffer_.begin() + static_cast<std::ptrdiff_t>(at));
                     length = laterLength;
                     check = Check::Good;
                     break;
@@ -91,6 +91,8 @@ std::optional<Frame> FrameReader::Next() {
     }
 }
 
-void FrameReader::Clear() { buffer_.clear(); }
+void FrameReader::Clear() {
+    buffer_.clear();
+}
 
 } // namespace seriallink

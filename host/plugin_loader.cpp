@@ -14,7 +14,8 @@ bool PluginLoader::Load(const QString& path) {
         return false;
     }
     auto resolve = [this](auto& target, const char* name) {
-        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(::dlsym(handle_, name));
+        target =
+            reinterpret_cast<std::remove_reference_t<decltype(target)>>(::dlsym(handle_, name));
         if (!target && error_.isEmpty()) error_ = QStringLiteral("Missing symbol %1").arg(name);
     };
     resolve(setFuncInterface_, "_SetFuncInterface");

@@ -55,10 +55,10 @@ bool SerialLink::OpenPort() {
     port_->clear(QSerialPort::AllDirections);
     lost_ = false;
     // A phone unplugged between exchanges is noticed here; queued, so that the port is
-    // never closed from inside its own notification.
+    // never closed from inside its own notification, and dropped with the port it is about.
     QSerialPort* port = port_.get();
     connect(
-        port, &QSerialPort::errorOccurred, this,
+        port, &QSerialPort::errorOccurred, port,
         [this, port](QSerialPort::SerialPortError code) {
             if (port != port_.get() || code == QSerialPort::NoError ||
                 code == QSerialPort::TimeoutError || !port->isOpen())

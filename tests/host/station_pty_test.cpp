@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 
 #include "host_table.h"
 #include "phone_process.h"
+#include "serial_link.h"
 #include "station.h"
 
 namespace {
@@ -117,6 +119,37 @@ TEST_P(StationOverPty, PhoneKilledAndRestartedUnderTheOpenForm) {
     const QStringList after = LogLines(*station).mid(before);
     EXPECT_EQ(after.filter("reopened").size(), 1) << after.join('\n').toStdString();
     EXPECT_EQ(hwInfo->title(), "Lumora universal") << after.join('\n').toStdString();
+}
+
+// Runs the event loop until `done` or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
+}
+
+TEST(StationPort, PhoneUnpluggedAndPluggedBackWhileIdleIsFoundByItself) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("phone");
+    PhoneProcess phone;
+    ASSERT_EQ(phone.Start({"--link", path}), path);
+    Station station;
+    station.UseSerialPort(path, 115200);
+    ASSERT_TRUE(station.Link()->IsOpen());
+    phone.Kill();
+    EXPECT_TRUE(WaitFor([&] { return !station.Link()->IsOpen(); }, 1000));
+    EXPECT_EQ(LogLines(station).filter(" lost: ").size(), 1);
+
+    PhoneProcess second;
+    ASSERT_EQ(second.Start({"--link", path}), path);
+    EXPECT_TRUE(WaitFor([&] { return station.Link()->IsOpen(); }, 2500));
+    EXPECT_EQ(LogLines(station).filter("reopened").size(), 1);
+    EXPECT_EQ(LogLines(station).size(), 3) << LogLines(station).join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(InterfaceKind, StationOverPty, testing::Values(0, 2),
