@@ -131,22 +131,38 @@ std::vector<std::string> IniFile::Keys(const std::string& section) const {
     return keys;
 }
 
-bool IniFile::WriteString(const std::string& section, const std::string& key,
-                          const std::string& value) {
-    const std::vector<Section> before = sections_;
+void IniFile::SetString(const std::string& section, const std::string& key,
+                        const std::string& value) {
     Section* s = FindSection(section);
     if (!s) {
         sections_.push_back(Section{section, {}});
         s = &sections_.back();
     }
-    bool found = false;
     for (Entry& entry : s->entries)
         if (!entry.key.empty() && SameName(entry.key, key)) {
             entry.value = value;
-            found = true;
-            break;
+            return;
         }
-    if (!found) s->entries.push_back(Entry{key, value});
+    s->entries.push_back(Entry{key, value});
+}
+
+void IniFile::RemoveSection(const std::string& section) {
+    for (std::size_t i = 1; i < sections_.size();) {
+        if (SameName(sections_[i].name, section))
+            sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
+}
+
+bool IniFile::Save() {
+    return Store();
+}
+
+bool IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+    const std::vector<Section> before = sections_;
+    SetString(section, key, value);
     if (Store()) return true;
     sections_ = before;
     return false;
@@ -154,12 +170,7 @@ bool IniFile::WriteString(const std::string& section, const std::string& key,
 
 bool IniFile::EraseSection(const std::string& section) {
     const std::vector<Section> before = sections_;
-    for (std::size_t i = 1; i < sections_.size();) {
-        if (SameName(sections_[i].name, section))
-            sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
-        else
-            ++i;
-    }
+    RemoveSection(section);
     if (Store()) return true;
     sections_ = before;
     return false;

@@ -22,6 +22,13 @@ public:
     // Removes the section with all its keys and rewrites the file; false as for WriteString.
     bool EraseSection(const std::string& section);
 
+    // The same two changes held in memory only, for a caller that builds a new content
+    // from several changes and then stores it once with Save().
+    void SetString(const std::string& section, const std::string& key, const std::string& value);
+    void RemoveSection(const std::string& section);
+    // Rewrites the file with what is held; false as for WriteString (memory keeps the changes).
+    bool Save();
+
     // Section names in file order; key names of one section in file order.
     std::vector<std::string> Sections() const;
     std::vector<std::string> Keys(const std::string& section) const;
