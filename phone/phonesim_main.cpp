@@ -33,8 +33,8 @@ extern "C" void OnStopSignal(int) {
     Stop = 1;
 }
 
-constexpr int kIdleMs = 200;      // a message that pauses this long is dropped
-constexpr int kSplitPauseMs = 30; // between the pieces of a split reply
+constexpr int kIdleMs = 200;       // a message that pauses this long is dropped
+constexpr int kSplitPauseMs = 150; // between the pieces of a split reply
 
 void Usage() {
     std::fprintf(stderr,

@@ -107,10 +107,10 @@ TEST_P(SerialLinkFaults, BinaryExchange) {
     EXPECT_EQ(result.error.toStdString(), c.error);
     if (c.ok) {
         EXPECT_EQ(result.confirm, InProcessConfirm(kHwInfo, {}));
-        EXPECT_LT(elapsed, 500);
+        EXPECT_LT(elapsed, 990) << "only the time-out ended the wait";
     } else {
         EXPECT_GE(elapsed, 990) << "failed before the time-out";
-        EXPECT_LT(elapsed, 1500) << "waited past the time-out";
+        EXPECT_LT(elapsed, 1700) << "waited past the time-out";
     }
 }
 
@@ -131,7 +131,7 @@ TEST_F(SerialLinkPty, TextReplySplitAcrossReadsIsWhole) {
     const auto result = link_->ExchangeText("at@bt:hw_info()", 1000);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.reply.toStdString(), kHwInfoReply);
-    EXPECT_GE(clock_.elapsed(), 80) << "the pieces came in one read";
+    EXPECT_GE(clock_.elapsed(), 400) << "the pieces came in one read";
 }
 
 TEST_F(SerialLinkPty, SilenceIsAFailedCallAfterTheTimeOut) {
@@ -141,17 +141,18 @@ TEST_F(SerialLinkPty, SilenceIsAFailedCallAfterTheTimeOut) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error.toStdString(), "Time-out waiting for the phone");
     EXPECT_GE(clock_.elapsed(), 990);
-    EXPECT_LT(clock_.elapsed(), 1500);
+    EXPECT_LT(clock_.elapsed(), 1700);
 }
 
 // Regression: the rest of a reply that came after its time-out was read as the next reply.
 TEST_F(SerialLinkPty, LateRestOfAReplyIsNotTakenForTheNext) {
     ASSERT_TRUE(Connect({"--fault", "split"}));
-    const auto cut = link_->ExchangeText("at@bt:hw_info()", 40);
+    const auto cut = link_->ExchangeText("at@bt:hw_info()", 100);
     EXPECT_TRUE(cut.ok) << "what arrived before the time-out is the reply";
     EXPECT_FALSE(cut.reply.isEmpty());
     EXPECT_FALSE(cut.reply.endsWith("OK\r\n"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // All of the rest has arrived before the next command leaves.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
     const auto next = link_->ExchangeText("at@bt:?", 1000);
     EXPECT_EQ(next.reply.toStdString(), "OK\r\n");
 }
