@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "host_slots.h"
+#include "host_table.h"
 #include "phone_process.h"
 #include "phonesim.h"
 #include "serial_link.h"
@@ -250,6 +252,105 @@ TEST(PhoneProgram, StopsCleanlyOnSigterm) {
     PhoneProcess phone;
     ASSERT_FALSE(phone.Start().isEmpty());
     EXPECT_EQ(phone.Terminate(), 0);
+}
+
+// The host slots the plug-in calls, served over the link as the station's table holds them.
+class StationSlotsOverPty : public SerialLinkPty {
+protected:
+    using Binary = uint8_t (*)(int32_t, uint16_t, const uint8_t*, uint16_t*, uint8_t*, int32_t);
+    using SendReceive = uint8_t (*)(const char*, phonesim::SlotHostText*, int32_t, int32_t, int32_t,
+                                    int32_t);
+    using LastError = const char* (*)();
+    using SetTimeOut = uint8_t (*)(int32_t);
+
+    void SetUp() override { StationHostState() = HostState{}; }
+    void TearDown() override { UseSerialLink(table_, nullptr); }
+    bool Serve(const QStringList& arguments = {}) {
+        if (!Connect(arguments)) return false;
+        FillStationSlots(table_);
+        UseSerialLink(table_, link_.get());
+        return true;
+    }
+    template <typename F> F Slot(int slot) const {
+        return reinterpret_cast<F>(table_.entries[static_cast<std::size_t>(slot)]);
+    }
+    std::string LastErrorText() const { return Slot<LastError>(3)(); }
+
+    HostTable table_;
+};
+
+struct Reply {
+    phonesim::SlotHostText text{&Assign, this};
+    std::string data;
+    int assigned = 0;
+    static void Assign(phonesim::SlotHostText* self, const char* bytes, uint32_t length) {
+        auto* reply = static_cast<Reply*>(self->context);
+        reply->data.assign(bytes, length);
+        ++reply->assigned;
+    }
+};
+
+TEST_F(StationSlotsOverPty, ZepGenericCarriesTheCommandAndItsReply) {
+    ASSERT_TRUE(Serve());
+    const std::string command = "at@bt:hw_info()";
+    uint8_t response[phonesim::kZepBufferSize] = {};
+    uint16_t length = 0;
+    ASSERT_EQ(Slot<Binary>(54)(0, static_cast<uint16_t>(command.size()),
+                               reinterpret_cast<const uint8_t*>(command.data()), &length, response,
+                               1),
+              1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(response), length), kHwInfoReply);
+    EXPECT_EQ(LastErrorText(), "No errors");
+}
+
+TEST_F(StationSlotsOverPty, ZepGenericRefusesACommandLongerThanItsBufferUnsent) {
+    ASSERT_TRUE(Serve());
+    const std::string command(phonesim::kZepBufferSize + 1, 'a');
+    uint8_t response[phonesim::kZepBufferSize] = {};
+    uint16_t length = 7;
+    EXPECT_EQ(Slot<Binary>(54)(0, static_cast<uint16_t>(command.size()),
+                               reinterpret_cast<const uint8_t*>(command.data()), &length, response,
+                               1),
+              0);
+    EXPECT_EQ(length, 7) << "nothing was written back";
+    EXPECT_NE(LastErrorText(), "No errors");
+}
+
+TEST_F(StationSlotsOverPty, SendReceiveFillsTheReplyObject) {
+    ASSERT_TRUE(Serve());
+    Reply reply;
+    EXPECT_EQ(Slot<SendReceive>(175)("at@bt:?", &reply.text, 1, -1, 1, 0), 1);
+    EXPECT_EQ(reply.data, "OK\r\n");
+}
+
+TEST_F(StationSlotsOverPty, SilentPhoneFailsAfterTheTimeOutSetBySlot149) {
+    ASSERT_TRUE(Serve({"--fault", "silent"}));
+    ASSERT_EQ(Slot<SetTimeOut>(149)(1), 1);
+    Reply reply;
+    clock_.start();
+    EXPECT_EQ(Slot<SendReceive>(175)("at@bt:?", &reply.text, 1, -1, 1, 0), 0);
+    EXPECT_GE(clock_.elapsed(), 990);
+    EXPECT_LT(clock_.elapsed(), 1700);
+    EXPECT_TRUE(reply.data.empty());
+    EXPECT_EQ(LastErrorText(), "Time-out waiting for the phone");
+
+    uint8_t confirm[16] = {};
+    uint16_t length = 0;
+    EXPECT_EQ(Slot<Binary>(18)(kHwInfo, 0, nullptr, &length, confirm, 1), 0);
+    EXPECT_EQ(LastErrorText(), "Time-out waiting for the phone");
+}
+
+TEST_F(StationSlotsOverPty, BinaryGenericWritesTheConfirmAndClearsTheLastError) {
+    ASSERT_TRUE(Serve({"--chip-on"}));
+    StationHostState().lastError = "Serial port closed";
+    std::vector<uint8_t> confirm(phonesim::kConfirmBufferSize, 0xEE);
+    uint16_t length = 0;
+    ASSERT_EQ(Slot<Binary>(18)(kHwInfo, 0, nullptr, &length, confirm.data(), 1), 1);
+    const Bytes expected = InProcessConfirm(kHwInfo, {}, true);
+    ASSERT_EQ(length, expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), confirm.begin()));
+    EXPECT_EQ(confirm[length], 0xEE) << "written past the confirm";
+    EXPECT_EQ(LastErrorText(), "No errors");
 }
 
 } // namespace
