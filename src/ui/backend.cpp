@@ -1,14 +1,9 @@
 #include "ui/backend.h"
 
 #include "bt/ibluetooth.h"
-#include "plugin/host.h"
-
-#if BT_UI_HAS_ZEP
-#include "zep/bluetoothzep.h"
-#endif
-#if BT_UI_HAS_LEGACY
 #include "legacy/bluetoothlegacy.h"
-#endif
+#include "plugin/host.h"
+#include "zep/bluetoothzep.h"
 
 namespace ui {
 
@@ -19,14 +14,8 @@ int32_t InterfaceKindFromHost() {
 }
 
 std::unique_ptr<IBluetooth> CreateBackEnd(bool zep) {
-#if BT_UI_HAS_ZEP
     if (zep) return std::make_unique<BluetoothZep>();
-#endif
-#if BT_UI_HAS_LEGACY
-    if (!zep) return std::make_unique<BluetoothLegacy>();
-#endif
-    (void)zep;
-    return nullptr;
+    return std::make_unique<BluetoothLegacy>();
 }
 
 } // namespace ui

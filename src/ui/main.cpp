@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -206,6 +207,10 @@ void Tfrm_main::Wire() {
     click("btn_LeRxResult", &Tfrm_main::btn_LeRxResultClick);
     click("chkbx_Hopping", &Tfrm_main::chkbx_HoppingClick);
     click("btn_ReadFromNVM", &Tfrm_main::btn_ReadFromNVMClick);
+    click("btn_WriteToNVM", &Tfrm_main::btn_WriteToNVMClick);
+    click("btnWriteAllNvm", &Tfrm_main::btnWriteAllNvmClick);
+    WireHciPage();
+    C("memo_HCICommandSequence")->installEventFilter(this);
 
     connect(Edit("ed_TXChannel"), &QLineEdit::textChanged, this, &Tfrm_main::ed_TXChannelChange);
     connect(Edit("ed_LeDataLength"), &QLineEdit::textChanged, this, &Tfrm_main::ed_TXChannelChange);
@@ -261,12 +266,17 @@ bool Tfrm_main::eventFilter(QObject* watched, QEvent* event) {
         Image1DblClick();
         return true;
     }
+    // The request field takes no line breaks from the keyboard.
+    if (event->type() == QEvent::KeyPress && watched->objectName() == "memo_HCICommandSequence") {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
 void Tfrm_main::closeEvent(QCloseEvent* event) {
-    // The HCI command tabs are stored here once the HCI page keeps them; the form is not
-    // freed by closing.
+    // Closing does not free the form: the plug-in destroys it afterwards.
+    SaveHciCommands();
     event->accept();
 }
 
@@ -464,6 +474,7 @@ void Tfrm_main::SetUpHciCommandBox() {
         LogParameterError("\nUnknown data version. T_BT_HCI_COMMAND_CON = " +
                           std::to_string(confirm));
     }
+    LoadHciCommands();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -513,12 +524,13 @@ void Tfrm_main::UpdateControlStates() {
     }
     if (mode < BT_TEST_MODE_NVM_DATA) {
         EnableForMode(mode);
-    } else if (mode == BT_TEST_MODE_NVM_DATA) {
+    } else if (mode == BT_TEST_MODE_NVM_DATA && !nvmReadFailed) {
         for (const NvmPowerControls& row : kNvmPowerControls) {
             const bool enable =
                 btOn && bluetooth->GetNvmDataVersion(static_cast<uint8_t>(row.param)) == 1;
-            for (const char* name : row.controls)
-                C(name)->setEnabled(enable);
+            for (const char* name : row.controls) {
+                if (name != nullptr) C(name)->setEnabled(enable);
+            }
         }
         for (std::size_t i = 0; i < BNPT_MAX_COUNT; ++i) {
             QGroupBox* box = nvmGroupBoxes[i];
@@ -540,11 +552,13 @@ void Tfrm_main::UpdateControlStates() {
         SetEnabled({"lbl_HCICommandResponse", "memo_HCICommandResponse"}, btOn);
 }
 
-// ---------------------------------------------------------------------------------------
-// NVM page
-
-void Tfrm_main::btn_ReadFromNVMClick() {
-    // A read leaves what it loaded unmarked and marking switched on, whatever it was
-    // before; the parameters themselves are read by the NVM page.
-    markChanges = true;
+void Tfrm_main::SetNvmControlsEnabled(T_BT_NVM_PARAM_TYPE param, bool enabled) {
+    for (const NvmPowerControls& row : kNvmPowerControls) {
+        if (row.param != param) continue;
+        for (const char* name : row.controls) {
+            if (name != nullptr) C(name)->setEnabled(enabled);
+        }
+        return;
+    }
+    SetChildrenEnabled(nvmGroupBoxes[param], enabled);
 }

@@ -12,6 +12,8 @@
 
 #include "bt/bluetooth_engine.h"
 #include "bt/bt_types.h"
+#include "bt/nvm_params.h"
+#include "ui/hci_commands.h"
 
 class IBluetooth;
 class QAbstractButton;
@@ -46,6 +48,9 @@ public:
     void ApplyModeButtons();
     void UpdateControlStates();
     void MarkChanged(QWidget* control);
+
+    // The HCI command tabs: captions and stored sequences, in tab order.
+    std::vector<ui::HciCommandTab> HciCommandTabs() const;
 
     bool IsZepBackEnd() const { return zepBackEnd; }
     bool IsBtOn() const { return btOn; }
@@ -139,14 +144,49 @@ private:
     void HandleFailure(const T_Result& result, const char* box);
     void ShowTrimming(const char* edit, uint32_t value, bool hex);
 
-    // NVM page (6.4): the read at start-up.
+    // NVM page (6.4).
     void btn_ReadFromNVMClick();
+    void btn_WriteToNVMClick();
+    void btnWriteAllNvmClick();
+    void SetNvmControlsEnabled(T_BT_NVM_PARAM_TYPE param, bool enabled);
+    void ShowNvmValue(T_BT_NVM_PARAM_TYPE param, const T_BT_ALL_NVM_PARAMS& values);
+    bool ReadLmpFeatures(uint8_t features[8]);
+    int64_t NvmMaximum(int64_t tableMaximum) const;
+
+    // HCI command page (6.5).
+    struct THCICommandTextData {
+        std::string text; // lines joined by CR LF
+    };
+    void LoadHciCommands();
+    void SaveHciCommands();
+    bool AddHciCommandTab(const std::string& name, const std::string& sequence,
+                          std::string& error);
+    bool RenameHciCommandTab(const std::string& name, std::string& error);
+    void DeleteHciCommandTab(int index);
+    void StoreCurrentHciCommand();
+    void ShowCurrentHciCommand();
+    void btn_SendHCICommandClick();
+    void btn_AddHciCommandClick();
+    void btn_EditHciCommandClick();
+    void btn_DeleteHciCommandClick();
+    void tc_HciCommandsChange(int index);
+    void tc_HciCommandsMoved(int from, int to);
+    void WireHciPage();
 
     std::unique_ptr<IBluetooth> bluetooth;
     bool zepBackEnd = false;
     bool btOn = false;
     bool markChanges = false;
     bool nvmMarkOnly = false;
+    // The last NVM read found no values on the phone (a failed read-all): nothing of it
+    // may be enabled or written back until a read succeeds.
+    bool nvmReadFailed = false;
+
+    std::vector<std::unique_ptr<THCICommandTextData>> hciCommands;
+    // The tab whose record the request field shows; -1 while none does.
+    int hciShownTab = -1;
+    // The tabs were loaded from the file, so closing may store them.
+    bool hciCommandsLoaded = false;
     std::array<QWidget*, 5> modeControls{};
     std::array<QGroupBox*, BNPT_MAX_COUNT> nvmGroupBoxes{};
     uint8_t txChannelMax = 78;

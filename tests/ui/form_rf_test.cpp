@@ -97,7 +97,7 @@ TEST_P(RfPage, TxBurstWithHoppingReadsTheMapInReverse) {
     Click("btn_BTDTest");
     if (TextProtocol()) {
         EXPECT_NE(
-            Phone().LastCommand().find(",1,0,254,1,0,8,6,{127,255,255,255,0,255,255,255,255,1}"),
+            Phone().LastCommand().find(",1,0,254,1,0,5,2,{127,255,255,255,0,255,255,255,255,1}"),
             std::string::npos)
             << Phone().LastCommand();
     } else {
@@ -201,7 +201,7 @@ TEST_P(RfPage, OutOfRangeValuesAreCollectedInCheckOrder) {
     Click("btn_BTDTest");
     EXPECT_EQ(ParameterErrors(),
               std::vector<std::string>{"Parameter error:"
-                                       "\nEPC GFSK (1 Mbit/s) max. power step above maximum (7)\n"
+                                       "\nEPC GFSK (1 Mbit/s) max. power step above maximum (6)\n"
                                        "\nLPC GFSK (1 Mbit/s) power level above maximum (10)\n"
                                        "\n BR sub state. Default power level: Please enter a "
                                        "valid value\n"

@@ -191,10 +191,11 @@ TEST_F(FormTest, CheckBoxesStayHiddenAndStartUpLabelsShowTheirValues) {
     EXPECT_FALSE(Visible("gb_CheckSleepXSignal"));
     EXPECT_EQ(Text("lbl_TxPowerCoarseValue"), "0");
     EXPECT_EQ(Text("lbl_TxPowerFineValue"), "-1");
-    EXPECT_EQ(Text("lbl_LPCPowerControlNOfStepsValue"), "8");
-    EXPECT_EQ(Text("lbl_LPCPowerControlStepSizeValue"), "6");
-    EXPECT_EQ(Text("lbl_EPCPowerControlNOfStepsValue"), "8");
-    EXPECT_EQ(Text("lbl_EPCPowerControlStepSizeValue"), "?");
+    // The power-control values come from the chip's NVM, read at start-up.
+    EXPECT_EQ(Text("lbl_LPCPowerControlNOfStepsValue"), "5");
+    EXPECT_EQ(Text("lbl_LPCPowerControlStepSizeValue"), "2");
+    EXPECT_EQ(Text("lbl_EPCPowerControlNOfStepsValue"), "7");
+    EXPECT_EQ(Text("lbl_EPCPowerControlStepSizeValue"), "3");
     EXPECT_EQ(Text("lbl_SerialInterfaceMode"), "?");
     EXPECT_FALSE(Marked(W("lbl_LPCPowerControlNOfStepsValue")));
 }
