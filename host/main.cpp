@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "station.h"
@@ -14,6 +15,12 @@ int main(int argc, char** argv) {
     QCommandLineOption kind("interface-kind", "Information item 31 (2 = text commands).", "N", "2");
     QCommandLineOption shot("screenshot", "Render the window to FILE after start-up and exit.",
                             "FILE");
+    QCommandLineOption page("page",
+                            "Show this page of the Bluetooth window first: TestModeSetup, "
+                            "AuxiliarySetup or HCICommand.",
+                            "NAME");
+    QCommandLineOption chipOn("chip-on",
+                              "The built-in simulated phone starts with its Bluetooth chip running.");
     QCommandLineOption port("port",
                             "Talk to a phone on the serial DEVICE instead of the built-in "
                             "simulated phone (e.g. /dev/ttyUSB0, or the device printed by "
@@ -22,6 +29,8 @@ int main(int argc, char** argv) {
     QCommandLineOption baud("baud", "Baud rate of --port (default 115200).", "N", "115200");
     parser.addOption(kind);
     parser.addOption(shot);
+    parser.addOption(page);
+    parser.addOption(chipOn);
     parser.addOption(port);
     parser.addOption(baud);
     parser.process(app);
@@ -33,12 +42,22 @@ int main(int argc, char** argv) {
     const qint32 baudRate = parser.value(baud).toInt(&ok);
     if (!ok || baudRate <= 0) parser.showHelp(2);
 
+    if (parser.isSet(chipOn)) StationPhone().Chip().on = true;
     Station station;
     station.show();
     if (parser.isSet(port)) station.UseSerialPort(parser.value(port), baudRate);
     const QString pluginPath =
         QDir(QCoreApplication::applicationDirPath()).filePath("libBluetooth.so");
     if (station.LoadPlugin(pluginPath)) station.OpenBluetoothWindow();
+    if (parser.isSet(page)) {
+        QWidget* form = station.Plugin().Form();
+        auto* pages = form ? form->findChild<QTabWidget*>("pc_Bluetooth") : nullptr;
+        QWidget* wanted = pages ? pages->findChild<QWidget*>(parser.value(page)) : nullptr;
+        for (int i = 0; wanted && i < pages->count(); ++i)
+            if (pages->widget(i) == wanted || pages->widget(i)->isAncestorOf(wanted))
+                pages->setCurrentIndex(i);
+        if (!wanted) station.AppendLog("No page named " + parser.value(page), 0);
+    }
 
     if (parser.isSet(shot)) {
         const QString file = parser.value(shot);
