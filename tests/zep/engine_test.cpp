@@ -10,65 +10,43 @@ namespace {
 using testhost::LocalHost;
 using testzep::ScriptedTransport;
 
-TEST(ReportResult, Status0LogsOneOkAndKeepsTheText) {
-    LocalHost host;
-    T_Result r{T_RESULT_OK, "kept"};
-    ReportResult(r, 5);
-    EXPECT_EQ(r.code, T_RESULT_OK);
-    EXPECT_EQ(r.text, "kept");
-    ASSERT_EQ(host.lines.size(), 1u);
-    EXPECT_EQ(host.lines[0].text, "OK");
-    EXPECT_EQ(host.lines[0].flag, 1);
-}
+struct ReportCase {
+    uint8_t status;
+    int32_t phoneCode;
+    const char* hostError;
+    const char* text; // of the result
+    const char* line; // logged, nullptr for none
+    uint8_t flag;
+};
 
-TEST(ReportResult, Status1ReportsTheHostErrorThenSetsCommunicationError) {
-    for (const auto& [hostText, line, flag] :
-         {std::tuple{"No errors", "Error!", 0},
-          std::tuple{"COM port closed", "COM port closed", 1}}) {
+// The status is kept; the text and the one log line depend on it.
+TEST(ReportResult, TurnsEachStatusIntoItsTextAndLogLine) {
+    const ReportCase cases[] = {
+        {0, 5, "No errors", "kept", "OK", 1},
+        {1, 0, "No errors", "Error: communication error", "Error!", 0},
+        {1, 0, "COM port closed", "Error: communication error", "COM port closed", 1},
+        {3, 1, "No errors", "Not supported", "Not supported", 1},
+        {3, -1, "No errors", "FAIL", "FAIL", 1},
+        {3, 7, "No errors", "CUSTOM ERROR 7", "CUSTOM ERROR 7", 1},
+        {3, -12, "No errors", "CUSTOM ERROR -12", "CUSTOM ERROR -12", 1},
+        // Regression: an unacknowledged reply with phone code 0 was reported as "OK".
+        {3, 0, "No errors", "FAIL", "FAIL", 1},
+        {2, 3, "No errors", "kept", nullptr, 0},
+        {4, 3, "No errors", "kept", nullptr, 0},
+    };
+    for (const ReportCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.status) + " " + std::to_string(c.phoneCode));
         LocalHost host;
-        host.lastError = hostText;
-        T_Result r{T_RESULT_FAILED, ""};
-        ReportResult(r, 0);
-        EXPECT_EQ(r.code, T_RESULT_FAILED);
-        EXPECT_EQ(r.text, "Error: communication error");
-        ASSERT_EQ(host.lines.size(), 1u);
-        EXPECT_EQ(host.lines[0].text, line);
-        EXPECT_EQ(host.lines[0].flag, flag);
-    }
-}
-
-TEST(ReportResult, Status3LogsTheTextOfThePhoneCode) {
-    for (const auto& [code, text] :
-         {std::pair{1, "Not supported"}, std::pair{-1, "FAIL"}, std::pair{7, "CUSTOM ERROR 7"},
-          std::pair{-12, "CUSTOM ERROR -12"}}) {
-        LocalHost host;
-        T_Result r{T_RESULT_ERROR, ""};
-        ReportResult(r, code);
-        EXPECT_EQ(r.code, T_RESULT_ERROR);
-        EXPECT_EQ(r.text, text);
-        ASSERT_EQ(host.lines.size(), 1u);
-        EXPECT_EQ(host.lines[0].text, text);
-        EXPECT_EQ(host.lines[0].flag, 1);
-    }
-}
-
-// Regression: an unacknowledged reply whose phone code was 0 was logged and returned as "OK".
-TEST(ReportResult, Status3WithPhoneCode0IsNotReportedAsOk) {
-    LocalHost host;
-    T_Result r{T_RESULT_ERROR, ""};
-    ReportResult(r, 0);
-    EXPECT_EQ(r.text, "FAIL");
-    EXPECT_EQ(host.Texts(), std::vector<std::string>{"FAIL"});
-}
-
-TEST(ReportResult, OtherStatusesChangeNothing) {
-    for (const uint8_t status : {uint8_t{2}, uint8_t{4}, uint8_t{9}}) {
-        LocalHost host;
-        T_Result r{status, "mismatch"};
-        ReportResult(r, 3);
-        EXPECT_EQ(r.code, status);
-        EXPECT_EQ(r.text, "mismatch");
-        EXPECT_TRUE(host.lines.empty());
+        host.lastError = c.hostError;
+        T_Result r{c.status, "kept"};
+        ReportResult(r, c.phoneCode);
+        EXPECT_EQ(r.code, c.status);
+        EXPECT_EQ(r.text, c.text);
+        ASSERT_EQ(host.lines.size(), c.line ? 1u : 0u);
+        if (c.line) {
+            EXPECT_EQ(host.lines[0].text, c.line);
+            EXPECT_EQ(host.lines[0].flag, c.flag);
+        }
     }
 }
 
@@ -99,16 +77,7 @@ TEST_F(VersionTable, AsksThePhoneOnFirstUseOnlyAndLogsIt) {
     EXPECT_TRUE(table.IsKnown(HW_INFO));
 }
 
-TEST_F(VersionTable, KeepsEachOpcodeApart) {
-    link.Versions(RESET, 1, 1);
-    link.Versions(INITIALIZE, 3, 4);
-    EXPECT_EQ(table.GetReqVersion(RESET), 1);
-    EXPECT_EQ(table.GetReqVersion(INITIALIZE), 3);
-    EXPECT_EQ(table.GetConVersion(INITIALIZE), 4);
-    EXPECT_EQ(link.sent.size(), 2u);
-}
-
-TEST_F(VersionTable, AFailedQueryIsNotStoredAndIsAskedAgain) {
+TEST_F(VersionTable, AFailedOrUnacknowledgedQueryIsNotStoredAndIsAskedAgain) {
     link.FailVersions(RESET);
     OpcodeVersions v{9, 9, 9};
     const T_Result r = table.GetOpcodeVersions(RESET, &v);
@@ -116,18 +85,14 @@ TEST_F(VersionTable, AFailedQueryIsNotStoredAndIsAskedAgain) {
     EXPECT_EQ(r.text, "Error: communication error");
     EXPECT_EQ(v.request, 0);
     EXPECT_EQ(v.confirm, 0);
-    EXPECT_FALSE(table.IsKnown(RESET));
     EXPECT_EQ(host.Count("Opcode versions for 'RESET' is req=0 con=0"), 0u);
-    link.versions.erase(RESET);
-    EXPECT_EQ(table.GetReqVersion(RESET), 1);
-    EXPECT_EQ(link.Count("at@bt:get_opcode_version"), 2u);
-    EXPECT_TRUE(table.IsKnown(RESET));
-}
-
-TEST_F(VersionTable, AnUnacknowledgedQueryIsNotStored) {
     link.versions[RESET] = T_Result{0, "1\r\n1\r\n0\r\n"};
     EXPECT_EQ(table.GetOpcodeVersions(RESET, nullptr).code, T_RESULT_ERROR);
     EXPECT_FALSE(table.IsKnown(RESET));
+    link.versions.erase(RESET);
+    EXPECT_EQ(table.GetReqVersion(RESET), 1);
+    EXPECT_EQ(link.Count("at@bt:get_opcode_version"), 3u);
+    EXPECT_TRUE(table.IsKnown(RESET));
 }
 
 TEST_F(VersionTable, OpcodesPastTheTableAreAskedEachTimeWithoutHarm) {
@@ -136,51 +101,46 @@ TEST_F(VersionTable, OpcodesPastTheTableAreAskedEachTimeWithoutHarm) {
     EXPECT_EQ(table.GetReqVersion(65535), 1);
     EXPECT_EQ(table.GetReqVersion(40), 1);
     EXPECT_EQ(link.Count("at@bt:get_opcode_version"), 3u);
-    EXPECT_FALSE(table.IsKnown(40));
 }
 
-TEST_F(VersionTable, ChecksNameTheQuotedOpcodeAndTheRecordSide) {
-    link.Versions(SET_RTRIM_MANUAL_VALUES, 2, 1);
-    link.Versions(GET_RTRIM_VALUES, 1, 3);
-    T_Result r;
-    table.CheckReqVersion(1, SET_RTRIM_MANUAL_VALUES, r);
-    EXPECT_EQ(r.code, T_RESULT_VERSION_MISMATCH);
-    EXPECT_EQ(r.text,
-              "\nData version mismatch. 'SET_RTRIM_MANUAL_VALUES' Req: expected = 1, actual = 2");
-    T_Result c;
-    table.CheckConVersion(1, GET_RTRIM_VALUES, c);
-    EXPECT_EQ(c.code, T_RESULT_VERSION_MISMATCH);
-    EXPECT_EQ(c.text, "\nData version mismatch. 'GET_RTRIM_VALUES' Con: expected = 1, actual = 3");
-    T_Result ok{T_RESULT_ERROR, ""};
-    table.CheckConVersion(1, SET_RTRIM_MANUAL_VALUES, ok);
-    EXPECT_EQ(ok.code, T_RESULT_OK);
-}
+struct CheckCase {
+    uint16_t opcode;
+    int request, confirm; // -1: the query fails
+    char check;           // 'R'eq, 'C'on or both 'V'ersions
+    const char* mismatch; // nullptr: the check passes
+};
 
-TEST_F(VersionTable, CheckVersionsAsksOnceAndNamesConWhenOnlyTheConfirmDiffers) {
-    link.Versions(GET_RSSI_VALUE, 1, 2);
-    T_Result r;
-    table.CheckVersions(1, GET_RSSI_VALUE, r);
-    EXPECT_EQ(r.code, T_RESULT_VERSION_MISMATCH);
-    EXPECT_EQ(r.text, "\nData version mismatch. 'GET_RSSI_VALUE' Con: expected = 1, actual = 2");
-    EXPECT_EQ(link.Count("at@bt:get_opcode_version"), 1u);
-
-    link.Versions(HCI_COMMAND, 2, 2);
-    T_Result req;
-    table.CheckVersions(1, HCI_COMMAND, req);
-    EXPECT_EQ(req.text, "\nData version mismatch. 'HCI_COMMAND' Req: expected = 1, actual = 2");
-
-    link.Versions(RX_LE_END, 1, 1);
-    T_Result both;
-    table.CheckVersions(1, RX_LE_END, both);
-    EXPECT_EQ(both.code, T_RESULT_OK);
-}
-
-TEST_F(VersionTable, AFailedQueryRefusesTheCheckAsAMismatch) {
-    link.FailVersions(RESET);
-    T_Result r;
-    table.CheckReqVersion(1, RESET, r);
-    EXPECT_EQ(r.code, T_RESULT_VERSION_MISMATCH);
-    EXPECT_EQ(r.text, "\nData version mismatch. 'RESET' Req: expected = 1, actual = 0");
+TEST(VersionChecks, NameTheQuotedOpcodeAndTheRecordSideAfterOneQuery) {
+    const CheckCase cases[] = {
+        {SET_RTRIM_MANUAL_VALUES, 2, 1, 'R',
+         "'SET_RTRIM_MANUAL_VALUES' Req: expected = 1, actual = 2"},
+        {SET_RTRIM_MANUAL_VALUES, 2, 1, 'C', nullptr},
+        {GET_RTRIM_VALUES, 1, 3, 'C', "'GET_RTRIM_VALUES' Con: expected = 1, actual = 3"},
+        {GET_RSSI_VALUE, 1, 2, 'V', "'GET_RSSI_VALUE' Con: expected = 1, actual = 2"},
+        {HCI_COMMAND, 2, 2, 'V', "'HCI_COMMAND' Req: expected = 1, actual = 2"},
+        {RX_LE_END, 1, 1, 'V', nullptr},
+        {RESET, -1, -1, 'R', "'RESET' Req: expected = 1, actual = 0"},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.opcode) + c.check);
+        LocalHost host;
+        ScriptedTransport link;
+        MANAGED_IF::bt command{&link};
+        OpcodeVersionTable table{command};
+        if (c.request < 0)
+            link.FailVersions(c.opcode);
+        else
+            link.Versions(c.opcode, c.request, c.confirm);
+        T_Result r{T_RESULT_ERROR, ""};
+        if (c.check == 'R') table.CheckReqVersion(1, c.opcode, r);
+        if (c.check == 'C') table.CheckConVersion(1, c.opcode, r);
+        if (c.check == 'V') table.CheckVersions(1, c.opcode, r);
+        EXPECT_EQ(r.code, c.mismatch ? T_RESULT_VERSION_MISMATCH : T_RESULT_OK);
+        if (c.mismatch) {
+            EXPECT_EQ(r.text, std::string("\nData version mismatch. ") + c.mismatch);
+        }
+        EXPECT_EQ(link.Count("at@bt:get_opcode_version"), 1u);
+    }
 }
 
 } // namespace
