@@ -34,7 +34,7 @@ extern "C" void OnStopSignal(int) {
 }
 
 constexpr int kIdleMs = 200;       // a message that pauses this long is dropped
-constexpr int kSplitPauseMs = 150; // between the pieces of a split reply
+constexpr int kSplitPauseMs = 300; // between the pieces of a split reply
 
 void Usage() {
     std::fprintf(stderr,
