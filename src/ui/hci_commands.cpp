@@ -81,7 +81,8 @@ std::vector<HciCommandTab> TabsOf(const IniFile& ini) {
         if (name == kNoMoreCommands) break;
         HciCommandTab tab{name, {}};
         for (std::size_t j = 0;; ++j) {
-            const std::string line = ini.ReadString(kHciCommandsSection, LineKey(i, j), kNoMoreLines);
+            const std::string line =
+                ini.ReadString(kHciCommandsSection, LineKey(i, j), kNoMoreLines);
             if (line == kNoMoreLines) break;
             if (j > 0) tab.sequence += "\r\n";
             tab.sequence += line;
@@ -122,8 +123,9 @@ HciSequence ParseHciSequence(const std::string& text, int base, char separator) 
              ++index) {
             const std::string value = Trim(field);
             uint8_t byte = 0;
-            const bool valid = IsValidNumber(value, base) &&
-                               (base == 16 ? (byte = HexByte(value), true) : DecimalByte(value, byte));
+            const bool valid =
+                IsValidNumber(value, base) &&
+                (base == 16 ? (byte = HexByte(value), true) : DecimalByte(value, byte));
             if (!valid) {
                 result.error = std::string("Invalid ") + (base == 16 ? "HEX" : "DECIMAL") +
                                " value found in command sequence: " + field;
@@ -178,7 +180,8 @@ std::vector<std::string> SequenceLines(const std::string& sequence) {
     return lines;
 }
 
-std::string HciCommandsIniText(const std::string& existing, const std::vector<HciCommandTab>& tabs) {
+std::string HciCommandsIniText(const std::string& existing,
+                               const std::vector<HciCommandTab>& tabs) {
     IniFile ini = Detached(existing);
     ini.RemoveSection(kHciCommandsSection);
     for (std::size_t i = 0; i < tabs.size(); ++i) {

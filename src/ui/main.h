@@ -159,8 +159,7 @@ private:
     };
     void LoadHciCommands();
     void SaveHciCommands();
-    bool AddHciCommandTab(const std::string& name, const std::string& sequence,
-                          std::string& error);
+    bool AddHciCommandTab(const std::string& name, const std::string& sequence, std::string& error);
     bool RenameHciCommandTab(const std::string& name, std::string& error);
     void DeleteHciCommandTab(int index);
     void StoreCurrentHciCommand();

@@ -112,7 +112,8 @@ void Tfrm_main::btn_SendHCICommandClick() {
     // Zero-filled, so the bytes past the length are never leftover memory.
     T_BT_HCI_COMMAND_REQ req{};
     req.length = static_cast<uint8_t>(sequence.bytes.size());
-    if (!sequence.bytes.empty()) std::memcpy(req.data, sequence.bytes.data(), sequence.bytes.size());
+    if (!sequence.bytes.empty())
+        std::memcpy(req.data, sequence.bytes.data(), sequence.bytes.size());
     T_BT_HCI_COMMAND_CON con{};
     T_Result result;
     {
@@ -204,7 +205,8 @@ void Tfrm_main::DeleteHciCommandTab(int index) {
 void Tfrm_main::StoreCurrentHciCommand() {
     const int index = C<QTabBar>("tc_HciCommands")->currentIndex();
     if (index < 0 || index >= static_cast<int>(hciCommands.size())) return;
-    hciCommands[index]->text = RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
+    hciCommands[index]->text =
+        RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
 }
 
 void Tfrm_main::ShowCurrentHciCommand() {

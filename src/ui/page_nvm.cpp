@@ -125,32 +125,19 @@ const T_BT_NVM_PARAM_TYPE kRfPageReadOrder[] = {
     BNPT_LE_PWR_LEVEL,
 };
 const T_BT_NVM_PARAM_TYPE kNvmBoxReadOrder[] = {
-    BNPT_RSSI_MINIMUM,
-    BNPT_RSSI_MAXIMUM,
-    BNPT_RSSI_GOTO_MAX,
-    BNPT_RSSI_THRESHOLD,
-    BNPT_UART_BAUDRATE,
-    BNPT_UART_INVERT,
-    BNPT_UART_LPM_LEVEL,
-    BNPT_LMP_FEATURES_BIT_MASK,
-    BNPT_LPM_CONFIGURATION,
-    BNPT_LPM_DRIFT,
-    BNPT_LPM_THRESHOLD,
-    BNPT_ULTRA_LPM_THRESHOLD,
-    BNPT_LMP_VERSION,
-    BNPT_ULPM_CURRENT,
-    BNPT_IDLE_CURRENT,
-    BNPT_ACTIVE_CURRENT,
-    BNPT_TX_CURRENT,
-    BNPT_RX_CURRENT,
-    BNPT_OSC_SETTLE,
-    BNPT_PLL_SETTLE,
-    BNPT_DIG_SETTLE,
-    BNPT_CHANNEL_WORD_OFFSET_RF_PLL,
-    BNPT_RF_REFERENCE_CLOCK,
-    BNPT_BB_CONFIG,
-    BNPT_IDAC_COMPENSATION,
-    BNPT_RF_CONFIG,
+    BNPT_RSSI_MINIMUM,         BNPT_RSSI_MAXIMUM,
+    BNPT_RSSI_GOTO_MAX,        BNPT_RSSI_THRESHOLD,
+    BNPT_UART_BAUDRATE,        BNPT_UART_INVERT,
+    BNPT_UART_LPM_LEVEL,       BNPT_LMP_FEATURES_BIT_MASK,
+    BNPT_LPM_CONFIGURATION,    BNPT_LPM_DRIFT,
+    BNPT_LPM_THRESHOLD,        BNPT_ULTRA_LPM_THRESHOLD,
+    BNPT_LMP_VERSION,          BNPT_ULPM_CURRENT,
+    BNPT_IDLE_CURRENT,         BNPT_ACTIVE_CURRENT,
+    BNPT_TX_CURRENT,           BNPT_RX_CURRENT,
+    BNPT_OSC_SETTLE,           BNPT_PLL_SETTLE,
+    BNPT_DIG_SETTLE,           BNPT_CHANNEL_WORD_OFFSET_RF_PLL,
+    BNPT_RF_REFERENCE_CLOCK,   BNPT_BB_CONFIG,
+    BNPT_IDAC_COMPENSATION,    BNPT_RF_CONFIG,
     BNPT_LE_FEATURES_BIT_MASK,
 };
 
@@ -368,9 +355,8 @@ void Tfrm_main::btn_WriteToNVMClick() {
             if (entry.label != nullptr) {
                 value = static_cast<QSlider*>(control)->value();
             } else {
-                const ui::Checked checked =
-                    ui::CheckNumber(Text(entry.control), entry.name, entry.minimum,
-                                    NvmMaximum(entry.maximum));
+                const ui::Checked checked = ui::CheckNumber(
+                    Text(entry.control), entry.name, entry.minimum, NvmMaximum(entry.maximum));
                 value = checked.value;
                 fieldMessage = checked.message;
             }
