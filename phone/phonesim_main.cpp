@@ -57,19 +57,19 @@ bool ParseInt(const std::string& text, long low, long high, long& value) {
 }
 
 // "text:5=2,1" or "binary:8=1,2".
-bool ApplyVersions(const std::string& spec, phonesim::Simulator& sim) {
-    const auto colon = spec.find(':'), equals = spec.find('='), comma = spec.find(',');
+bool ApplyVersions(const std::string& option, phonesim::Simulator& sim) {
+    const auto colon = option.find(':'), equals = option.find('='), comma = option.find(',');
     if (colon == std::string::npos || equals == std::string::npos || comma == std::string::npos ||
         !(colon < equals && equals < comma))
         return false;
-    const std::string kind = spec.substr(0, colon);
+    const std::string kind = option.substr(0, colon);
     long number = 0, request = 0, confirm = 0;
     const bool text = kind == "text";
     if ((!text && kind != "binary") ||
-        !ParseInt(spec.substr(colon + 1, equals - colon - 1), 0,
+        !ParseInt(option.substr(colon + 1, equals - colon - 1), 0,
                   text ? phonesim::kOpcodeCount - 1 : phonesim::kFunctionCount - 1, number) ||
-        !ParseInt(spec.substr(equals + 1, comma - equals - 1), 0, 255, request) ||
-        !ParseInt(spec.substr(comma + 1), 0, 255, confirm))
+        !ParseInt(option.substr(equals + 1, comma - equals - 1), 0, 255, request) ||
+        !ParseInt(option.substr(comma + 1), 0, 255, confirm))
         return false;
     if (text)
         sim.SetTextVersions(static_cast<int>(number), static_cast<uint8_t>(request),
@@ -156,9 +156,9 @@ int main(int argc, char** argv) {
     }
 
     phonesim::Simulator sim;
-    for (const std::string& spec : versions) {
-        if (!ApplyVersions(spec, sim)) {
-            std::fprintf(stderr, "phonesim: bad --versions '%s'\n", spec.c_str());
+    for (const std::string& option : versions) {
+        if (!ApplyVersions(option, sim)) {
+            std::fprintf(stderr, "phonesim: bad --versions '%s'\n", option.c_str());
             return 2;
         }
     }
