@@ -74,93 +74,36 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenConfirm{25, {1, 19, 37, 0xFC, 0}, {1}}, GoldenConfirm{26, {1, 19}, {1}},
         GoldenConfirm{27, {}, {1, 1, 0, 0}}, GoldenConfirm{29, {8, 0}, {1, 1, 1}},
         GoldenConfirm{29, {22, 0}, {2, 0, 0}}, GoldenConfirm{29, {30, 0}, {2, 0, 0}},
-        GoldenConfirm{30, {}, {2}}, GoldenConfirm{-1, {}, {2}}),
+        GoldenConfirm{30, {}, {2}}, GoldenConfirm{-1, {}, {2}},
+        // HCI_Reset answers Command Complete; a length above 150 is refused.
+        GoldenConfirm{28, HciRequest({0x01, 0x03, 0x0C, 0x00}),
+                      Padded({1, 1, 6, 0x0E, 0x04, 0x01, 0x03, 0x0C, 0x00}, 153)},
+        GoldenConfirm{28, Padded({1, 151}, 152), Padded({3, 1}, 153)},
+        // A request of another size or version is refused with status 3.
+        GoldenConfirm{9, {1}, {3}}, GoldenConfirm{9, {2, 1}, {3}},
+        GoldenConfirm{5, {1}, Padded({3, 1}, 12)},
+        // The NVM store refuses unknown wire ids.
+        GoldenConfirm{24, {16}, {3, 16, 0, 0, 0, 0, 0, 0, 0}},
+        GoldenConfirm{23, {16, 1, 0, 0, 0, 0, 0, 0}, {3}}),
     [](const auto& info) {
         return "Case" + std::to_string(info.index) + "_Function" +
                (info.param.function < 0 ? std::string("Minus") : std::string()) +
                std::to_string(std::abs(info.param.function));
     });
 
-TEST(PhoneBinary, HciResetAnswersCommandCompleteIn153Bytes) {
-    Simulator sim;
-    EXPECT_EQ(Confirm(sim, 28, HciRequest({0x01, 0x03, 0x0C, 0x00})),
-              Padded({1, 1, 6, 0x0E, 0x04, 0x01, 0x03, 0x0C, 0x00}, 153));
-}
-
-TEST(PhoneBinary, HciReadBdAddrMatchesTheNvmAddress) {
-    Simulator sim;
-    Confirm(sim, 23, {0, 1, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
-    EXPECT_EQ(
-        Confirm(sim, 28, HciRequest({0x09, 0x10, 0x00})),
-        Padded({1, 1, 12, 0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x55, 0x44, 0x33, 0x22, 0x11, 0x00},
-               153));
-}
-
-TEST(PhoneBinary, HciLengthAbove150IsRejected) {
-    Simulator sim;
-    Bytes request = HciRequest({});
-    request[1] = 151;
-    EXPECT_EQ(Confirm(sim, 28, request), Padded({3, 1}, 153));
-}
-
-TEST(PhoneBinary, ChipStateFollowsTheRequests) {
-    Simulator sim;
-    Confirm(sim, 9, {1, 1});
-    EXPECT_EQ(Confirm(sim, 8), (Bytes{1, 1, 0, 1}));
-    Confirm(sim, 9, {1, 0});
-    EXPECT_EQ(Confirm(sim, 8), (Bytes{1, 1, 0, 0}));
-    Confirm(sim, 18, {1, 0, 5, 0, 0x34, 0x12});
-    EXPECT_EQ(Confirm(sim, 17), (Bytes{1, 1, 5, 0, 0x34, 0x12, 0xF4, 0x01}));
-    Confirm(sim, 16, {1, 1, 0, 1});
-    EXPECT_EQ(Confirm(sim, 15), (Bytes{1, 1, 1, 0, 1}));
-    Confirm(sim, 12, {1, 1, 9});
-    EXPECT_EQ(Confirm(sim, 11), (Bytes{1, 1, 1, 9, 0x17}));
-    Confirm(sim, 14, {1, 1, 40, 1, 7});
-    EXPECT_EQ(Confirm(sim, 13), (Bytes{1, 1, 1, 40, 0x2A, 1, 7, 0x0C}));
-    Confirm(sim, 20, {1, 1, 2, 90});
-    EXPECT_EQ(Confirm(sim, 19), (Bytes{1, 1, 1, 2, 90, 0x5C}));
-    Confirm(sim, 26, {1, 19});
-    sim.Chip().leRxPackets = 0x1234;
-    EXPECT_EQ(Confirm(sim, 27), (Bytes{1, 1, 0x12, 0x34}));
-}
-
-TEST(PhoneBinary, RejectsWrongRequestSizeOrVersionWithStatus3) {
-    Simulator sim;
-    EXPECT_EQ(Confirm(sim, 9, {1}), (Bytes{3}));
-    EXPECT_EQ(Confirm(sim, 9, {2, 1}), (Bytes{3}));
-    EXPECT_EQ(Confirm(sim, 5, {1}), Padded({3, 1}, 12));
-    EXPECT_FALSE(sim.Chip().on);
-}
-
-TEST(PhoneBinaryNvm, WriteThenReadReturnsTheValueWithItsVersion) {
+TEST(PhoneBinaryNvm, WritesReadsAndStatusShareTheStoreWithTheTextSide) {
     Simulator sim;
     EXPECT_EQ(Confirm(sim, 23, {14, 1, 0xF6, 9, 9, 9, 9, 9}), (Bytes{1}));
     EXPECT_EQ(Confirm(sim, 24, {14}), (Bytes{1, 14, 1, 0xF6, 0, 0, 0, 0, 0}));
-    // Shared with the text side: the BR power level is -10 there too.
-    EXPECT_EQ(sim.Chip().nvm[22][0], -10);
     EXPECT_NE(sim.HandleText("at@bt:read_all_nvm_params()").reply.find("\r\n-10\r\n-70\r\n"),
               std::string::npos);
-}
-
-TEST(PhoneBinaryNvm, TextWritesShowOnTheWire) {
-    Simulator sim;
     sim.HandleText("at@bt:write_nvm_lpc_power_2mbps(-7)");
     EXPECT_EQ(Confirm(sim, 24, {10}), (Bytes{1, 10, 1, 0xF9, 0, 0, 0, 0, 0}));
-}
-
-TEST(PhoneBinaryNvm, ReportsPresentButNotValidWithStatus2) {
-    Simulator sim;
     sim.Chip().wireStatus[4] = 2;
     sim.Chip().wireVersion[4] = 3;
     EXPECT_EQ(Confirm(sim, 24, {4}), (Bytes{2, 4, 3, 7, 0, 0, 0, 0, 0}));
     Confirm(sim, 23, {4, 1, 8, 0, 0, 0, 0, 0});
-    EXPECT_EQ(Confirm(sim, 24, {4}), (Bytes{1, 4, 1, 8, 0, 0, 0, 0, 0}));
-}
-
-TEST(PhoneBinaryNvm, UnknownWireIdIsRejected) {
-    Simulator sim;
-    EXPECT_EQ(Confirm(sim, 24, {16}), (Bytes{3, 16, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Confirm(sim, 23, {16, 1, 0, 0, 0, 0, 0, 0}), (Bytes{3}));
+    EXPECT_EQ(Confirm(sim, 24, {4}), (Bytes{1, 4, 1, 8, 0, 0, 0, 0, 0})) << "a write validates";
 }
 
 TEST(PhoneBinaryVersions, ScriptedVersionsShowInQueryAndConfirms) {
@@ -210,7 +153,14 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryFaultCase{
             "WrongNvmId", {Fault::WrongNvmId}, 24, {3}, true, {1, 4, 1, 0xFE, 0, 0, 0, 0, 0}, 9},
         BinaryFaultCase{"Garbage", {Fault::Garbage}, 8, {}, true, {0xA5, 0xA5, 0xA5, 0xA5}, 4},
-        BinaryFaultCase{"Verbatim", {Fault::Verbatim, 0, "", {1, 7}}, 8, {}, true, {1, 7}, 2}),
+        BinaryFaultCase{"Verbatim", {Fault::Verbatim, 0, "", {1, 7}}, 8, {}, true, {1, 7}, 2},
+        BinaryFaultCase{"HciTooLong",
+                        {Fault::HciTooLong},
+                        28,
+                        HciRequest({0x03, 0x0C, 0x00}),
+                        true,
+                        Padded({1, 1, 151, 0x0E, 0x04, 0x01, 0x03, 0x0C, 0x00}, 153),
+                        153}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PhoneBinaryFaultLong, OversizeLengthReportsMoreThanItWrites) {
@@ -225,13 +175,6 @@ TEST(PhoneBinaryFaultLong, OversizeLengthReportsMoreThanItWrites) {
     answer = sim.HandleBinary(0, {});
     EXPECT_EQ(answer.reportedLength, 65535u);
     EXPECT_EQ(answer.confirm.size(), phonesim::kConfirmBufferSize);
-}
-
-TEST(PhoneBinaryFaultLong, HciTooLongReportsLength151) {
-    Simulator sim;
-    sim.InjectBinary({Fault::HciTooLong}, 28);
-    EXPECT_EQ(Confirm(sim, 28, HciRequest({0x03, 0x0C, 0x00})),
-              Padded({1, 1, 151, 0x0E, 0x04, 0x01, 0x03, 0x0C, 0x00}, 153));
 }
 
 TEST(PhoneBinaryFaultScope, TargetsOneFunctionAndPersists) {
@@ -260,15 +203,4 @@ TEST(PhoneBinaryRecords, KeepsEveryRequestWithItsConfirm) {
     EXPECT_EQ(sim.BinaryLog()[1].request, (Bytes{1, 1}));
     EXPECT_EQ(sim.BinaryLog()[1].confirm, (Bytes{1}));
     EXPECT_EQ(sim.LastRequest(), (Bytes{1, 0}));
-}
-
-TEST(PhoneReset, BringsBackThePowerUpChipButKeepsTheLogs) {
-    Simulator sim;
-    sim.HandleBinary(9, Bytes{1, 1});
-    sim.SetBinaryVersions(8, 4, 4);
-    sim.InjectBinary({Fault::NoReply});
-    sim.Reset();
-    EXPECT_FALSE(sim.Chip().on);
-    EXPECT_EQ(Confirm(sim, 8), (Bytes{1, 1, 0, 0}));
-    EXPECT_EQ(sim.BinaryLog().size(), 2u);
 }

@@ -1,39 +1,12 @@
-// The simulator's NVM table and its robustness against whatever a host sends.
+// Every NVM write command is answered, and whatever a host sends is answered without harm.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
-#include <set>
 #include <string>
 
 #include "chip_tables.h"
 #include "phonesim.h"
-
-TEST(PhoneNvmTable, SuffixesAreUniqueAndTransferOrderIsAPermutation) {
-    std::set<std::string_view> suffixes;
-    for (const phonesim::NvmParam& p : phonesim::kNvmParams) {
-        EXPECT_FALSE(p.suffix.empty());
-        EXPECT_TRUE(suffixes.insert(p.suffix).second) << p.suffix;
-    }
-    std::array<int, 43> order = phonesim::kTransferOrder;
-    std::sort(order.begin(), order.end());
-    for (int i = 0; i < 43; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
-}
-
-TEST(PhoneNvmTable, WireIdsMapToOneByteParametersExceptTheAddress) {
-    std::set<int> params;
-    for (std::size_t wire = 0; wire < phonesim::kWireToParam.size(); ++wire) {
-        const int param = phonesim::kWireToParam[wire];
-        EXPECT_TRUE(params.insert(param).second);
-        const phonesim::Kind kind = phonesim::kNvmParams[static_cast<std::size_t>(param)].kind;
-        if (wire == 0)
-            EXPECT_EQ(kind, phonesim::Kind::Bytes6);
-        else
-            EXPECT_TRUE(kind == phonesim::Kind::U8 || kind == phonesim::Kind::I8) << wire;
-    }
-}
 
 TEST(PhoneNvmTable, EveryWriteCommandIsAnswered) {
     phonesim::Simulator sim;
