@@ -1,5 +1,7 @@
-// Every BluetoothZep operation against the phone simulator, one row each, through the host's
-// I/O library slot (interface kind 0) and its send-and-receive slot (kind 2).
+// Every operation against the phone simulator, one row each: the chip operations through
+// both back-ends (the binary one, and the text one through the host's I/O library slot,
+// interface kind 0, and its send-and-receive slot, kind 2), then what only the text
+// back-end does. The binary back-end's own cases are in tests/legacy.
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <tuple>
 
 #include "fake_host.h"
+#include "legacy/bluetoothlegacy.h"
 #include "nvm_golden.h"
 #include "transport/itransportservice.h"
 #include "zep/bluetoothzep.h"
@@ -17,11 +20,18 @@ using phonesim::Fault;
 using phonesim::FaultSpec;
 using phonesim::TestMode;
 
+constexpr int32_t kBinary = -1;
+
 struct Sim {
-    explicit Sim(int32_t interfaceKind) : kind(interfaceKind) {
+    // `backEnd`: kBinary, or the text back-end over the host link of that interface kind.
+    explicit Sim(int32_t backEnd) : kind(backEnd) {
         host.SetInterfaceKind(kind);
         host.InstallIntoPlugin();
-        bt = std::make_unique<BluetoothZep>();
+        legacy_framing::detail::ClearOpcodeVersionTable();
+        if (kind == kBinary)
+            bt = std::make_unique<BluetoothLegacy>();
+        else
+            bt = std::make_unique<BluetoothZep>();
         host.Phone().ClearLogs();
         host.ClearLog();
     }
@@ -31,7 +41,7 @@ struct Sim {
 
     int32_t kind;
     fakehost::FakeHost host;
-    std::unique_ptr<BluetoothZep> bt;
+    std::unique_ptr<IBluetooth> bt;
 };
 
 struct Operation {
@@ -53,40 +63,25 @@ std::vector<uint8_t> Event(const T_BT_HCI_COMMAND_CON& con) {
     return std::vector<uint8_t>(con.data, con.data + std::min<int>(con.length, kHciDataSize));
 }
 
-const Operation kOperations[] = {
-    {"UsesTheSlotOfItsInterfaceKind",
-     [](Sim& s) {
-         bool ok = false;
-         EXPECT_TRUE(s.bt->ResetHci(1, &ok));
-         EXPECT_TRUE(ok);
-         ASSERT_FALSE(s.Phone().TextLog().empty());
-         for (const auto& record : s.Phone().TextLog())
-             EXPECT_EQ(record.slot, s.kind == 2 ? 175 : 54) << record.command;
-     }},
-    {"LogsEveryCommandAsSent",
-     [](Sim& s) {
-         s.bt->SetRtrimManualValues(1, {1, 9});
-         EXPECT_EQ(s.host.LogTexts(),
-                   (std::vector<std::string>{
-                       "Get header version for opcode 'SET_RTRIM_MANUAL_VALUES'",
-                       "at@bt:get_opcode_version(14)", "OK",
-                       "Opcode versions for 'SET_RTRIM_MANUAL_VALUES' is req=1 con=1",
-                       "Setting RTRIM manual values", "at@bt:set_rtrim_manual_values(1,9)", "OK"}));
-         for (const auto& line : s.host.Log())
-             EXPECT_EQ(line.flag, 1) << line.text;
-     }},
+// The chip operations both back-ends run alike.
+const Operation kChipOperations[] = {
     {"SwitchesTheChipAndReadsItsHardwareInformation",
      [](Sim& s) {
          s.Chip().hostInterface = 1;
          EXPECT_EQ(s.bt->GetHwInfo(1).code, T_RESULT_OK);
          EXPECT_EQ(s.bt->GetHostInterface(), 1);
          EXPECT_EQ(s.bt->IsBtOn(), 0);
+         EXPECT_TRUE(s.host.HasLine("Getting Hw information", 1));
          EXPECT_EQ(s.bt->Initialize(1).code, T_RESULT_OK);
          EXPECT_TRUE(s.Chip().on);
+         EXPECT_EQ(s.bt->IsBtOn(), 1);
+         EXPECT_EQ(s.bt->GetHwInfo(1).code, T_RESULT_OK);
          EXPECT_EQ(s.bt->IsBtOn(), 1);
          EXPECT_EQ(s.bt->Initialize(1).code, T_RESULT_OK);
          EXPECT_FALSE(s.Chip().on);
          EXPECT_EQ(s.bt->IsBtOn(), 0);
+         EXPECT_TRUE(s.host.HasLine("Initializing Bluetooth chip", 1));
+         EXPECT_TRUE(s.host.HasLine("Stopping Bluetooth chip", 1));
      }},
     {"RfTestMode",
      [](Sim& s) {
@@ -109,6 +104,7 @@ const Operation kOperations[] = {
                        .code,
                    T_RESULT_OK);
          EXPECT_EQ(s.Chip().mode, TestMode::RfTest);
+         EXPECT_TRUE(s.host.HasLine("Entering RF test mode", 1));
      }},
     {"TxBurstMode",
      [](Sim& s) {
@@ -235,6 +231,31 @@ const Operation kOperations[] = {
          EXPECT_EQ(con.data[0], 0x0F) << "Command Status";
          EXPECT_EQ(con.data[2], 0x01) << "Unknown HCI Command";
      }},
+};
+
+// What only the text back-end does.
+const Operation kZepOperations[] = {
+    {"UsesTheSlotOfItsInterfaceKind",
+     [](Sim& s) {
+         bool ok = false;
+         EXPECT_TRUE(s.bt->ResetHci(1, &ok));
+         EXPECT_TRUE(ok);
+         ASSERT_FALSE(s.Phone().TextLog().empty());
+         for (const auto& record : s.Phone().TextLog())
+             EXPECT_EQ(record.slot, s.kind == 2 ? 175 : 54) << record.command;
+     }},
+    {"LogsEveryCommandAsSent",
+     [](Sim& s) {
+         s.bt->SetRtrimManualValues(1, {1, 9});
+         EXPECT_EQ(s.host.LogTexts(),
+                   (std::vector<std::string>{
+                       "Get header version for opcode 'SET_RTRIM_MANUAL_VALUES'",
+                       "at@bt:get_opcode_version(14)", "OK",
+                       "Opcode versions for 'SET_RTRIM_MANUAL_VALUES' is req=1 con=1",
+                       "Setting RTRIM manual values", "at@bt:set_rtrim_manual_values(1,9)", "OK"}));
+         for (const auto& line : s.host.Log())
+             EXPECT_EQ(line.flag, 1) << line.text;
+     }},
     {"HciReplyAbove150BytesGivesStatus4",
      [](Sim& s) {
          s.Phone().InjectText(FaultSpec{Fault::HciTooLong}, "at@bt:hci_command");
@@ -338,19 +359,30 @@ const Operation kOperations[] = {
      }},
 };
 
-class ZepOperation : public ::testing::TestWithParam<std::tuple<Operation, int32_t>> {};
+class Operations : public ::testing::TestWithParam<std::tuple<Operation, int32_t>> {};
 
-TEST_P(ZepOperation, BehavesAgainstThePhone) {
+TEST_P(Operations, BehaveAgainstThePhone) {
     Sim sim(std::get<1>(GetParam()));
     std::get<0>(GetParam()).run(sim);
+    // Every binary confirm has the size the plug-in expects.
+    for (const std::string& line : sim.host.LogTexts())
+        EXPECT_EQ(line.rfind("WARNING --->", 0), std::string::npos) << line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Every, ZepOperation,
-                         ::testing::Combine(::testing::ValuesIn(kOperations),
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<Operation, int32_t>>& info) {
+    const int32_t kind = std::get<1>(info.param);
+    return std::string(std::get<0>(info.param).name) + (kind == kBinary ? "_Binary"
+                                                        : kind == 2     ? "_SendReceive"
+                                                                        : "_IoLibrary");
+}
+
+INSTANTIATE_TEST_SUITE_P(Chip, Operations,
+                         ::testing::Combine(::testing::ValuesIn(kChipOperations),
+                                            ::testing::Values(kBinary, 0, 2)),
+                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Text, Operations,
+                         ::testing::Combine(::testing::ValuesIn(kZepOperations),
                                             ::testing::Values(0, 2)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == 2 ? "_SendReceive" : "_IoLibrary");
-                         });
+                         CaseName);
 
 } // namespace
