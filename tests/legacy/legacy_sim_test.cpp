@@ -1,5 +1,6 @@
-// Every BluetoothLegacy operation end to end, one row each: the plug-in's slot 18 served by
-// the phone simulator through the tests' fake host.
+// BluetoothLegacy end to end where it differs from the text back-end: the plug-in's slot 18
+// served by the phone simulator through the tests' fake host. The chip operations both
+// back-ends share run in one table in tests/zep/e2e_test.cpp.
 
 #include <functional>
 #include <ostream>
@@ -10,7 +11,6 @@
 #include "legacy/bluetoothlegacy.h"
 
 using phonesim::Fault;
-using phonesim::TestMode;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -48,15 +48,6 @@ TEST_P(LegacyOperation, BehavesAgainstThePhone) {
 }
 
 const Operation kOperations[] = {
-    {"HwInfoReportsTheChipsInterfaceAndState",
-     [](Sim& s) {
-         s.Chip().on = true;
-         s.Chip().hostInterface = 1;
-         EXPECT_EQ(s.bt.GetHwInfo(1).code, T_RESULT_OK);
-         EXPECT_EQ(s.bt.IsBtOn(), 1);
-         EXPECT_EQ(s.bt.GetHostInterface(), 1);
-         EXPECT_TRUE(s.host.HasLine("Getting Hw information", 1));
-     }},
     {"HwInfoWithoutAnAnswerLeavesTheChipOffAndNoInterface",
      [](Sim& s) {
          s.Chip().on = true;
@@ -70,19 +61,6 @@ const Operation kOperations[] = {
          EXPECT_EQ(s.bt.GetHostInterface(), 2);
          EXPECT_TRUE(s.host.HasLine("Timeout waiting for the phone", 1));
      }},
-    {"InitializeTwiceStartsThenStopsTheChip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.Initialize(1).code, T_RESULT_OK);
-         EXPECT_TRUE(s.Chip().on);
-         EXPECT_EQ(s.LastRequest(), (Bytes{1, 1}));
-         ASSERT_EQ(s.bt.Initialize(1).code, T_RESULT_OK);
-         EXPECT_FALSE(s.Chip().on);
-         EXPECT_EQ(s.bt.IsBtOn(), 0);
-         EXPECT_EQ(s.LastRequest(), (Bytes{1, 0}));
-         EXPECT_TRUE(s.host.HasLine("Initializing Bluetooth chip", 1));
-         EXPECT_TRUE(s.host.HasLine("Stopping Bluetooth chip", 1));
-         EXPECT_EQ(s.Phone().BinaryCount(atctst_bt_get_opcode_version), 1u);
-     }},
     {"InitializeAfterARejectedStartAsksToStartAgain",
      [](Sim& s) {
          s.Phone().InjectBinary({Fault::ErrorCode, 5}, atctst_bt_initialize);
@@ -93,56 +71,6 @@ const Operation kOperations[] = {
          EXPECT_EQ(s.LastRequest(), (Bytes{1, 1}));
          EXPECT_EQ(s.bt.IsBtOn(), 1);
      }},
-    {"RfTestMode",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetRfTestMode(1, {{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}).code, 0);
-         EXPECT_EQ(s.Chip().mode, TestMode::RfTest);
-         EXPECT_TRUE(s.host.HasLine("Entering RF test mode", 1));
-     }},
-    {"TxBurstMode",
-     [](Sim& s) {
-         T_BT_SET_TX_BURST_MODE_REQ burst{};
-         burst.channel = 39;
-         ASSERT_EQ(s.bt.SetTxBurstMode(1, burst).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().mode, TestMode::TxBurst);
-         EXPECT_EQ(s.Chip().channel, 39);
-     }},
-    {"TxContinuousMode",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetTxContinuousMode(1, {10, 1, 2, 0, 0, BT_MODULATION_GFSK}).code, 0);
-         EXPECT_EQ(s.Chip().mode, TestMode::TxContinuous);
-         EXPECT_EQ(s.Chip().channel, 10);
-     }},
-    {"RxContinuousMode",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetRxContinuousMode(1, {20}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().mode, TestMode::RxContinuous);
-         EXPECT_EQ(s.Chip().channel, 20);
-     }},
-    {"TxLeMode",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetTxLeMode(1, {30, 37, -4, BT_LE_PATTERN_PRBS15}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().mode, TestMode::TxLe);
-         EXPECT_EQ(s.LastRequest(), (Bytes{1, 30, 37, 0xFC, 3}));
-     }},
-    {"RxLeStartThenEndCountsPackets",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.RxLeStart(1, {5}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().mode, TestMode::RxLe);
-         s.Chip().leRxPackets = 0x1234;
-         T_BT_RX_LE_END_CON le{};
-         ASSERT_EQ(s.bt.RxLeEnd(1, &le).code, T_RESULT_OK);
-         EXPECT_EQ(le.packets_high, 0x12);
-         EXPECT_EQ(le.packets_low, 0x34);
-     }},
-    {"ResetHciEndsTheTestMode",
-     [](Sim& s) {
-         s.Chip().mode = TestMode::TxLe;
-         bool resetOk = false;
-         EXPECT_TRUE(s.bt.ResetHci(1, &resetOk));
-         EXPECT_TRUE(resetOk);
-         EXPECT_EQ(s.Chip().mode, TestMode::None);
-     }},
     {"HostInterfaceAndSleepxChecks",
      [](Sim& s) {
          uint8_t flag = 0;
@@ -152,83 +80,6 @@ const Operation kOperations[] = {
          EXPECT_TRUE(s.bt.CheckSleepxSignal(&flag));
          EXPECT_EQ(flag, 1);
          EXPECT_TRUE(s.host.HasLine("Checking host interface", 1));
-     }},
-    {"LumoraVersion",
-     [](Sim& s) {
-         T_BT_GET_LUMORA_VERSION_CON lumora{};
-         ASSERT_EQ(s.bt.GetLumoraVersion(1, &lumora).code, T_RESULT_OK);
-         EXPECT_TRUE(std::equal(s.Chip().lumoraVersion.begin(), s.Chip().lumoraVersion.end(),
-                                lumora.version_info));
-     }},
-    {"Rssi",
-     [](Sim& s) {
-         s.Chip().rssi = -71;
-         T_BT_GET_RSSI_VALUE_CON rssi{};
-         ASSERT_EQ(s.bt.GetRssiValue(1, {{0x01, 0x00}}, &rssi).code, T_RESULT_OK);
-         EXPECT_EQ(rssi.rssi, -71);
-     }},
-    {"RtrimRoundTrip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetRtrimManualValues(1, {1, 0x1F}).code, T_RESULT_OK);
-         T_BT_GET_RTRIM_VALUES_CON rtrim{};
-         ASSERT_EQ(s.bt.GetRtrimValues(1, &rtrim).code, T_RESULT_OK);
-         EXPECT_EQ(rtrim.use_manual, 1);
-         EXPECT_EQ(rtrim.manual_value, 0x1F);
-         EXPECT_EQ(rtrim.fused_value, s.Chip().rtrimFused);
-     }},
-    {"KfreqIbiasdacRoundTrip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetKfreqIbiasdacManualValues(1, {1, 0x21, 0, 0x05}).code, T_RESULT_OK);
-         T_BT_GET_KFREQ_IBIASDAC_VALUES_CON k{};
-         ASSERT_EQ(s.bt.GetKfreqIbiasdacValues(1, &k).code, T_RESULT_OK);
-         EXPECT_EQ(Bytes({k.use_manual_kfreq, k.manual_kfreq, k.fused_kfreq, k.use_manual_ibiasdac,
-                          k.manual_ibiasdac, k.fused_ibiasdac}),
-                   (Bytes{1, 0x21, s.Chip().kfreqFused, 0, 0x05, s.Chip().ibiasdacFused}));
-     }},
-    {"TemperatureRoundTrip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetTemperatureValues(1, {1, 0x1234}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().tmeasManual, 0x1234);
-         T_BT_GET_TEMPERATURE_VALUES_CON temp{};
-         ASSERT_EQ(s.bt.GetTemperatureValues(1, &temp).code, T_RESULT_OK);
-         EXPECT_EQ(temp.use_manual, 1);
-         EXPECT_EQ(temp.manual_value, 0x1234);
-         EXPECT_EQ(temp.fused_value, 0x01F4);
-     }},
-    {"VoltageRoundTrip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetVoltageValues(1, {1, 1, 0x40}).code, T_RESULT_OK);
-         T_BT_GET_VOLTAGE_VALUES_CON v{};
-         ASSERT_EQ(s.bt.GetVoltageValues(1, &v).code, T_RESULT_OK);
-         EXPECT_EQ(Bytes({v.use_manual, v.propagation, v.manual_value, v.fused_value}),
-                   (Bytes{1, 1, 0x40, s.Chip().vmeasFused}));
-     }},
-    {"InterfacesRoundTrip",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetPcmUartWakeupInterface(1, {1, 0, 1}).code, T_RESULT_OK);
-         EXPECT_TRUE(s.host.HasLine("Setting PCM interface - External connection\nSetting UART "
-                                    "interface - Internal connection\nSetting WAKEUP interface - "
-                                    "External connection",
-                                    1));
-         T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON st{};
-         ASSERT_EQ(s.bt.GetPcmUartWakeupInterfaceStatus(1, &st).code, T_RESULT_OK);
-         EXPECT_EQ(std::vector<uint32_t>({st.pcm, st.uart, st.wakeup}),
-                   (std::vector<uint32_t>{1, 0, 1}));
-     }},
-    {"PcmLoopback",
-     [](Sim& s) {
-         ASSERT_EQ(s.bt.SetPcmLoopback(1, {2}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().loopback, 2u);
-         ASSERT_EQ(s.bt.SetPcmLoopback(1, {0}).code, T_RESULT_OK);
-         EXPECT_EQ(s.Chip().loopback, 0u);
-     }},
-    {"HciReadBdAddrReturnsTheAddressLeastSignificantByteFirst",
-     [](Sim& s) {
-         T_BT_HCI_COMMAND_CON con{};
-         ASSERT_EQ(s.bt.HciCommand(1, {3, {0x09, 0x10, 0x00}}, &con, 16).code, T_RESULT_OK);
-         EXPECT_TRUE(s.host.HasLine("Sending HCI command: 09 10 00 ", 1));
-         EXPECT_EQ(Bytes(con.data, con.data + con.length),
-                   (Bytes{0x0E, 0x0A, 0x01, 0x09, 0x10, 0x00, 0x13, 0x71, 0xDA, 0x7D, 0x1A, 0x00}));
      }},
     {"HciReplyLongerThan150IsRefusedWithCodeFour",
      [](Sim& s) {

@@ -26,8 +26,6 @@ struct Answer {
 struct Request {
     int32_t opcode = 0;
     std::vector<uint8_t> bytes;
-    bool requestPointerNull = false;
-    int32_t comHandle = 0;
 };
 
 struct Line {
@@ -43,10 +41,9 @@ inline std::vector<Line> lines;
 inline std::string lastError = "No errors";
 
 inline uint8_t Slot18(int32_t opcode, uint16_t requestLength, const uint8_t* request,
-                      uint16_t* confirmLength, uint8_t* confirm, int32_t comHandle) {
-    Request seen{opcode, {}, request == nullptr, comHandle};
-    if (request) seen.bytes.assign(request, request + requestLength);
-    requests.push_back(seen);
+                      uint16_t* confirmLength, uint8_t* confirm, int32_t) {
+    requests.push_back({opcode, request ? std::vector<uint8_t>(request, request + requestLength)
+                                        : std::vector<uint8_t>{}});
     Answer answer{true, {1}, -1};
     if (!answers.empty()) {
         answer = answers.front();
