@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -46,6 +47,23 @@ std::string Quoted(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A sequence as the file keeps it: its lines without the blanks around them (blanks only
+// separate bytes), a line of blanks alone being empty.
+std::vector<std::string> StoredLines(const std::string& sequence) {
+    std::vector<std::string> lines = ui::SequenceLines(sequence);
+    for (std::string& line : lines)
+        line = Trim(line);
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    return lines;
 }
 
 constexpr Fault kFaults[] = {Fault::HostCallFails, Fault::NoReply,   Fault::Garbage,
@@ -126,7 +144,8 @@ private:
                  std::to_string(tabs.size()));
         } else {
             for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (stored[i].name != tabs[i].name || stored[i].sequence != tabs[i].sequence)
+                if (stored[i].name != Trim(tabs[i].name) ||
+                    StoredLines(stored[i].sequence) != StoredLines(tabs[i].sequence))
                     Fail("HCICommands.ini tab " + std::to_string(i) + " holds " +
                          Quoted(stored[i].name) + " " + Quoted(stored[i].sequence) +
                          ", the form had " + Quoted(tabs[i].name) + " " + Quoted(tabs[i].sequence));
@@ -200,6 +219,13 @@ private:
         }
     }
 
+    // What an operator can put into a one-line edit: anything but line breaks.
+    std::string OneLineText() {
+        std::string text = RandomText();
+        std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+        return text;
+    }
+
     template <typename T> QList<T*> Usable() {
         QList<T*> usable;
         for (T* w : form_->findChildren<T*>())
@@ -221,7 +247,7 @@ private:
         case 4:
         case 5:
             if (auto* e = Pick(Usable<QLineEdit>())) {
-                e->setText(QString::fromLatin1(RandomText()));
+                e->setText(QString::fromLatin1(OneLineText()));
                 if (Chance(50)) emit e->editingFinished();
                 if (Chance(20)) emit e->returnPressed();
             }
@@ -255,7 +281,7 @@ private:
         if (dialog == nullptr) return;
         ++report_.dialogsAnswered;
         for (auto* edit : dialog->findChildren<QLineEdit*>())
-            if (Chance(70)) edit->setText(QString::fromLatin1(RandomText()));
+            if (Chance(70)) edit->setText(QString::fromLatin1(OneLineText()));
         QList<QAbstractButton*> buttons;
         if (auto* box = qobject_cast<QMessageBox*>(dialog)) buttons = box->buttons();
         for (auto* bb : dialog->findChildren<QDialogButtonBox*>())
