@@ -3,6 +3,7 @@
 #include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTest>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -370,6 +371,30 @@ TEST_F(HciPage, MovedTabTakesItsRecordAndShowsItsStoredSequence) {
     EXPECT_EQ(Request()->toPlainText(), "01 03 0C 00");
     Tabs()->setCurrentIndex(0);
     EXPECT_EQ(Request()->toPlainText(), "01 01 10\n00");
+}
+
+TEST_F(HciPage, DraggingATabWithTheMouseMovesItsRecordWithIt) {
+    StartWithTabs();
+    form->resize(1200, 800);
+    form->show();
+    QTabBar* tabs = Tabs();
+    tabs->setCurrentIndex(0);
+    const QPoint from = tabs->tabRect(0).center();
+    const QPoint to = tabs->tabRect(2).center() + QPoint(tabs->tabRect(2).width() / 4, 0);
+    auto send = [tabs](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), QPointF(tabs->mapToGlobal(at)), Qt::LeftButton,
+                          buttons, Qt::NoModifier);
+        QApplication::sendEvent(tabs, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 20; ++step)
+        send(QEvent::MouseMove, from + (to - from) * step / 20, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    QTest::qWait(400);
+    EXPECT_EQ(Stored(),
+              (Pairs{{"Version", "01 01 10\r\n00"}, {"Empty", ""}, {"Reset", "01 03 0C 00"}}));
+    EXPECT_EQ(Tabs()->currentIndex(), 2);
+    EXPECT_EQ(Request()->toPlainText(), "01 03 0C 00");
 }
 
 TEST_F(HciPage, StartUpThatStopsEarlyLeavesTheStoredTabsAlone) {
