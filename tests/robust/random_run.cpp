@@ -137,6 +137,7 @@ private:
         // Closing stores the sequence being edited into its tab, then the file; the form
         // lives on until it is destroyed.
         const std::vector<ui::HciCommandTab> tabs = form_->HciCommandTabs();
+        report_.mostHciTabs = std::max<uint64_t>(report_.mostHciTabs, tabs.size());
         const std::string path = GetSettingsFolder() + ui::kHciCommandsFileName;
         const std::vector<ui::HciCommandTab> stored = ui::LoadHciCommandsFile(path);
         if (stored.size() != tabs.size()) {
@@ -234,6 +235,16 @@ private:
     }
 
     void Act() {
+        if (Chance(10)) {
+            // The HCI tab buttons (add, edit, delete, send), more often than chance alone
+            // would pick them, so that tabs come and go.
+            QList<QAbstractButton*> hci;
+            for (auto* b : form_->findChildren<QAbstractButton*>())
+                if (b->isEnabled() && b->objectName().contains("Hci", Qt::CaseInsensitive))
+                    hci.push_back(b);
+            if (auto* b = Pick(hci)) b->click();
+            return;
+        }
         switch (Below(10)) {
         case 0:
         case 1:

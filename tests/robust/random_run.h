@@ -25,6 +25,8 @@ struct RandomRunReport {
     uint64_t opens = 0;
     uint64_t dialogsAnswered = 0;
     uint64_t faultsArmed = 0;
+    // Most HCI tabs the form had at a close.
+    uint64_t mostHciTabs = 0;
     // One line per broken promise (empty when the run held up).
     std::vector<std::string> failures;
 };

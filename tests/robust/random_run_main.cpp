@@ -30,12 +30,13 @@ int main(int argc, char** argv) {
     }
     const robust::RandomRunReport report = robust::RunRandom(options);
     std::printf("seed %llu: %llu actions, %llu opens, %llu dialogs answered, %llu faults armed, "
-                "%zu failures\n",
+                "at most %llu HCI tabs, %zu failures\n",
                 static_cast<unsigned long long>(options.seed),
                 static_cast<unsigned long long>(report.actions),
                 static_cast<unsigned long long>(report.opens),
                 static_cast<unsigned long long>(report.dialogsAnswered),
-                static_cast<unsigned long long>(report.faultsArmed), report.failures.size());
+                static_cast<unsigned long long>(report.faultsArmed),
+                static_cast<unsigned long long>(report.mostHciTabs), report.failures.size());
     for (const std::string& failure : report.failures)
         std::printf("  %s\n", failure.c_str());
     return report.failures.empty() ? 0 : 1;

@@ -16,6 +16,7 @@ TEST(RandomRun, FixedSeedSurvivesThousandsOfActionsAndKeepsEveryHciTab) {
     EXPECT_EQ(report.actions, options.actions);
     EXPECT_GE(report.opens, 3u);
     EXPECT_GT(report.dialogsAnswered, 0u);
+    EXPECT_GT(report.mostHciTabs, 1u) << "the run must add HCI tabs to check their storage";
 }
 
 } // namespace
