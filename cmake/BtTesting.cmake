@@ -17,6 +17,9 @@ function(bt_add_gtest name)
     endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock bt_gtest_main bt_warnings)
+    # Test code itself needs no optimisation (the libraries under test keep theirs), and
+    # the test macros are slow to optimise.
+    target_compile_options(${name} PRIVATE -O0)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${BT_TEST_WRAPPER}")
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
