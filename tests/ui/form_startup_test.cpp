@@ -32,23 +32,22 @@ TEST_F(FormTest, OtherInterfaceKindsGiveTheBinaryProtocolWithoutTheNvmBox) {
 }
 
 TEST_F(FormTest, SilentPhoneAtStartUpGivesTheErrorBoxAndLocksTheSwitch) {
-    Phone().InjectText({phonesim::Fault::NoReply, 0, "", {}, true});
-    const std::vector<QString> boxes = Start(2);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].endsWith("\n\nOperation not possible\n")) << boxes[0].toStdString();
-    EXPECT_FALSE(boxes[0].startsWith("\n\nOperation"));
-    EXPECT_FALSE(Enabled("btn_BluetoothInit"));
-    EXPECT_FALSE(Enabled("btn_GetInformation"));
-    EXPECT_EQ(W("shp_BTOnOff")->property("lampColor").toString(), "red");
-    EXPECT_EQ(host.ResetTimeoutCalls(), 0);
-}
-
-TEST_F(FormTest, SilentLegacyPhoneAtStartUpGivesTheErrorBox) {
-    Phone().InjectBinary({phonesim::Fault::NoReply, 0, "", {}, true});
-    const std::vector<QString> boxes = Start(0);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].endsWith("\n\nOperation not possible\n"));
-    EXPECT_FALSE(Enabled("btn_BluetoothInit"));
+    for (int kind : {2, 0}) {
+        SCOPED_TRACE(kind);
+        if (kind == 2)
+            Phone().InjectText({phonesim::Fault::NoReply, 0, "", {}, true});
+        else
+            Phone().InjectBinary({phonesim::Fault::NoReply, 0, "", {}, true});
+        const std::vector<QString> boxes = Start(kind);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].endsWith("\n\nOperation not possible\n")) << boxes[0].toStdString();
+        EXPECT_FALSE(boxes[0].startsWith("\n\nOperation"));
+        EXPECT_FALSE(Enabled("btn_BluetoothInit"));
+        EXPECT_FALSE(Enabled("btn_GetInformation"));
+        EXPECT_EQ(W("shp_BTOnOff")->property("lampColor").toString(), "red");
+        EXPECT_EQ(host.ResetTimeoutCalls(), 0);
+        TearDown();
+    }
 }
 
 TEST_F(FormTest, ChipOffLeavesOnlyTheSwitchUsable) {

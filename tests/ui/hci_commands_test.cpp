@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
-
 #include "util/util.h"
 
 namespace {
@@ -150,19 +146,6 @@ TEST(HciReply, NeverReadsPastTheRecordWhateverTheLengthSays) {
     EXPECT_EQ(ui::HciReplyText(data.data(), 255, 16).size(), ui::kMaxHciCommandBytes * 3);
 }
 
-TEST(HciCommandsIni, LoadingStopsAtTheFirstMissingName) {
-    const auto tabs = ui::ParseHciCommandsIni("[HCI Commands]\n"
-                                              "HCICommand0Name=Reset\n"
-                                              "HCICommand0DataLine0=01 03 0C 00\n"
-                                              "HCICommand1Name=Read\n"
-                                              "HCICommand3Name=Lost\n");
-    ASSERT_EQ(tabs.size(), 2u);
-    EXPECT_EQ(tabs[0].name, "Reset");
-    EXPECT_EQ(tabs[0].sequence, "01 03 0C 00");
-    EXPECT_EQ(tabs[1].name, "Read");
-    EXPECT_EQ(tabs[1].sequence, "");
-}
-
 TEST(HciCommandsIni, ReadsAWindowsWrittenFileAndJoinsLinesWithCrLf) {
     const auto tabs = ui::ParseHciCommandsIni("[HCI Commands]\r\n"
                                               "HCICommand0Name=Two lines\r\n"
@@ -171,26 +154,6 @@ TEST(HciCommandsIni, ReadsAWindowsWrittenFileAndJoinsLinesWithCrLf) {
                                               "HCICommand0DataLine3=lost\r\n");
     ASSERT_EQ(tabs.size(), 1u);
     EXPECT_EQ(tabs[0].sequence, "01 02\r\n03");
-}
-
-TEST(HciCommandsIni, EmptyNamesAreHandedOnForThePageToSkip) {
-    const auto tabs = ui::ParseHciCommandsIni("[HCI Commands]\nHCICommand0Name=\n"
-                                              "HCICommand1Name=Next\n");
-    ASSERT_EQ(tabs.size(), 2u);
-    EXPECT_EQ(tabs[0].name, "");
-    EXPECT_EQ(tabs[1].name, "Next");
-}
-
-TEST(HciCommandsIni, WritesNamesBeforeTheirLinesInTabOrder) {
-    const std::string text =
-        ui::HciCommandsIniText("", {{"First", "01 02\r\n03\r\n"}, {"Empty", ""}, {"Last", "9"}});
-    EXPECT_EQ(text, "[HCI Commands]\r\n"
-                    "HCICommand0Name=First\r\n"
-                    "HCICommand0DataLine0=01 02\r\n"
-                    "HCICommand0DataLine1=03\r\n"
-                    "HCICommand1Name=Empty\r\n"
-                    "HCICommand2Name=Last\r\n"
-                    "HCICommand2DataLine0=9\r\n");
 }
 
 TEST(HciCommandsIni, RewriteReplacesTheOldTabsAndKeepsOtherSections) {
@@ -213,20 +176,6 @@ TEST(HciCommandsIni, SavedTabsLoadBackTheSame) {
     ASSERT_EQ(loaded.size(), 2u);
     EXPECT_EQ(loaded[0].sequence, "01\r\n\r\n02");
     EXPECT_EQ(loaded[1].name, "B");
-}
-
-TEST(HciCommandsIni, ReadOnlyFileIsLeftAsItWas) {
-    const std::string path = GetSettingsFolder() + "readonly.ini";
-    const std::string before = "[HCI Commands]\r\nHCICommand0Name=Kept\r\n";
-    std::ofstream(path, std::ios::binary) << before;
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    std::string error;
-    EXPECT_FALSE(ui::SaveHciCommandsFile(path, {{"Lost", ""}}, error));
-    EXPECT_FALSE(error.empty());
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream after;
-    after << in.rdbuf();
-    EXPECT_EQ(after.str(), before);
 }
 
 TEST(HciCommandsIni, SequenceLinesSplitAtAnyLineBreak) {

@@ -150,30 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
                     // Regression: nine hex digits read as 0 and slipped under the limit.
                     ManualCase{"100000000", true, true, 1023, "Value above maximum (1023)\n", 0}));
 
-TEST(TrimmingDisplay, KeepsEveryDigitOfTmeasAboveFF) {
-    EXPECT_EQ(ui::TrimmingHexWidth(0xFF), 2);
-    EXPECT_EQ(ui::TrimmingHexWidth(0x1F4), 3);
-}
-
-TEST(Interfaces, ListEveryMissingSelectionInOrder) {
-    EXPECT_EQ(ui::InterfaceSelectionMessages(-1, -1, -1),
-              "\nPCM Interface: Please select connnection type\n"
-              "\nUART Interface: Please select connection type\n"
-              "\nWake-up signal interface: Please select connection type\n");
-    EXPECT_EQ(ui::InterfaceSelectionMessages(0, 1, 0), "");
-}
-
-TEST(Rssi, ConnectionHandleSplitsIntoNibbles) {
-    uint8_t bytes[2] = {};
-    ui::RssiRequestBytes(42, bytes);
-    EXPECT_EQ(bytes[0], 0x0A);
-    EXPECT_EQ(bytes[1], 0x02);
-}
-
-TEST(Information, BuildLabelJoinsThePieces) {
-    EXPECT_EQ(ui::BuildText(9, 23, 4), "Year: 2009 CW: 23 Build: 4");
-}
-
 TEST(Opcodes, EveryTestFunctionMapsToTheOpcodeOfItsName) {
     for (uint16_t f = 0; f < ATCTST_BT_FUNCTION_COUNT; ++f) {
         // Both name functions quote their names: 'atctst_bt_reset', 'RESET'.
