@@ -166,9 +166,9 @@ void CheckOperation(const Param& p, const btops::Operation& op) {
     const bool exchanges = text ? !sent.command.empty() : sent.function >= 0;
 
     Rig rig(p.backend);
-    phonesim::FaultSpec spec;
-    spec.kind = fc.kind;
-    if (fc.kind == Fault::ErrorCode) spec.value = 5;
+    phonesim::FaultSpec fault;
+    fault.kind = fc.kind;
+    if (fc.kind == Fault::ErrorCode) fault.value = 5;
     if (fc.versionTwo) {
         if (text) {
             for (int opcode = 0; opcode < phonesim::kOpcodeCount; ++opcode)
@@ -178,9 +178,9 @@ void CheckOperation(const Param& p, const btops::Operation& op) {
                 rig.Phone().SetBinaryVersions(fn, 2, 2);
         }
     } else if (text) {
-        rig.Phone().InjectText(spec, sent.command.empty() ? "at@bt:none" : sent.command);
+        rig.Phone().InjectText(fault, sent.command.empty() ? "at@bt:none" : sent.command);
     } else {
-        rig.Phone().InjectBinary(spec, sent.function);
+        rig.Phone().InjectBinary(fault, sent.function);
     }
     btops::Outputs out;
     const btops::Outputs untouched;

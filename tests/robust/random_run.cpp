@@ -157,13 +157,13 @@ private:
 
     void ArmFault() {
         ++report_.faultsArmed;
-        phonesim::FaultSpec spec;
-        spec.kind = kFaults[Below(std::size(kFaults))];
-        if (Chance(30)) spec.value = static_cast<int32_t>(Below(20000));
+        phonesim::FaultSpec fault;
+        fault.kind = kFaults[Below(std::size(kFaults))];
+        if (Chance(30)) fault.value = static_cast<int32_t>(Below(20000));
         if (Chance(50))
-            host_->Phone().InjectText(spec);
+            host_->Phone().InjectText(fault);
         else
-            host_->Phone().InjectBinary(spec, Chance(50) ? -1 : static_cast<int32_t>(Below(30)));
+            host_->Phone().InjectBinary(fault, Chance(50) ? -1 : static_cast<int32_t>(Below(30)));
         if (Chance(5)) host_->Phone().ClearFaults();
         if (Chance(3)) host_->Phone().SetTextVersions(static_cast<int>(Below(34)), 2, 2);
         if (Chance(3)) host_->Phone().SetBinaryVersions(static_cast<int>(Below(30)), 2, 2);
