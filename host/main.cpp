@@ -3,10 +3,69 @@
 #include <QDir>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
 
 #include "station.h"
 
+namespace {
+
+bool IsSocket(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Whether a window system is there to connect to. Qt aborts the process when its
+// platform cannot connect, so the station looks first: a local X display needs its
+// socket, a Wayland display its socket in the runtime folder; a remote X display
+// (host:N) is taken on trust.
+bool DisplayAvailable() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string path =
+            wayland[0] == '/' ? wayland : std::string(runtime ? runtime : "") + "/" + wayland;
+        if (IsSocket(path)) return true;
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return false;
+    std::string d = display;
+    if (d.rfind("unix:", 0) == 0) d = d.substr(4);
+    if (d[0] != ':') return true;
+    const std::string number = d.substr(1, d.find('.') - 1);
+    return IsSocket("/tmp/.X11-unix/X" + number);
+}
+
+// Chooses the platform before Qt starts: a screenshot (or the help text) needs no
+// screen, so it renders offscreen; anything else needs a display, and without one the station says so and
+// stops instead of aborting. A platform chosen by the user is left alone.
+bool ChoosePlatform(int argc, char** argv) {
+    const char* chosen = std::getenv("QT_QPA_PLATFORM");
+    if (chosen && *chosen) return true;
+    for (int i = 1; i < argc; ++i) {
+        const bool needsNoScreen = std::strcmp(argv[i], "--screenshot") == 0 ||
+                                   std::strncmp(argv[i], "--screenshot=", 13) == 0 ||
+                                   std::strcmp(argv[i], "--help") == 0 ||
+                                   std::strcmp(argv[i], "-h") == 0;
+        if (needsNoScreen) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            return true;
+        }
+    }
+    return DisplayAvailable();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (!ChoosePlatform(argc, argv)) {
+        std::fputs("station: no display: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("station");
     QCommandLineParser parser;
