@@ -112,27 +112,32 @@ void ClearOpcodeVersionTable();
 
 template <typename Link> class template_transport {
 public:
-    // Exchanges one record and reports the outcome: "OK", the status text, and a size
-    // warning when the confirm length differs from `expectedConfirmSize`.
+    // Exchanges one record and reports the outcome: "OK", the status text ("FAIL" for an
+    // empty confirm, which fails), and a size warning when the confirm length differs from
+    // `expectedConfirmSize`.
     legacy_framing::Outcome Exchange(uint16_t function, uint16_t expectedConfirmSize,
                                      const uint8_t* request, uint16_t requestSize) {
-        uint16_t confirmLength = 0;
+        confirmLength_ = 0;
         // A confirm shorter than its record must not show the bytes of the one before.
         std::memset(LegacyConfirmBuffer, 0, sizeof LegacyConfirmBuffer);
         const auto opcode = static_cast<int32_t>(static_cast<int8_t>(function));
-        if (!Link::Call(opcode, requestSize, requestSize ? request : nullptr, &confirmLength,
+        if (!Link::Call(opcode, requestSize, requestSize ? request : nullptr, &confirmLength_,
                         LegacyConfirmBuffer)) {
             ReportHostError();
             return legacy_framing::Outcome::HostFailed;
         }
+        // An empty confirm has no status byte; the cleared buffer's 0 would read "OK".
         const uint8_t status = LegacyConfirmBuffer[0];
-        if (status == 1)
+        if (confirmLength_ == 0)
+            ShowLine(t_result_to_string(-1), 1);
+        else if (status == 1)
             ShowOk();
         else
             ShowLine(t_result_to_string(status), 1);
-        if (confirmLength != expectedConfirmSize)
-            ShowLine(legacy_framing::SizeWarning(function, expectedConfirmSize, confirmLength), 1);
-        return status == 1 ? legacy_framing::Outcome::Success : legacy_framing::Outcome::Failure;
+        if (confirmLength_ != expectedConfirmSize)
+            ShowLine(legacy_framing::SizeWarning(function, expectedConfirmSize, confirmLength_), 1);
+        return confirmLength_ > 0 && status == 1 ? legacy_framing::Outcome::Success
+                                                 : legacy_framing::Outcome::Failure;
     }
 
     // True when the phone's status is 1; the confirm stays in LegacyConfirmBuffer.
@@ -239,9 +244,11 @@ public:
         return Ok(Call<atctst_bt_hci_command>(&r, c));
     }
 
-    // The phone's versions for `function`, asked once per library: an answer of any status
-    // is remembered, a failed host call is not. Numbers outside the function table have
-    // no entry and get the all-zero answer without an exchange.
+    // The phone's versions for `function`, asked once per library. Only a whole answer
+    // saying supported (1) or not supported (2) is remembered; a failed host call, a short
+    // confirm or another status gets the all-zero answer and is asked again next time.
+    // Numbers outside the function table have no entry and get the all-zero answer without
+    // an exchange.
     OpcodeVersion GetOpcodeVersion(uint16_t function) {
         if (function >= ATCTST_BT_FUNCTION_COUNT) return {};
         TOpcodeVersionEntry& entry = LegacyOpcodeVersionTable[function];
@@ -254,7 +261,10 @@ public:
             legacy_framing::Outcome::HostFailed)
             return {};
         const OpcodeVersion version{confirm[0], confirm[1], confirm[2]};
-        ShowLine(legacy_framing::VersionAnswerText(function, version), 1);
+        // A short answer's missing bytes are the cleared buffer's zeros, not versions.
+        const bool whole = confirmLength_ >= confirm.size();
+        ShowLine(whole ? legacy_framing::VersionAnswerText(function, version) : std::string(), 1);
+        if (!whole || (version.status != 1 && version.status != 2)) return {};
         entry.known = 1;
         entry.version = version;
         return version;
@@ -273,6 +283,9 @@ private:
     static bool Ok(legacy_framing::Outcome outcome) {
         return outcome == legacy_framing::Outcome::Success;
     }
+
+    // The length the host reported for the last confirm.
+    uint16_t confirmLength_ = 0;
 };
 
 using LegacyTransport = template_transport<HostBluetoothGeneric>;

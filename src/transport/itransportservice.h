@@ -19,9 +19,14 @@ public:
     virtual T_Result SendReceive(const std::string& command);
     // Sends one command exactly as given and returns the code (0 success) and the reply.
     virtual T_Result DoSendReceive(const std::string& command) = 0;
+
+    // The code of a command refused before it reached the host, its refusal already logged.
+    // No host call failed, so the host's last error belongs to some earlier call.
+    static constexpr uint8_t kNotSent = 5;
 };
 
-// Host slot 54. A failed host call gives code 1.
+// Host slot 54. A failed host call gives code 1; a command longer than the request
+// buffer is logged as refused and gives kNotSent.
 class VrxioTransportService : public ITransportService {
 public:
     // Size of each of the request and response buffers of the slot.

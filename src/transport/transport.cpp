@@ -25,7 +25,7 @@ T_Result VrxioTransportService::DoSendReceive(const std::string& command) {
         ShowLine("Command too long for the link: " + std::to_string(command.size()) +
                      " bytes, limit " + std::to_string(kBufferSize),
                  1);
-        result.code = T_RESULT_FAILED;
+        result.code = kNotSent;
         return result;
     }
     std::array<uint8_t, kBufferSize> request{};

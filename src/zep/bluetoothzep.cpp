@@ -142,11 +142,12 @@ T_Result BluetoothZep::RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) {
 }
 
 // The confirm-reading operations report the code the reply left in the record's result.
+// Without a reply the record still holds the caller's old values, which say nothing.
 #define BT_ZEP_READ(Operation, method)                                                             \
     [&](int32_t& code) {                                                                           \
         Log##Operation(version);                                                                   \
         const uint8_t status = command.method(out);                                                \
-        code = out->result;                                                                        \
+        if (command.reply_read()) code = out->result;                                              \
         return status;                                                                             \
     }
 
@@ -182,7 +183,7 @@ T_Result BluetoothZep::GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req
     return Operate(Check::Both, version, GET_RSSI_VALUE, [&](int32_t& code) {
         LogGetRssiValue(version, req);
         const uint8_t status = command.get_rssi_value(req, out);
-        code = out->result;
+        if (command.reply_read()) code = out->result;
         return status;
     });
 }
@@ -286,10 +287,14 @@ T_Result BluetoothZep::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
     if (result.code == T_RESULT_OK) {
         LogHciCommand(version, req, radix);
         result.code = command.hci_command(req, out);
-        code = out->result;
-        if (out->length > kHciDataSize) {
-            result.code = T_RESULT_DATA_TOO_LONG;
-            result.text = kHciTooLong;
+        // Only a reply fills the record: after a failed exchange its length and code are
+        // the caller's old values, and the failure is reported as what it is.
+        if (command.reply_read()) {
+            code = out->result;
+            if (out->length > kHciDataSize) {
+                result.code = T_RESULT_DATA_TOO_LONG;
+                result.text = kHciTooLong;
+            }
         }
     }
     ReportResult(result, code);

@@ -183,9 +183,11 @@ bt::bt(ITransportService* transport) : transport(transport) {}
 bt::~bt() = default;
 
 template <typename Parse> uint8_t bt::Exchange(const std::string& line, Parse&& parse) {
+    replyRead_ = false;
     if (transport == nullptr) return T_RESULT_FAILED;
     const T_Result sent = transport->DoSendReceive(line);
     if (sent.code != T_RESULT_OK) return sent.code;
+    replyRead_ = true;
     ReplyReader reader(sent.text);
     parse(reader);
     return reader.Status();

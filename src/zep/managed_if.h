@@ -137,6 +137,12 @@ public:
     uint8_t write_all_nvm_params(const T_BT_ALL_NVM_PARAMS& params,
                                  T_BT_WRITE_ALL_NVM_PARAMS_CON* con);
 
+    // True when the last command's reply reached the parser, so its output holds what the
+    // reply said; false after a failed or refused exchange, which leaves the output as it was.
+    bool reply_read() const {
+        return replyRead_;
+    }
+
     // Owned by the transport factory (or by the test that handed it in), never deleted
     // here, so a later command object can use the same instance.
     ITransportService* transport;
@@ -144,6 +150,8 @@ public:
 private:
     template <typename Parse> uint8_t Exchange(const std::string& line, Parse&& parse);
     uint8_t ExchangeCode(const std::string& line, int32_t* code);
+
+    bool replyRead_ = false;
 };
 
 } // namespace MANAGED_IF

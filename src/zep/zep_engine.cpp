@@ -2,6 +2,7 @@
 
 #include "bt/ibluetooth.h"
 #include "plugin/plugin.h"
+#include "transport/itransportservice.h"
 
 void ReportResult(T_Result& result, int32_t phoneCode) {
     switch (result.code) {
@@ -10,6 +11,11 @@ void ReportResult(T_Result& result, int32_t phoneCode) {
         break;
     case T_RESULT_FAILED:
         ReportHostError();
+        result.text = "Error: communication error";
+        break;
+    case ITransportService::kNotSent:
+        // The transport has logged why; the host's last error is not about this command.
+        result.code = T_RESULT_FAILED;
         result.text = "Error: communication error";
         break;
     case T_RESULT_ERROR:

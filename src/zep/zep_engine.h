@@ -9,9 +9,10 @@
 #include "zep/managed_if.h"
 
 // By the status already in `result`: 0 logs "OK"; 1 reports the host's error and sets
-// "Error: communication error"; 3 sets and logs the text of the phone's code (a code of 0,
-// which would read "OK", gives the text of -1 instead: the exchange was not acknowledged);
-// any other status leaves everything as it is.
+// "Error: communication error"; a command the transport refused unsent becomes status 1
+// with that text and no host error; 3 sets and logs the text of the phone's code (a code
+// of 0, which would read "OK", gives the text of -1 instead: the exchange was not
+// acknowledged); any other status leaves everything as it is.
 void ReportResult(T_Result& result, int32_t phoneCode);
 
 // The phone's request and confirm versions per opcode, for the life of one text back-end.

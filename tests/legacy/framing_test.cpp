@@ -35,8 +35,15 @@ TEST_F(Framing, JudgesTheStatusAndLogsWhatThePhoneOrTheHostSaid) {
         {"host error text", {false, {}, -1}, "COM port closed", false, {{"COM port closed", 1}}},
         {"host without error text", {false, {}, -1}, "No errors", false, {{"Error!", 0}}},
         // Regression: an empty confirm was judged by the status byte left from the exchange
-        // before it.
-        {"empty confirm after a good one", {true, {}, -1}, "No errors", false, {}},
+        // before it, then by the cleared buffer's 0, which logged "OK".
+        {"empty confirm after a good one",
+         {true, {}, -1},
+         "No errors",
+         false,
+         {{"FAIL", 1},
+          {"WARNING ---> 'atctst_bt_reset' - Datasize from target does not match expected data "
+           "size\nExpected data size :1   Actual data size :0",
+           1}}},
         {"failure with a wrong size",
          {true, {2, 0, 0}, -1},
          "No errors",
@@ -131,13 +138,18 @@ TEST_F(Framing, UnsupportedFunctionIsAnsweredOnceAndCountsAsVersionZero) {
     EXPECT_TRUE(scripted::lines.empty());
 }
 
-TEST_F(Framing, OtherStatusLogsAnEmptyLineAndIsRemembered) {
+// Regression: a garbled answer was remembered and refused the function until reload.
+TEST_F(Framing, OtherStatusOrAShortAnswerLogsAnEmptyLineAndIsAskedAgain) {
     scripted::Queue({5, 1, 1});
+    scripted::Queue({1, 1});
+    scripted::QueueVersions(1, 1);
     EXPECT_EQ(transport.GetReqVersion(atctst_bt_reset), 0);
     ASSERT_EQ(scripted::lines.size(), 3u);
     EXPECT_TRUE(scripted::lines[2].nullText);
-    transport.GetReqVersion(atctst_bt_reset);
-    EXPECT_EQ(scripted::requests.size(), 1u);
+    EXPECT_EQ(transport.GetReqVersion(atctst_bt_reset), 0);
+    EXPECT_TRUE(scripted::lines.back().nullText);
+    EXPECT_EQ(transport.GetReqVersion(atctst_bt_reset), 1);
+    EXPECT_EQ(scripted::requests.size(), 3u);
 }
 
 TEST_F(Framing, FailedVersionQueryIsNotRememberedAndAsksAgain) {

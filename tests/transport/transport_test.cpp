@@ -47,7 +47,7 @@ TEST(VrxioTransport, SendsUpTo512BytesWholeAndRefusesLongerCommandsUnsent) {
             EXPECT_EQ(host.calls[0].command, command);
             continue;
         }
-        EXPECT_EQ(r.code, T_RESULT_FAILED);
+        EXPECT_EQ(r.code, ITransportService::kNotSent);
         EXPECT_EQ(r.text, "");
         EXPECT_TRUE(host.calls.empty());
         ASSERT_EQ(host.lines.size(), 2u);

@@ -318,6 +318,14 @@ const Operation kZepOperations[] = {
              EXPECT_EQ(r.code, T_RESULT_FAILED);
              EXPECT_EQ(r.text, "Error: communication error");
              EXPECT_TRUE(s.host.HasLine("Link down", 1));
+             // Regression: a command refused for its length was followed by that host error.
+             T_BT_HCI_COMMAND_REQ longest{150, {}};
+             std::memset(longest.data, 200, sizeof longest.data);
+             const T_Result refused = s.bt->HciCommand(1, longest, nullptr, 16);
+             EXPECT_EQ(refused.code, T_RESULT_FAILED);
+             EXPECT_EQ(refused.text, "Error: communication error");
+             EXPECT_EQ(s.host.LogTexts().back(),
+                       "Command too long for the link: 624 bytes, limit 512");
          }
      }},
     {"UnacknowledgedAndGarbledRepliesGiveStatus3",
