@@ -163,6 +163,8 @@ private:
     bool RenameHciCommandTab(const std::string& name, std::string& error);
     void DeleteHciCommandTab(int index);
     void StoreCurrentHciCommand();
+    // The request field's text into the record of the tab it shows.
+    void StoreShownHciCommand();
     void ShowCurrentHciCommand();
     void btn_SendHCICommandClick();
     void btn_AddHciCommandClick();
