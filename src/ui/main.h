@@ -57,6 +57,7 @@ public:
     bool MarksChanges() const { return markChanges; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
