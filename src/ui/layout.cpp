@@ -52,12 +52,14 @@ public:
         control->setObjectName(name);
         return put(control, row, col, 1, colSpan);
     }
-    QLineEdit* edit(int row, int col, const char* name, const char* text, int maxLength = 0) {
-        auto* control = new QLineEdit(text, w);
+    // `typingLimit` > 0: the operator may type at most that many characters.
+    QLineEdit* edit(int row, int col, const char* name, const char* text, int typingLimit = 0,
+                    bool narrow = false) {
+        auto* control =
+            typingLimit > 0 ? new TLimitedEdit(text, w, typingLimit) : new QLineEdit(text, w);
         control->setObjectName(name);
-        if (maxLength > 0) control->setMaxLength(maxLength);
         control->setMinimumWidth(36);
-        if (maxLength > 0 && maxLength <= 3) control->setMaximumWidth(48);
+        if (narrow) control->setMaximumWidth(48);
         return put(control, row, col);
     }
     QLineEdit* readOnly(int row, int col, const char* name, const char* text) {
@@ -66,9 +68,9 @@ public:
         return control;
     }
     // An edit with its spinner in the next column.
-    QLineEdit* spin(int row, int col, const char* name, const char* text, int maxLength,
+    QLineEdit* spin(int row, int col, const char* name, const char* text, int typingLimit,
                     const char* upDownName, int minimum, int maximum) {
-        QLineEdit* control = edit(row, col, name, text, maxLength);
+        QLineEdit* control = edit(row, col, name, text, typingLimit, true);
         auto* upDown = new TUpDown(w, control, minimum, maximum);
         upDown->setObjectName(upDownName);
         put(upDown, row, col + 1);
@@ -156,7 +158,7 @@ void BuildHeader(Grid& top) {
 void BuildPowerEdits(Grid& g, const char* lvlLabel, const char* lvlEdit, const char* lvlText,
                      const char* lvlUpDown, int lvlMin, int lvlMax, const char* dbLabel) {
     g.label(0, 0, lvlLabel, "Maximum power level");
-    g.spin(0, 1, lvlEdit, lvlText, 3, lvlUpDown, lvlMin, lvlMax);
+    g.spin(0, 1, lvlEdit, lvlText, 0, lvlUpDown, lvlMin, lvlMax);
     g.label(0, 3, dbLabel, " dBm");
 }
 
@@ -218,14 +220,14 @@ void BuildTestPage(Grid& page) {
     };
     for (int i = 0; i < 10; ++i) {
         afh.label(i % 5, (i / 5) * 2, "", kAfh[i][1]);
-        afh.edit(i % 5, (i / 5) * 2 + 1, kAfh[i][0], kAfh[i][2], 2);
+        afh.edit(i % 5, (i / 5) * 2 + 1, kAfh[i][0], kAfh[i][2], 0, true);
     }
 
     Grid address = page.box(2, 0, "gb_BTDeviceAddressTest", "48bit Bluetooth device address");
     for (int i = 0; i < 6; ++i) {
         const std::string index = std::to_string(i);
         address.label(0, i, "", ("[" + index + "]").c_str());
-        address.edit(1, i, ("ed_BTAddress_" + index).c_str(), "?", 3);
+        address.edit(1, i, ("ed_BTAddress_" + index).c_str(), "?", 0, true);
     }
     address.check(2, 0, "chkbx_BTAddressUseHex", "Use Hex:", true);
 
@@ -236,7 +238,7 @@ void BuildTestPage(Grid& page) {
 
     Grid le = page.box(2, 2, "gb_LE", "LE");
     le.label(0, 0, "lbl_LE", "Default power level");
-    le.spin(0, 1, "ed_LE", "10", 3, "ud_LEUpDown", -35, 10);
+    le.spin(0, 1, "ed_LE", "10", 0, "ud_LEUpDown", -35, 10);
     le.label(0, 3, "lbl_LEdB", " dBm");
 
     Grid level = page.box(2, 3, "gb_PowerLevel", "Power level");
@@ -256,17 +258,17 @@ void BuildTestPage(Grid& page) {
     BuildPowerEdits(epc1, "lbl_EPCOneMbitS", "ed_EPCMaxPwrLvlOneMbitS", "10",
                     "ud_EPCPwrLvlOneMbitSUpDown", -35, 10, "lbl_EPCOneMbitSdB");
     epc1.label(1, 0, "lbl_EPCMaxPwrStepOneMbitS", "Maximum power step");
-    epc1.spin(1, 1, "ed_EPCMaxPwrStepOneMbitS", "7", 3, "ud_EPCPwrStepOneMbitSUpDown", 0, 16);
+    epc1.spin(1, 1, "ed_EPCMaxPwrStepOneMbitS", "7", 0, "ud_EPCPwrStepOneMbitSUpDown", 0, 16);
     Grid epc2 = epc.box(1, 0, "gb_EPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)");
     BuildPowerEdits(epc2, "lbl_EPCTwoMbitS", "ed_EPCMaxPwrLvlTwoMbitS", "8",
                     "ud_EPCPwrLvlTwoMbitSUpDown", -35, 8, "lbl_EPCTwoMbitSdB");
     epc2.label(1, 0, "lbl_EPCMaxPwrStepTwoMbitS", "Maximum power step");
-    epc2.spin(1, 1, "ed_EPCMaxPwrStepTwoMbitS", "7", 3, "ud_EPCPwrStepTwoMbitSUpDown", 0, 16);
+    epc2.spin(1, 1, "ed_EPCMaxPwrStepTwoMbitS", "7", 0, "ud_EPCPwrStepTwoMbitSUpDown", 0, 16);
     Grid epc3 = epc.box(1, 1, "gb_EPCThreeMbitS", " 8DPSK  (3 Mbit/s)");
     BuildPowerEdits(epc3, "lbl_EPCThreeMbitS", "ed_EPCMaxPwrLvlThreeMbitS", "8",
                     "ud_EPCPwrLvlThreeMbitSUpDown", -35, 8, "lbl_EPCThreeMbitSdB");
     epc3.label(1, 0, "lbl_EPCMaxPwrStepThreeMbitS", "Maximum power step");
-    epc3.spin(1, 1, "ed_EPCMaxPwrStepThreeMbitS", "7", 3, "ud_EPCPwrStepThreeMbitSUpDown", 0, 16);
+    epc3.spin(1, 1, "ed_EPCMaxPwrStepThreeMbitS", "7", 0, "ud_EPCPwrStepThreeMbitSUpDown", 0, 16);
 
     Grid lpc = page.box(3, 2, "gb_LPCPower", "LPC", 1, 2);
     Grid lpcControl = lpc.box(0, 0, "gb_LPCPowerControl", "Power control");
@@ -371,7 +373,7 @@ void BuildNvmBox(Grid& page) {
     for (int i = 0; i < 8; ++i) {
         const std::string index = std::to_string(i);
         features.label(0, i, ("lblLmpFeatures" + index).c_str(), ("[" + index + "]").c_str());
-        features.edit(1, i, ("editLmpFeatures" + index).c_str(), "?", 3);
+        features.edit(1, i, ("editLmpFeatures" + index).c_str(), "?", 0, true);
     }
     for (QWidget* child : features.w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->setEnabled(false);
@@ -522,14 +524,20 @@ void BuildHciPage(Grid& page) {
     page.grid->setRowStretch(1, 1);
 }
 
+// Adds a tab whose page carries the name a host selects it by; the page's controls scroll
+// inside it. Returns the container for the controls.
 QWidget* AddPage(QTabWidget* pages, const char* name, const char* caption) {
-    auto* scroll = new QScrollArea(pages);
-    scroll->setWidgetResizable(true);
-    auto* page = new QWidget();
+    auto* page = new QWidget(pages);
     page->setObjectName(name);
-    scroll->setWidget(page);
-    pages->addTab(scroll, caption);
-    return page;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidgetResizable(true);
+    auto* content = new QWidget();
+    scroll->setWidget(content);
+    layout->addWidget(scroll);
+    pages->addTab(page, caption);
+    return content;
 }
 
 } // namespace

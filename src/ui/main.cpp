@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -43,6 +44,9 @@ constexpr bool kModeEnableTable[BT_TEST_MODE_COUNT + 1][5] = {
     {true, true, false, false, false}, {true, true, false, false, false},
     {false, false, true, true, true},  {false, false, false, false, false},
 };
+
+// The form's frame: a caption without buttons or system menu.
+constexpr Qt::WindowFlags kFrameFlags = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
 // The group box of each NVM parameter that has one on the form.
 const char* const kNvmGroupBoxNames[BNPT_MAX_COUNT] = {
@@ -165,7 +169,8 @@ Tfrm_main::~Tfrm_main() = default;
 void Tfrm_main::Construct() {
     setObjectName("frm_main");
     setWindowTitle("Bluetooth");
-    setWindowFlags(windowFlags() & ~(Qt::WindowMinMaxButtonsHint));
+    // The host opens and closes the form: its frame has a caption and no buttons.
+    if (parentWidget() == nullptr) setWindowFlags(Qt::Window | kFrameFlags);
     QFont font = this->font();
     font.setPointSize(8);
     setFont(font);
@@ -272,6 +277,15 @@ bool Tfrm_main::eventFilter(QObject* watched, QEvent* event) {
         if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Tfrm_main::changeEvent(QEvent* event) {
+    // An MDI area frames its sub-windows with every caption button unless told otherwise.
+    if (event->type() == QEvent::ParentChange) {
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+            frame->setWindowFlags(Qt::SubWindow | kFrameFlags);
+    }
+    QWidget::changeEvent(event);
 }
 
 void Tfrm_main::closeEvent(QCloseEvent* event) {

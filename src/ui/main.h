@@ -57,6 +57,7 @@ public:
     bool MarksChanges() const { return markChanges; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -78,7 +79,7 @@ private:
     std::optional<int32_t> WholeNumber(QLineEdit* edit);
     void ShowConversionError(const std::string& text);
 
-    // Form (6.1).
+    // The form: chip switch, reset, mode click and the HCI box at start-up.
     void btn_BluetoothInitClick();
     void btn_BTDSwResetClick();
     void rg_TestModesClick();
@@ -87,7 +88,7 @@ private:
     void SetUpHciCommandBox();
     void SetEnabled(std::initializer_list<const char*> names, bool enabled);
 
-    // RF test page (6.2).
+    // RF test page.
     void FillLists();
     void FillTestModes();
     void SetChannelLimits(uint32_t mode);
@@ -118,7 +119,7 @@ private:
     void BuildTxLeMode();
     void BuildRxLeStart();
 
-    // Information and auxiliary page (6.3).
+    // Information, trimming and auxiliary page.
     void SetUpAuxiliaryBoxes(bool atStartUp);
     void SetUpAuxiliaryBox(const char* box, bool atStartUp);
     void SetUpRssiBox(bool atStartUp);
@@ -144,7 +145,7 @@ private:
     void HandleFailure(const T_Result& result, const char* box);
     void ShowTrimming(const char* edit, uint32_t value, bool hex);
 
-    // NVM page (6.4).
+    // NVM parameter page.
     void btn_ReadFromNVMClick();
     void btn_WriteToNVMClick();
     void btnWriteAllNvmClick();
@@ -153,7 +154,7 @@ private:
     bool ReadLmpFeatures(uint8_t features[8]);
     int64_t NvmMaximum(int64_t tableMaximum) const;
 
-    // HCI command page (6.5).
+    // HCI command page.
     struct THCICommandTextData {
         std::string text; // lines joined by CR LF
     };
@@ -163,6 +164,8 @@ private:
     bool RenameHciCommandTab(const std::string& name, std::string& error);
     void DeleteHciCommandTab(int index);
     void StoreCurrentHciCommand();
+    // The request field's text into the record of the tab it shows.
+    void StoreShownHciCommand();
     void ShowCurrentHciCommand();
     void btn_SendHCICommandClick();
     void btn_AddHciCommandClick();

@@ -177,6 +177,9 @@ bool Tfrm_main::AddHciCommandTab(const std::string& name, const std::string& seq
     auto* tabs = C<QTabBar>("tc_HciCommands");
     const QSignalBlocker quiet(tabs);
     tabs->addTab(Q(name));
+    // A strip on a hidden page does not tell its layout that it grew; without this the
+    // tabs loaded at start-up sit in a strip 0 px high.
+    tabs->updateGeometry();
     return true;
 }
 
@@ -209,6 +212,12 @@ void Tfrm_main::StoreCurrentHciCommand() {
         RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
 }
 
+void Tfrm_main::StoreShownHciCommand() {
+    if (hciShownTab >= 0 && hciShownTab < static_cast<int>(hciCommands.size()))
+        hciCommands[hciShownTab]->text =
+            RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
+}
+
 void Tfrm_main::ShowCurrentHciCommand() {
     const int index = C<QTabBar>("tc_HciCommands")->currentIndex();
     auto* request = C<QPlainTextEdit>("memo_HCICommandSequence");
@@ -222,9 +231,7 @@ void Tfrm_main::ShowCurrentHciCommand() {
 void Tfrm_main::tc_HciCommandsChange(int index) {
     if (index == hciShownTab) return;
     // The toolkit reports the change afterwards: the field still shows the tab left.
-    if (hciShownTab >= 0 && hciShownTab < static_cast<int>(hciCommands.size()))
-        hciCommands[hciShownTab]->text =
-            RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
+    StoreShownHciCommand();
     ShowCurrentHciCommand();
 }
 
@@ -232,6 +239,8 @@ void Tfrm_main::tc_HciCommandsMoved(int from, int to) {
     if (from < 0 || to < 0 || from >= static_cast<int>(hciCommands.size()) ||
         to >= static_cast<int>(hciCommands.size()))
         return;
+    // The field's edit belongs to the tab it shows, wherever that tab goes.
+    StoreShownHciCommand();
     std::unique_ptr<THCICommandTextData> moved = std::move(hciCommands[from]);
     hciCommands.erase(hciCommands.begin() + from);
     hciCommands.insert(hciCommands.begin() + to, std::move(moved));

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <cstring>
 
@@ -35,7 +36,9 @@ const char* const kModeRecords[6] = {
     "T_BT_SET_TX_LE_MODE_REQ",         "T_BT_RX_LE_START_REQ",
 };
 
+// Filling is no operator's choice: the list's change handler does not run.
 void Fill(QComboBox* list, uint32_t count, std::string (*name)(uint32_t)) {
+    const QSignalBlocker quiet(list);
     for (uint32_t value = 0; value < count; ++value)
         list->addItem(Q(name(value)), value);
     list->setCurrentIndex(-1);
@@ -152,20 +155,17 @@ void Tfrm_main::EpcStepCountUpdate(QObject* sender) {
         const int highest = C<QSlider>("tb_EPCPowerControlNOfSteps")->value() - 1;
         const char* const edits[3] = {"ed_EPCMaxPwrStepOneMbitS", "ed_EPCMaxPwrStepTwoMbitS",
                                       "ed_EPCMaxPwrStepThreeMbitS"};
-        // Every edit is read before any is changed, so a bad text stops the update whole.
-        int32_t steps[3] = {};
-        for (int i = 0; i < 3; ++i) {
-            const std::optional<int32_t> step = WholeNumber(Edit(edits[i]));
-            if (!step) return;
-            steps[i] = *step;
-        }
         for (const char* upDown : {"ud_EPCPwrStepOneMbitSUpDown", "ud_EPCPwrStepTwoMbitSUpDown",
                                    "ud_EPCPwrStepThreeMbitSUpDown"}) {
             C<TUpDown>(upDown)->setMaximum(highest);
         }
         epcMaxStep = static_cast<uint8_t>(highest);
-        for (int i = 0; i < 3; ++i) {
-            if (steps[i] > highest) Edit(edits[i])->setText(QString::number(highest));
+        // A text that is no number stops the update there; the edits before it keep their
+        // new values.
+        for (const char* name : edits) {
+            const std::optional<int32_t> step = WholeNumber(Edit(name));
+            if (!step) return;
+            if (*step > highest) Edit(name)->setText(QString::number(highest));
         }
     }
     if (qobject_cast<QSlider*>(sender) != nullptr)

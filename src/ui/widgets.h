@@ -2,9 +2,8 @@
 // The two small controls the toolkit lacks: an up/down spinner that drives a line edit,
 // and the round chip-state lamp.
 
+#include <QLineEdit>
 #include <QWidget>
-
-class QLineEdit;
 
 // Steps the whole number in its edit by one within [minimum, maximum] and writes the new
 // position back as text; the edit's text stays what the page reads.
@@ -22,6 +21,26 @@ private:
     QLineEdit* edit_;
     int min_;
     int max_;
+};
+
+// A line edit whose length limit holds for what the operator types, pastes or drops, but
+// not for text the program sets: a value read from the phone or stepped by a spinner
+// shows whole even when it is longer than the operator may type.
+class TLimitedEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    TLimitedEdit(const QString& text, QWidget* parent, int typingLimit);
+
+    int typingLimit() const { return limit_; }
+    bool operatorInput() const { return operatorInput_ > 0; }
+
+protected:
+    bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    int limit_;
+    int operatorInput_ = 0;
 };
 
 // A filled circle; its "lampColor" property is "green" or "red".

@@ -17,15 +17,19 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bt/bluetooth_transport.h"
 #include "bt/ibluetooth.h"
 #include "fake_host.h"
 #include "plugin/plugin.h"
+#include "ui/hci_commands.h"
 #include "ui/main.h"
+#include "util/util.h"
 
 class FormTest : public testing::Test {
 protected:
@@ -43,6 +47,13 @@ protected:
         form = std::make_unique<Tfrm_main>();
         frm_main = form.get();
         return AnswerBoxes([this] { form->StartUp(); });
+    }
+
+    // The plug-in's library-wide state (the legacy record versions, the settings folder)
+    // outlives a form; each test starts as on a fresh load with no stored HCI tabs.
+    void SetUp() override {
+        legacy_framing::detail::ClearOpcodeVersionTable();
+        std::remove((GetSettingsFolder() + ui::kHciCommandsFileName).c_str());
     }
 
     void TearDown() override {

@@ -3,6 +3,7 @@
 #include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <fstream>
 #include <sstream>
@@ -321,14 +322,14 @@ TEST_F(HciPage, DeleteAsksThenSelectsTheTabNowAtTheSamePlace) {
               std::vector<QString>{"Error|No HCI command tab to delete"});
 }
 
-TEST_F(HciPage, MovedTabTakesItsRecordAndShowsItsStoredSequence) {
+// Regression: moving the selected tab replaced the operator's unsaved edit.
+TEST_F(HciPage, MovedTabTakesItsRecordWithTheFieldsEdit) {
     StartWithTabs();
-    Type("unstored edit");
+    Type("0D 0E");
     Tabs()->moveTab(0, 2);
-    EXPECT_EQ(Stored(),
-              (Pairs{{"Version", "01 01 10\r\n00"}, {"Empty", ""}, {"Reset", "01 03 0C 00"}}));
+    EXPECT_EQ(Stored(), (Pairs{{"Version", "01 01 10\r\n00"}, {"Empty", ""}, {"Reset", "0D 0E"}}));
     EXPECT_EQ(Tabs()->currentIndex(), 2);
-    EXPECT_EQ(Request()->toPlainText(), "01 03 0C 00");
+    EXPECT_EQ(Request()->toPlainText(), "0D 0E");
     Tabs()->setCurrentIndex(0);
     EXPECT_EQ(Request()->toPlainText(), "01 01 10\n00");
 }
@@ -337,7 +338,10 @@ TEST_F(HciPage, DraggingATabWithTheMouseMovesItsRecordWithIt) {
     StartWithTabs();
     form->resize(1200, 800);
     form->show();
+    W<QTabWidget>("pc_Bluetooth")->setCurrentIndex(2);
     QTabBar* tabs = Tabs();
+    // Regression: tabs loaded while the page was hidden left the strip 0 px high.
+    EXPECT_TRUE(QTest::qWaitFor([tabs] { return tabs->rect().contains(tabs->tabRect(2)); }));
     tabs->setCurrentIndex(0);
     const QPoint from = tabs->tabRect(0).center();
     const QPoint to = tabs->tabRect(2).center() + QPoint(tabs->tabRect(2).width() / 4, 0);

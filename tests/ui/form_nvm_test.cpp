@@ -230,7 +230,13 @@ TEST_F(NvmPage, LmpFeaturesAreWrittenTogetherBeforeTheOtherBoxFields) {
 }
 
 TEST_F(NvmPage, WriteAllSendsEveryValueAndLeavesNoMarks) {
+    // Regression: the three characters the operator may type also cut -128 read or stepped.
+    Phone().Chip().nvm[BNPT_RSSI_THRESHOLD][0] = -128;
     StartInNvmMode(2);
+    EXPECT_EQ(Text("editRssiThreshold"), "-128");
+    SetText("editRssiMax", "-127");
+    W("udRssiMax")->findChildren<QAbstractButton*>()[1]->click(); // down
+    EXPECT_EQ(Text("editRssiMax"), "-128");
     SetText("editRssiMin", "-80");
     SetText("ed_EPCMaxPwrLvlOneMbitS", "5");
     Click("btnWriteAllNvm");
@@ -238,7 +244,7 @@ TEST_F(NvmPage, WriteAllSendsEveryValueAndLeavesNoMarks) {
               std::vector<std::string>{
                   "at@bt:write_all_nvm_params({0,26,125,218,113,19},291,26000000,"
                   "{191,254,207,254,219,255,123,135},1,3,250,8,9,5,2,-2,7,3,6,5,4,0,-2,-4,5,2,4,"
-                  "-70,0,-80,-40,1,6,0,1,5,6,7,17,12,2,9,15,120,9000,32000,28000)"});
+                  "-128,0,-80,-128,1,6,0,1,5,6,7,17,12,2,9,15,120,9000,32000,28000)"});
     EXPECT_FALSE(Marked(W("editRssiMin")));
     EXPECT_FALSE(Marked(W("ed_EPCMaxPwrLvlOneMbitS")));
 }

@@ -270,15 +270,19 @@ TEST_F(FormTest, TrackBarLabelsFollowTheirBars) {
     EXPECT_EQ(Text("PowerLevelNOfStepsValue"), "4");
 }
 
-TEST_F(FormTest, FewerEpcStepsLowerTheMaximumPowerSteps) {
+// Regression: a step edit that was no number left the highest step of the larger count.
+TEST_F(FormTest, FewerEpcStepsLowerTheMaximumPowerStepsUpToAnEditThatIsNoNumber) {
     Start(2);
     ChooseMode("Test");
     SetText("ed_EPCMaxPwrStepOneMbitS", "7");
-    SetText("ed_EPCMaxPwrStepTwoMbitS", "2");
-    Slide("tb_EPCPowerControlNOfSteps", 4);
+    SetText("ed_EPCMaxPwrStepTwoMbitS", "x");
+    SetText("ed_EPCMaxPwrStepThreeMbitS", "7");
+    EXPECT_EQ(AnswerBoxes([this] { Slide("tb_EPCPowerControlNOfSteps", 4); }),
+              std::vector<QString>{"'x' is not a valid integer value"});
     EXPECT_EQ(Text("lbl_EPCPowerControlNOfStepsValue"), "4");
     EXPECT_EQ(Text("ed_EPCMaxPwrStepOneMbitS"), "3");
-    EXPECT_EQ(Text("ed_EPCMaxPwrStepTwoMbitS"), "2");
+    EXPECT_EQ(Text("ed_EPCMaxPwrStepThreeMbitS"), "7");
+    SetText("ed_EPCMaxPwrStepTwoMbitS", "2");
     SetText("ed_EPCMaxPwrStepThreeMbitS", "4");
     Phone().ClearLogs();
     Click("btn_BTDTest");

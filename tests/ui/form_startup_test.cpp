@@ -44,6 +44,7 @@ TEST_F(FormTest, SilentPhoneAtStartUpGivesTheErrorBoxAndLocksTheSwitch) {
         EXPECT_FALSE(boxes[0].startsWith("\n\nOperation"));
         EXPECT_FALSE(Enabled("btn_BluetoothInit"));
         EXPECT_FALSE(Enabled("btn_GetInformation"));
+        EXPECT_TRUE(Enabled("cb_PatternSelection")) << "as in the layout";
         EXPECT_EQ(W("shp_BTOnOff")->property("lampColor").toString(), "red");
         EXPECT_EQ(host.ResetTimeoutCalls(), 0);
         TearDown();

@@ -1,8 +1,12 @@
 // Every named control carries the class that its name promises the host.
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 
 #include "form_fixture.h"
 #include "ui/widgets.h"
@@ -53,8 +57,8 @@ TEST(Layout, EveryNamedControlExistsWithTheClassItsPrefixPromises) {
     EXPECT_GT(checked, 250);
     const QString names =
         "shp_BTOnOff btn_BTDSwReset btn_BluetoothInit gb_HWInfo Image1 "
-        "lbl_SerialInterfaceMode pc_Bluetooth TestModeSetup AuxiliarySetup HCICommand "
-        "gb_NVMMode chkbx_NvmDataMode btn_WriteToNVM btn_ReadFromNVM btnWriteAllNvm gbNvmNew "
+        "lbl_SerialInterfaceMode pc_Bluetooth gb_NVMMode chkbx_NvmDataMode btn_WriteToNVM "
+        "btn_ReadFromNVM btnWriteAllNvm gbNvmNew "
         "gbNvmMisc gbNvmLpm gbNvmRssi gbNvmUart gbNvmSettleValue gbNvmCurrent "
         "editChannelWordOffset editInputFreq editLmpFeatures0 editLmpFeatures7 udRssiMin "
         "udLpmDrift editRxCurrent gb_RawHciCommand lbl_HCICommandRequest lblHciNote "
@@ -64,6 +68,46 @@ TEST(Layout, EveryNamedControlExistsWithTheClassItsPrefixPromises) {
         "lbl_Slot gb_LPCPower gb_EPCPower";
     for (const QString& name : names.split(' '))
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name.toStdString();
+    // A host selects a page by the name of the tab's own page; its controls scroll in it.
+    auto* pages = form.findChild<QTabWidget*>("pc_Bluetooth");
+    ASSERT_EQ(pages->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(pages->widget(i)->objectName(),
+                  QStringList({"TestModeSetup", "AuxiliarySetup", "HCICommand"})[i]);
+        EXPECT_NE(pages->widget(i)->findChild<QScrollArea*>(), nullptr);
+    }
+}
+
+// Regression: a three-character limit refused typing 12.9 into the power edits.
+TEST(Layout, TypingIsLimitedOnlyWhereTheLayoutGivesALength) {
+    Tfrm_main form(nullptr, true);
+    // Edits by what typing 12.9 leaves in them.
+    const std::pair<QString, QString> kTyped[] = {
+        {"ed_TXChannel ed_RXChannel ed_LeDataLength", "12"},
+        {"ed_BRSubStates editRssiMin editLpmDrift editRssiThreshold", "12."},
+        {"ed_LE ed_EPCMaxPwrLvlOneMbitS ed_LPCMaxPwrLvlThreeMbitS ed_EPCMaxPwrStepTwoMbitS "
+         "ed_AFHChannel0_7 ed_BTAddress_0 editLmpFeatures0 editInputFreq",
+         "12.9"},
+    };
+    for (const auto& [names, shown] : kTyped) {
+        for (const QString& name : names.split(' ')) {
+            auto* edit = form.findChild<QLineEdit*>(name);
+            edit->setEnabled(true);
+            edit->selectAll();
+            QTest::keyClicks(edit, "12.9");
+            EXPECT_EQ(edit->text(), shown) << name.toStdString();
+        }
+    }
+}
+
+// The host opens and closes the form; its frame offers no caption-bar buttons.
+TEST(Layout, FrameHasNoCaptionButtonsAlsoInTheMdiArea) {
+    constexpr Qt::WindowFlags kButtons = Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
+                                         Qt::WindowSystemMenuHint | Qt::CustomizeWindowHint;
+    QMdiArea area;
+    auto* form = new Tfrm_main(nullptr, true);
+    EXPECT_EQ(form->windowFlags() & kButtons, Qt::CustomizeWindowHint);
+    EXPECT_EQ(area.addSubWindow(form)->windowFlags() & kButtons, Qt::CustomizeWindowHint);
 }
 
 } // namespace
