@@ -156,76 +156,41 @@ TEST(SerialLinkPty, FunctionOrRequestTheLinkCannotCarryIsRefusedUnsent) {
 }
 
 // The host slots the plug-in calls, served over the link as the station's table holds them.
-// Their plain round trips run in the station's start-up over the pty; these are the edges.
-class StationSlotsOverPty : public testing::Test {
-protected:
-    using Binary = uint8_t (*)(int32_t, uint16_t, const uint8_t*, uint16_t*, uint8_t*, int32_t);
-    using SendReceive = uint8_t (*)(const char*, phonesim::SlotHostText*, int32_t, int32_t, int32_t,
-                                    int32_t);
+// Their plain round trips run in the station's start-up over the pty; this is the time-out.
+TEST(StationSlotsOverPty, SilentPhoneFailsAfterTheTimeOutSetBySlot149WithItsLastError) {
+    StationHostState() = HostState{};
+    Line line;
+    ASSERT_TRUE(line.Open({"--fault", "silent"}));
+    HostTable table;
+    FillStationSlots(table);
+    UseSerialLink(table, line.link.get());
+    auto slot = [&table](int index) { return table.entries[static_cast<std::size_t>(index)]; };
+    auto lastError = [&] { return std::string(reinterpret_cast<const char* (*)()>(slot(3))()); };
+    ASSERT_EQ(reinterpret_cast<uint8_t (*)(int32_t)>(slot(149))(1), 1);
 
-    void SetUp() override { StationHostState() = HostState{}; }
-    void TearDown() override { UseSerialLink(table_, nullptr); }
-    bool Serve(const QStringList& arguments) {
-        if (!line_.Open(arguments)) return false;
-        FillStationSlots(table_);
-        UseSerialLink(table_, line_.link.get());
-        return true;
-    }
-    template <typename F> F Slot(int slot) const {
-        return reinterpret_cast<F>(table_.entries[static_cast<std::size_t>(slot)]);
-    }
-    std::string LastError() const { return Slot<const char* (*)()>(3)(); }
-    // Slot 175's result and the reply it assigned, as "1:OK\r\n".
-    std::string Ask(const char* command) const {
-        struct Reply {
-            phonesim::SlotHostText text{&Assign, this};
-            std::string data;
-            static void Assign(phonesim::SlotHostText* self, const char* bytes, uint32_t size) {
-                static_cast<Reply*>(self->context)->data.assign(bytes, size);
-            }
-        } reply;
-        const int ok = Slot<SendReceive>(175)(command, &reply.text, 1, -1, 1, 0);
-        return std::to_string(ok) + ":" + reply.data;
-    }
+    struct Reply {
+        phonesim::SlotHostText text{&Assign, this};
+        std::string data;
+        static void Assign(phonesim::SlotHostText* self, const char* bytes, uint32_t size) {
+            static_cast<Reply*>(self->context)->data.assign(bytes, size);
+        }
+    } reply;
+    using SendReceive =
+        uint8_t (*)(const char*, phonesim::SlotHostText*, int32_t, int32_t, int32_t, int32_t);
+    line.clock.start();
+    EXPECT_EQ(reinterpret_cast<SendReceive>(slot(175))("at@bt:?", &reply.text, 1, -1, 1, 0), 0);
+    EXPECT_GE(line.clock.elapsed(), 990);
+    EXPECT_LT(line.clock.elapsed(), 1700);
+    EXPECT_TRUE(reply.data.empty());
+    EXPECT_EQ(lastError(), "Time-out waiting for the phone");
 
-    Line line_;
-    HostTable table_;
-};
-
-TEST_F(StationSlotsOverPty, ConfirmIsWrittenExactlyAndATooLongCommandIsRefusedUnsent) {
-    ASSERT_TRUE(Serve({"--chip-on"}));
-    StationHostState().lastError = "Serial port closed";
-    Bytes confirm(15000, 0xEE);
-    uint16_t length = 0;
-    ASSERT_EQ(Slot<Binary>(18)(kHwInfo, 0, nullptr, &length, confirm.data(), 1), 1);
-    EXPECT_EQ(Bytes(confirm.begin(), confirm.begin() + 5), (Bytes{1, 1, 0, 1, 0xEE}));
-    EXPECT_EQ(length, 4);
-    EXPECT_EQ(LastError(), "No errors");
-
-    const std::string command(513, 'a');
-    length = 7;
-    EXPECT_EQ(Slot<Binary>(54)(0, static_cast<uint16_t>(command.size()),
-                               reinterpret_cast<const uint8_t*>(command.data()), &length,
-                               confirm.data(), 1),
-              0);
-    EXPECT_EQ(length, 7) << "nothing was written back";
-    EXPECT_NE(LastError(), "No errors");
-    EXPECT_EQ(Ask("at@bt:?"), "1:OK\r\n") << "the line stays in step";
-}
-
-TEST_F(StationSlotsOverPty, SilentPhoneFailsAfterTheTimeOutSetBySlot149) {
-    ASSERT_TRUE(Serve({"--fault", "silent"}));
-    ASSERT_EQ(Slot<uint8_t (*)(int32_t)>(149)(1), 1);
-    line_.clock.start();
-    EXPECT_EQ(Ask("at@bt:?"), "0:");
-    EXPECT_GE(line_.clock.elapsed(), 990);
-    EXPECT_LT(line_.clock.elapsed(), 1700);
-    EXPECT_EQ(LastError(), "Time-out waiting for the phone");
+    StationHostState().lastError = "No errors";
     uint8_t confirm[16] = {};
     uint16_t length = 0;
-    StationHostState().lastError = "No errors";
-    EXPECT_EQ(Slot<Binary>(18)(kHwInfo, 0, nullptr, &length, confirm, 1), 0);
-    EXPECT_EQ(LastError(), "Time-out waiting for the phone");
+    using Binary = uint8_t (*)(int32_t, uint16_t, const uint8_t*, uint16_t*, uint8_t*, int32_t);
+    EXPECT_EQ(reinterpret_cast<Binary>(slot(18))(kHwInfo, 0, nullptr, &length, confirm, 1), 0);
+    EXPECT_EQ(lastError(), "Time-out waiting for the phone");
+    UseSerialLink(table, nullptr);
 }
 
 } // namespace

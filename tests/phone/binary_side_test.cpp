@@ -112,19 +112,6 @@ TEST(PhoneBinary, NvmWritesReadsAndStatusShareTheStoreWithTheTextSide) {
     EXPECT_EQ(Confirm(sim, 24, {4}), (Bytes{1, 4, 1, 8, 0, 0, 0, 0, 0})) << "a write validates";
 }
 
-TEST(PhoneBinary, ScriptedVersionsShowInQueryAndConfirms) {
-    Simulator sim;
-    sim.SetBinaryVersions(8, 2, 3);
-    EXPECT_EQ(Confirm(sim, 29, {8, 0}), (Bytes{1, 2, 3}));
-    EXPECT_EQ(Confirm(sim, 8), (Bytes{1, 3, 0, 0}));
-    sim.SetBinaryVersions(9, 2, 1);
-    EXPECT_EQ(Confirm(sim, 9, {1, 1}), (Bytes{3})) << "request version 1 no longer accepted";
-    EXPECT_EQ(Confirm(sim, 9, {2, 1}), (Bytes{1}));
-    sim.SetBinarySupported(5, false);
-    EXPECT_EQ(Confirm(sim, 29, {5, 0}), (Bytes{2, 0, 0}));
-    EXPECT_EQ(Confirm(sim, 5)[0], 2);
-}
-
 TEST(PhoneBinary, InjectedFaultsShapeOneConfirm) {
     struct Row {
         FaultSpec fault;
@@ -167,7 +154,8 @@ TEST(PhoneBinary, InjectedFaultsShapeOneConfirm) {
     }
 }
 
-TEST(PhoneBinary, FaultTargetsOneFunctionPersistsAndRefusesTheRequest) {
+// A fault may target one function or command, persist until cleared, or queue behind another.
+TEST(PhoneFaults, TargetPersistAndQueue) {
     Simulator sim;
     FaultSpec fault{Fault::ErrorCode, 5};
     fault.persistent = true;
@@ -178,6 +166,18 @@ TEST(PhoneBinary, FaultTargetsOneFunctionPersistsAndRefusesTheRequest) {
     EXPECT_FALSE(sim.Chip().on) << "a refused request must not change the chip";
     sim.ClearFaults();
     EXPECT_EQ(Confirm(sim, 9, {1, 1}), (Bytes{1}));
+
+    FaultSpec silent{Fault::NoReply};
+    silent.persistent = true;
+    sim.InjectText(silent);
+    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "");
+    EXPECT_EQ(sim.HandleText("at@bt:hw_info()").reply, "");
+    sim.ClearFaults();
+    sim.InjectText({Fault::ErrorCode, 1});
+    sim.InjectText({Fault::ErrorCode, 2});
+    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "1\r\nOK\r\n");
+    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "2\r\nOK\r\n");
+    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "0\r\nOK\r\n");
 }
 
 TEST(PhoneBinary, Slot18NeverWritesPastTheConfirmBuffer) {

@@ -102,6 +102,21 @@ TEST(PhoneText, AnswersEveryCommandAtPowerUp) {
         {HciCommand({0x03, 0x0C, 0x02}), HciReply(6, {0x0F, 0x04, 0x12, 0x01, 0x03, 0x0C})},
         {HciCommand({0x03, 0x10, 0x00}), HciReply(14, {0x0E, 0x0C, 0x01, 0x03, 0x10, 0x00, 0xBF,
                                                        0xFE, 0xCF, 0xFE, 0xDB, 0xFF, 0x7B, 0x87})},
+        // Malformed commands.
+        {"at@bt:reset", "ERROR\r\n"},                         // no parentheses
+        {"at@bt:reset( )", "ERROR\r\n"},                      // blank
+        {"at@bt:initialize(1,2)", "ERROR\r\n"},               // one argument too many
+        {"at@bt:initialize()", "ERROR\r\n"},                  // one too few
+        {"at@bt:unknown_command()", "ERROR\r\n"},             // not a command
+        {"at@bt:write_nvm_rssi_min(-129)", "ERROR\r\n"},      // below a signed byte
+        {"at@bt:write_nvm_epc_step_1mbps(256)", "ERROR\r\n"}, // above a byte
+        {"at@bt:write_nvm_bdaddr({1,2,3})", "ERROR\r\n"},     // short array
+        {"at@bt:write_nvm_bdaddr(1)", "ERROR\r\n"},           // array expected
+        {"at@bt:set_rx_continuous_mode({5})", "ERROR\r\n"},   // number expected
+        {"at@bt:set_rx_continuous_mode(0x10)", "ERROR\r\n"},  // decimal only
+        {"at@bt:get_rssi_value({1,2)", "ERROR\r\n"},          // unclosed brace
+        {"AT@BT:reset()", "ERROR\r\n"},                       // prefix is lower case
+        {"", "ERROR\r\n"},
     };
     for (const Exchange& row : rows) {
         SCOPED_TRACE(row.command);
@@ -110,28 +125,6 @@ TEST(PhoneText, AnswersEveryCommandAtPowerUp) {
         EXPECT_TRUE(answer.hostOk);
         EXPECT_EQ(answer.reply, row.reply);
     }
-}
-
-TEST(PhoneText, MalformedCommandsAnswerError) {
-    const char* malformed[] = {
-        "at@bt:reset",                         // no parentheses
-        "at@bt:reset( )",                      // blank
-        "at@bt:initialize(1,2)",               // one argument too many
-        "at@bt:initialize()",                  // one too few
-        "at@bt:unknown_command()",             // not a command
-        "at@bt:write_nvm_rssi_min(-129)",      // below a signed byte
-        "at@bt:write_nvm_epc_step_1mbps(256)", // above a byte
-        "at@bt:write_nvm_bdaddr({1,2,3})",     // short array
-        "at@bt:write_nvm_bdaddr(1)",           // array expected
-        "at@bt:set_rx_continuous_mode({5})",   // number expected
-        "at@bt:set_rx_continuous_mode(0x10)",  // decimal only
-        "at@bt:get_rssi_value({1,2)",          // unclosed brace
-        "AT@BT:reset()",                       // prefix is lower case
-        "",
-    };
-    Simulator sim;
-    for (const char* command : malformed)
-        EXPECT_EQ(sim.HandleText(command).reply, "ERROR\r\n") << command;
 }
 
 // A refused or failed command changes nothing; an HCI reset ends the test mode.
@@ -149,15 +142,6 @@ TEST(PhoneText, ChipStateFollowsOnlyCommandsCarriedOut) {
     sim.Chip().mode = phonesim::TestMode::TxBurst;
     sim.HandleText(HciCommand({0x03, 0x0C, 0x00}));
     EXPECT_EQ(sim.Chip().mode, phonesim::TestMode::None);
-}
-
-TEST(PhoneText, ReportsScriptedOpcodeVersions) {
-    Simulator sim;
-    sim.SetTextVersions(3, 2, 1);
-    sim.SetTextVersions(9, 1, 3, 7);
-    EXPECT_EQ(sim.HandleText("at@bt:get_opcode_version(3)").reply, "2\r\n1\r\n0\r\nOK\r\n");
-    EXPECT_EQ(sim.HandleText("at@bt:get_opcode_version(9)").reply, "1\r\n3\r\n7\r\nOK\r\n");
-    EXPECT_EQ(sim.HandleText("at@bt:get_opcode_version(4)").reply, "1\r\n1\r\n0\r\nOK\r\n");
 }
 
 TEST(PhoneText, InjectedFaultsShapeOneReply) {
@@ -198,21 +182,6 @@ TEST(PhoneText, InjectedFaultsShapeOneReply) {
         EXPECT_EQ(answer.reply, row.reply);
         EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "0\r\nOK\r\n") << "used once";
     }
-}
-
-TEST(PhoneText, PersistentFaultsStayAndQueuedOnesComeInOrder) {
-    Simulator sim;
-    FaultSpec fault{Fault::NoReply};
-    fault.persistent = true;
-    sim.InjectText(fault);
-    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "");
-    EXPECT_EQ(sim.HandleText("at@bt:hw_info()").reply, "");
-    sim.ClearFaults();
-    sim.InjectText({Fault::ErrorCode, 1});
-    sim.InjectText({Fault::ErrorCode, 2});
-    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "1\r\nOK\r\n");
-    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "2\r\nOK\r\n");
-    EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "0\r\nOK\r\n");
 }
 
 // Slot 54 reads exactly the length it is given and never writes past its 512-byte buffer;
