@@ -8,35 +8,16 @@
 
 class QLineEdit;
 class QComboBox;
-class QMdiArea;
 class QVariant;
-class Tfrm_main;
-
-// The "application" a form belongs to: the host's MDI area, or (for the plug-in's own
-// application) none. Both stand for the running executable.
-struct PluginApplication {
-    QMdiArea* mdiArea = nullptr;
-};
 
 extern ShowLineFunc ShowLineCallback;
 extern void* GetInterface;
 extern int32_t ComHandle;
 extern void* ModuleHandle;
-// The plug-in's own application while the host's one is in use; null until the first
-// show or close of the form.
-extern PluginApplication* SavedApplication;
-// The application that new forms belong to.
-extern PluginApplication* Application;
-extern "C" Tfrm_main* _frm_main;
-// The current form, or null; the same object the host sees as _frm_main.
-extern Tfrm_main*& frm_main;
 
 namespace plugin {
-// Library attach and detach.
+// Library attach.
 void Attach(void* moduleHandle);
-void Detach();
-// Adopts the host's MDI area as the application, once per library life.
-void AdoptHostApplication(QMdiArea* hostArea);
 } // namespace plugin
 
 // One log line to the host, unchanged; dropped when no callback is set.
