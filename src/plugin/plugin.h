@@ -6,10 +6,6 @@
 
 #include "plugin/host.h"
 
-class QLineEdit;
-class QComboBox;
-class QVariant;
-
 extern ShowLineFunc ShowLineCallback;
 extern void* GetInterface;
 extern int32_t ComHandle;
@@ -25,7 +21,8 @@ void ShowLine(const std::string& text, uint8_t flag);
 // "OK" with flag 1.
 void ShowOk();
 // After a failed host call: the host's last error text, or "Error!" when it says "No
-// errors"; without that slot, the system's last error in a message box.
+// errors"; without that slot, the system's last error in the last-error box, or in the
+// log when no box is installed (a program without a display).
 void ReportHostError();
 
 // Caption from the version resource of this module's file.
@@ -36,8 +33,3 @@ std::string ExecutableName();
 std::string GetVersionText(const std::string& fileName);
 // Version text read from the file at `path` (the steps behind GetVersionText).
 std::string VersionTextOfFile(const std::string& path);
-
-void SetEditEditable(QLineEdit* edit, bool editable);
-// The value stored with the selected item; an invalid QVariant when nothing valid is
-// selected.
-QVariant GetSelectedObject(QComboBox* box);

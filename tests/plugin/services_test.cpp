@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/last_error.h"
 #include "plugin/plugin.h"
+#include "ui/form_util.h"
 
 namespace {
 
@@ -96,12 +98,23 @@ TEST_F(ServicesTest, WithoutErrorSlotTheSystemErrorIsShownInABox) {
         hadParent = box->parentWidget() != nullptr;
         box->accept();
     });
+    ui::InstallMessageBoxes();
     errno = ENOENT;
     ReportHostError();
     EXPECT_EQ(shownText.toStdString(), std::strerror(ENOENT));
     EXPECT_EQ(shownIcon, QMessageBox::Critical);
     EXPECT_FALSE(hadParent);
     EXPECT_TRUE(Lines.empty()) << "the box replaces the log line";
+}
+
+TEST_F(ServicesTest, WithoutErrorSlotOrBoxTheSystemErrorIsLogged) {
+    std::vector<void*> empty(host::kSlotCount);
+    SetFuncInterface(empty.data(), static_cast<int32_t>(host::kTableBytes));
+    platform::SetLastErrorBox(nullptr);
+    errno = EACCES;
+    ReportHostError();
+    ASSERT_EQ(Lines.size(), 1u);
+    EXPECT_EQ(Lines[0], std::make_pair(std::string(std::strerror(EACCES)), 1));
 }
 
 TEST(Caption, PluginResourceGivesVersionAfterEmptyProductName) {
