@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/last_error.h"
 #include "plugin/plugin.h"
+#include "ui/form_util.h"
 
 namespace {
 
@@ -99,10 +101,16 @@ TEST(HostServices, WithoutTheErrorSlotTheSystemErrorIsShownInABox) {
         EXPECT_EQ(box->parentWidget(), nullptr);
         box->accept();
     });
+    ui::InstallMessageBoxes();
     errno = ENOENT;
     ReportHostError();
     EXPECT_EQ(shown.toStdString(), std::strerror(ENOENT));
     EXPECT_TRUE(Lines.empty()) << "the box replaces the log line";
+    // A program without a display installs no box: the text goes to the log instead.
+    platform::SetLastErrorBox(nullptr);
+    errno = EACCES;
+    ReportHostError();
+    EXPECT_EQ(Lines, (std::vector<std::pair<std::string, int>>{{std::strerror(EACCES), 1}}));
     ShowLineCallback = nullptr;
 }
 
