@@ -159,8 +159,10 @@ extern "C" uint8_t TapBinary(int32_t function, uint16_t requestLength, const uin
 extern "C" uint8_t TapZepGeneric(int32_t zero, uint16_t commandLength, const uint8_t* command,
                                  uint16_t* responseLength, uint8_t* response, int32_t comHandle) {
     std::optional<Bytes> hci;
+    // The command buffer holds 512 bytes; a longer length cannot be read from it.
     if (Writer != nullptr && command != nullptr)
-        hci = CommandOfLine({reinterpret_cast<const char*>(command), commandLength});
+        hci = CommandOfLine({reinterpret_cast<const char*>(command),
+                             std::min<std::size_t>(commandLength, phonesim::kZepBufferSize)});
     if (hci) RecordCommand(*hci);
     const uint8_t ok =
         InnerZepGeneric(zero, commandLength, command, responseLength, response, comHandle);
