@@ -1,8 +1,10 @@
 #include "station.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,7 +15,9 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include "hci_trace.h"
 #include "serial_link.h"
+#include "trace/btsnoop.h"
 
 namespace {
 
@@ -46,6 +50,17 @@ Station::Station(QWidget* parent) : QMainWindow(parent) {
         if (!path.isEmpty() && !SaveLog(path))
             QMessageBox::warning(this, "Save log", "The log could not be written to " + path);
     });
+    traceAction_ = file->addAction("Record HCI &trace...", this, [this] {
+        if (RecordingHciTrace()) {
+            StopHciTrace();
+            return;
+        }
+        const QString path =
+            QFileDialog::getSaveFileName(this, "Record HCI trace", "hci.btsnoop",
+                                         "btsnoop traces (*.btsnoop *.log);;All files (*)");
+        if (!path.isEmpty()) StartHciTrace(path);
+    });
+    traceAction_->setObjectName("actionHciTrace");
     file->addSeparator();
     file->addAction("&Quit", this, &QWidget::close);
     QMenu* bluetooth = menuBar()->addMenu("&Bluetooth");
@@ -53,11 +68,13 @@ Station::Station(QWidget* parent) : QMainWindow(parent) {
     bluetooth->addAction("&Close window", this, &Station::CloseBluetoothWindow);
 
     FillStationSlots(table_);
+    TapHciSlots(table_);
     LogTarget = this;
     resize(1280, 900);
 }
 
 Station::~Station() {
+    StopHciTrace();
     if (plugin_.IsLoaded()) {
         CloseBluetoothWindow();
         plugin_.SetShowLineFunc(nullptr);
@@ -70,6 +87,7 @@ void Station::UseSerialPort(const QString& device, qint32 baud) {
     link_ = std::make_unique<SerialLink>(
         device, baud, [this](const QString& text, bool error) { AppendLog(text, error ? 0 : 1); });
     UseSerialLink(table_, link_.get());
+    TapHciSlots(table_);
     link_->Open();
     // A re-plugged phone is found again between exchanges, not only at the next command.
     if (reopen_ == nullptr) {
@@ -109,6 +127,41 @@ bool Station::SaveLog(const QString& path) const {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
     const QByteArray text = log_->toPlainText().toUtf8() + "\n";
     return file.write(text) == text.size() && file.flush();
+}
+
+bool Station::StartHciTrace(const QString& chosen) {
+    StopHciTrace();
+    const QString path = QFileInfo(chosen).absoluteFilePath();
+    trace_ = std::make_unique<bttrace::BtsnoopWriter>();
+    if (!trace_->Open(QFile::encodeName(path).toStdString())) {
+        AppendLog("HCI trace: cannot record to " + path + ": " +
+                      QString::fromStdString(trace_->Error()),
+                  0);
+        trace_.reset();
+        return false;
+    }
+    SetHciTraceWriter(trace_.get(), [this](const std::string& text, bool error) {
+        AppendLog(QString::fromStdString(text), error ? 0 : 1);
+        if (error) StopHciTrace();
+    });
+    traceAction_->setText("Stop HCI &trace");
+    AppendLog("HCI trace: recording to " + path, 1);
+    return true;
+}
+
+void Station::StopHciTrace() {
+    if (!trace_) return;
+    SetHciTraceWriter(nullptr, nullptr);
+    if (trace_->IsOpen())
+        AppendLog(QString("HCI trace: stopped, %1 records in ").arg(trace_->Records()) +
+                      QFile::decodeName(trace_->Path().c_str()),
+                  1);
+    trace_.reset();
+    traceAction_->setText("Record HCI &trace...");
+}
+
+bool Station::RecordingHciTrace() const {
+    return trace_ && trace_->IsOpen();
 }
 
 void Station::AppendLog(const QString& text, uint8_t flag) {

@@ -8,10 +8,14 @@
 #include "host_table.h"
 #include "plugin_loader.h"
 
+class QAction;
 class QMdiArea;
 class QPlainTextEdit;
 class QTimer;
 class SerialLink;
+namespace bttrace {
+class BtsnoopWriter;
+}
 
 class Station : public QMainWindow {
     Q_OBJECT
@@ -31,6 +35,14 @@ public:
     void CloseBluetoothWindow();
     bool SaveLog(const QString& path) const;
 
+    // Records the HCI page's commands and the chip's answers, on either protocol, into a
+    // btsnoop file (File > "Record HCI trace..."; the same entry stops it). False when the
+    // file cannot be created; the log says why.
+    bool StartHciTrace(const QString& path);
+    void StopHciTrace();
+    bool RecordingHciTrace() const;
+    QAction* HciTraceAction() const { return traceAction_; }
+
     QMdiArea* MdiArea() const { return mdi_; }
     QPlainTextEdit* LogPane() const { return log_; }
     const PluginLoader& Plugin() const { return plugin_; }
@@ -45,4 +57,6 @@ private:
     HostTable table_;
     std::unique_ptr<SerialLink> link_;
     QTimer* reopen_ = nullptr;
+    QAction* traceAction_ = nullptr;
+    std::unique_ptr<bttrace::BtsnoopWriter> trace_;
 };

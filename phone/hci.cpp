@@ -54,8 +54,25 @@ std::vector<uint8_t> HciAnswer(ChipState& chip, std::span<const uint8_t> command
             params.push_back(static_cast<uint8_t>(chip.nvm[0][i]));
         return CommandComplete(opcode, params);
     }
+    case kHciLeReceiverTest:
+    case kHciLeTransmitterTest: {
+        // Channels 0..39 (2402 to 2480 MHz); the eight payload patterns 0..7.
+        const bool rx = opcode == kHciLeReceiverTest;
+        if (command.size() != (rx ? 4u : 6u) || command[3] > 39 || (!rx && command[5] > 7))
+            return CommandComplete(opcode, {kHciInvalidParameters});
+        chip.mode = rx ? TestMode::RxLe : TestMode::TxLe;
+        chip.channel = command[3];
+        return CommandComplete(opcode, {0x00});
+    }
+    case kHciLeTestEnd: {
+        // A transmitter test counts no packets.
+        const uint16_t packets = chip.mode == TestMode::RxLe ? chip.leRxPackets : 0;
+        chip.mode = TestMode::None;
+        return CommandComplete(opcode, {0x00, static_cast<uint8_t>(packets & 0xFF),
+                                        static_cast<uint8_t>(packets >> 8)});
+    }
     default:
-        return CommandStatus(kHciUnknownCommand, opcode);
+        return CommandComplete(opcode, {kHciUnknownCommand});
     }
 }
 

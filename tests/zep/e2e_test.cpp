@@ -227,9 +227,9 @@ const Operation kChipOperations[] = {
          expected.insert(expected.end(), address.rbegin(), address.rend());
          EXPECT_EQ(Event(con), expected);
          EXPECT_EQ(s.bt->HciCommand(1, Hci({0x34, 0x12, 0x00}), &con, 16).code, T_RESULT_OK);
-         ASSERT_GE(con.length, 4);
-         EXPECT_EQ(con.data[0], 0x0F) << "Command Status";
-         EXPECT_EQ(con.data[2], 0x01) << "Unknown HCI Command";
+         ASSERT_EQ(con.length, 6);
+         EXPECT_EQ(con.data[0], 0x0E) << "Command Complete";
+         EXPECT_EQ(con.data[5], 0x01) << "Unknown HCI Command";
      }},
 };
 
