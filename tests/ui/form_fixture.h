@@ -15,7 +15,6 @@
 using Texts = std::vector<QString>;
 using Strings = std::vector<std::string>;
 
-// "a;b;c" split at `separator`; nothing for an empty text.
 inline QStringList Split(const QString& text, QChar separator = ';') {
     return text.isEmpty() ? QStringList() : text.split(separator);
 }
@@ -28,12 +27,11 @@ protected:
     phonesim::Simulator& Phone() { return host.Phone(); }
 
     // Builds the form as the plug-in does and runs its start-up; returns its boxes.
-    Texts Start(int32_t kind, bool chipOn = true, std::unique_ptr<IBluetooth> backEnd = nullptr) {
+    Texts Start(int32_t kind, bool chipOn = true) {
         host.SetInterfaceKind(kind);
         Phone().Chip().on = chipOn;
         host.InstallIntoPlugin();
-        form = backEnd ? std::make_unique<Tfrm_main>(std::move(backEnd), kind == 2)
-                       : std::make_unique<Tfrm_main>();
+        form = std::make_unique<Tfrm_main>();
         frm_main = form.get();
         return Dialogs([this] { form->StartUp(); });
     }
@@ -107,7 +105,6 @@ protected:
         auto* box = qobject_cast<QAbstractButton*>(control);
         if (box->isChecked() != (value == "1")) box->click();
     }
-    // "name=value;..." in order.
     void Apply(const QString& input) {
         for (const QString& pair : Split(input))
             Set(pair.section('=', 0, 0), pair.section('=', 1));
@@ -122,19 +119,11 @@ protected:
             EXPECT_EQ(Enabled(name), enabled) << name.toStdString();
     }
     void Click(const QString& name) { W<QAbstractButton>(name)->click(); }
-    QRadioButton* ModeItem(const QString& caption) const {
-        for (auto* item : W("rg_TestModes")->findChildren<QRadioButton*>())
-            if (item->text() == caption) return item;
-        return nullptr;
-    }
-    // The log lines that start with `prefix`; the parameter errors have flag 0.
-    Strings Lines(const std::string& prefix) const {
+    Strings Lines(const std::string& prefix, int flag = 1) const {
         Strings lines;
         for (const auto& line : host.Log())
-            if (line.text.rfind(prefix, 0) == 0 &&
-                (line.flag == 0) == (prefix == "Parameter error:"))
-                lines.push_back(line.text);
+            if (line.flag == flag && line.text.rfind(prefix, 0) == 0) lines.push_back(line.text);
         return lines;
     }
-    Strings ParameterErrors() const { return Lines("Parameter error:"); }
+    Strings ParameterErrors() const { return Lines("Parameter error:", 0); }
 };

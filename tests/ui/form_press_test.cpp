@@ -17,20 +17,15 @@ struct Press {
     const char* after;   // "control=text;..." shown afterwards, "box=" and "log=" lines
 };
 
-// `count` times `item`: the unused bytes of an HCI request.
-std::string Repeat(const std::string& item, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += item;
-    return text;
+// The unused bytes of an HCI request, `count` times.
+std::string Zeros(const char* zero, int count) {
+    return QString(zero).repeated(count).toStdString();
 }
 
 const char* const kTest = "btn_BTDTest";
 const char* const kWrite = "btn_WriteToNVM";
-const int kNvm = atctst_bt_write_to_nvm;
 // The address shown after start-up, read from the phone, is 00 1A 7D DA 71 13.
 const Press kPresses[] = {
-    // RF test page
     {"TestMode",
      "mode=Test;ed_BTAddress_5=14;tb_EPCPowerControlNOfSteps=8;tb_EPCPowerControlStepSize=3;"
      "tb_LPCPowerControlNOfSteps=10;tb_LPCPowerControlStepSize=5;ed_EPCMaxPwrLvlOneMbitS=-5;"
@@ -88,13 +83,10 @@ const Press kPresses[] = {
     {"DecimalAddressThatIsNoNumberStopsThePress",
      "mode=Test;chkbx_BTAddressUseHex=0;ed_BTAddress_0=12;ed_BTAddress_1=?", kTest, "", 0, "", "",
      "box=Error|'?' is not a valid integer value"},
-    // Firmware information and auxiliary page
     {"GetInformation", "", "btn_GetInformation", "at@bt:get_lumora_version()", 0, "", "",
      "gb_HWInfo=Lumora universal;lbl_LLMVersion=Hardware version:;lbl_LLMVersionValue=6.0;"
      "lbl_LBBVersion=Firmware version:;lbl_LBBVersionValue=18.52;lbl_FWPatchValue=1;"
      "lbl_FWBuildNoValue=Year: 2002 CW: 0 Build: 0;lbl_SerialInterfaceMode=UART"},
-    {"RtrimGetInHex", "", "btn_GetRTRIMValues", "at@bt:get_rtrim_values()", 0, "", "",
-     "ed_RTRIMFusedValue=17;ed_RTRIMManualValue=00"},
     {"RtrimGetInDecimal", "chkbx_RTRIMUseHex=0", "btn_GetRTRIMValues", "at@bt:get_rtrim_values()",
      0, "", "", "ed_RTRIMFusedValue=23;ed_RTRIMManualValue=0"},
     {"TmeasGetKeepsEveryHexDigit", "", "btn_GetTMEASValues", "at@bt:get_temperature_values()", 0,
@@ -140,40 +132,35 @@ const Press kPresses[] = {
      "cb_PCMInterfaceConnectionType=1;cb_UARTInterfaceConnectionType=0;"
      "cb_WakeUpInterfaceConnectionType=1",
      "btn_PcmUartWakeupInterfaceSet", "at@bt:set_pcm_uart_wakeup_interface(1,0,1)"},
-    {"InterfacesGet", "", "btn_PCMInterfaceGet", "at@bt:get_pcm_uart_wakeup_interface_status()", 0,
-     "", "", "cb_PCMInterfaceConnectionType=Internal connection"},
     {"LoopbackOnSendsTheSelectedType", "cb_PCMLoopbackSelectionType=1", "btn_PCMLoopbackOn", "",
      atctst_bt_set_pcm_loopback, "01 02"},
     {"LoopbackOffSendsZero", "", "btn_PCMLoopbackOff", "", atctst_bt_set_pcm_loopback, "01 00", "",
      "cb_PCMLoopbackSelectionType=Air->Air"},
-    // HCI command page
     {"HciHexWithBlanks", "memo_HCICommandSequence=01 03 0c 00", "btn_SendHCICommand",
-     "at@bt:hci_command(4,{1,3,12,0" + Repeat(",0", 146) + "})", atctst_bt_hci_command,
-     "01 04 01 03 0C" + Repeat(" 00", 147), "",
+     "at@bt:hci_command(4,{1,3,12,0" + Zeros(",0", 146) + "})", atctst_bt_hci_command,
+     "01 04 01 03 0C" + Zeros(" 00", 147), "",
      "memo_HCICommandResponse=0E 04 01 03 0C 00 ;log=HCI repsonse: 0E 04 01 03 0C 00 "},
     {"HciDecimalWithCommas",
      "chkbx_HCICommandUseHex=0;separator=Comma;memo_HCICommandSequence=1, 3, 12, 0",
-     "btn_SendHCICommand", "at@bt:hci_command(4,{1,3,12,0" + Repeat(",0", 146) + "})", 0, "", "",
+     "btn_SendHCICommand", "at@bt:hci_command(4,{1,3,12,0" + Zeros(",0", 146) + "})", 0, "", "",
      "memo_HCICommandResponse=14 4 1 3 12 0 "},
     {"HciBlanksOnlySendAnEmptyCommand", "memo_HCICommandSequence=   ", "btn_SendHCICommand",
-     "at@bt:hci_command(0,{0" + Repeat(",0", 149) + "})", 0, "", "", "memo_HCICommandSequence="},
+     "at@bt:hci_command(0,{0" + Zeros(",0", 149) + "})", 0, "", "", "memo_HCICommandSequence="},
     {"HciRejectedSequenceSendsNothing", "chkbx_HCICommandUseHex=0;memo_HCICommandSequence= 1 1-2 3",
      "btn_SendHCICommand", "", 0, "", "",
      "box=Warning|Invalid DECIMAL value found in command sequence: 1-2\n\n"},
-    // NVM parameters
     // Binary NVM records: wire id, the data version of the value read, the value.
     {"NvmChangedFieldsAreWrittenOneByOne",
      "chkbx_NvmDataMode=1;ed_LPCMaxPwrLvlTwoMbitS=-5;tb_LPCPowerControlStepSize=4", kWrite,
-     "at@bt:write_nvm_lpc_power_2mbps(-5)\nat@bt:write_nvm_lpc_pwrctrl_stepsize(4)", kNvm,
-     "0A 01 FB 00 00 00 00 00;0D 01 04 00 00 00 00 00"},
+     "at@bt:write_nvm_lpc_power_2mbps(-5)\nat@bt:write_nvm_lpc_pwrctrl_stepsize(4)",
+     atctst_bt_write_to_nvm, "0A 01 FB 00 00 00 00 00;0D 01 04 00 00 00 00 00"},
     {"NvmMarkedAddressIsWrittenLast", "chkbx_NvmDataMode=1;ed_BTAddress_0=AA;ed_BRSubStates=-3",
      kWrite, "at@bt:write_nvm_br_pwr_level(-3)\nat@bt:write_nvm_bdaddr({170,26,125,218,113,19})",
-     kNvm, "0E 01 FD 00 00 00 00 00;00 01 AA 1A 7D DA 71 13"},
+     atctst_bt_write_to_nvm, "0E 01 FD 00 00 00 00 00;00 01 AA 1A 7D DA 71 13"},
     {"NvmMarkedAddressWaitsWhileAnotherFieldIsWrong",
      "chkbx_NvmDataMode=1;ed_BTAddress_0=AA;ed_LE=-36;ed_BRSubStates=-3", kWrite,
-     "at@bt:write_nvm_br_pwr_level(-3)", kNvm, "0E 01 FD 00 00 00 00 00",
+     "at@bt:write_nvm_br_pwr_level(-3)", atctst_bt_write_to_nvm, "0E 01 FD 00 00 00 00 00",
      "Parameter error:\nLE. Default power level below minimum (-35)\n"},
-    // Each field is checked with its own name and range; a bad one stops no other.
     {"NvmBadFieldsAreReportedInOrderAndOnlyTheGoodOnesWritten",
      "chkbx_NvmDataMode=1;ed_EPCMaxPwrLvlOneMbitS=12;ed_EPCMaxPwrStepTwoMbitS=7;editLpmDrift=ab;"
      "editUartInvert=300;editTxCurrent=65536;editRssiMin=3.9;editInputFreq=4294967295",
@@ -191,65 +178,57 @@ const Press kPresses[] = {
      "Parameter error:\nUart invert above maximum (255)\n"},
 };
 
-struct Case {
-    const Press* press;
-    int32_t kind; // 2: text protocol, 0: binary protocol
-};
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.press->name;
+void PrintTo(const Press& press, std::ostream* os) {
+    *os << press.name;
 }
 
-std::vector<Case> Cases() {
-    std::vector<Case> cases;
-    for (const Press& press : kPresses) {
-        if (!press.lines.empty() || press.records.empty()) cases.push_back({&press, 2});
-        if (!press.records.empty()) cases.push_back({&press, 0});
-    }
-    return cases;
-}
+class Presses : public FormTest, public testing::WithParamInterface<Press> {};
 
-class Presses : public FormTest, public testing::WithParamInterface<Case> {};
-
+// Each row runs over the text protocol when it names command lines or no binary records,
+// and over the binary protocol when it names records.
 TEST_P(Presses, ReachThePhoneExactly) {
-    const Press& press = *GetParam().press;
-    Start(GetParam().kind);
-    Apply(press.input);
-    Phone().ClearLogs();
-    host.ClearLog();
-    const Texts boxes = Dialogs([&] { Click(press.button); });
-    QStringList sent, expected = Split(QString::fromStdString(press.lines), '\n');
-    for (const auto& record : Phone().TextLog())
-        if (record.command.rfind("at@bt:get_opcode_version", 0) != 0)
-            sent.push_back(QString::fromStdString(record.command));
-    if (GetParam().kind == 0) {
-        expected = Split(QString::fromStdString(press.records));
-        for (const auto& record : Phone().BinaryLog()) {
-            if (record.function == atctst_bt_get_opcode_version) continue;
-            EXPECT_EQ(record.function, press.function);
-            QStringList bytes;
-            for (uint8_t byte : record.request)
-                bytes.push_back(QString("%1").arg(byte, 2, 16, QChar('0')).toUpper());
-            sent.push_back(bytes.join(' '));
+    const Press& press = GetParam();
+    for (int32_t kind : {2, 0}) {
+        if (kind == 2 ? press.lines.empty() && !press.records.empty() : press.records.empty())
+            continue;
+        SetUp();
+        Phone().Chip() = phonesim::DefaultChip();
+        Start(kind);
+        Apply(press.input);
+        Phone().ClearLogs();
+        host.ClearLog();
+        const Texts boxes = Dialogs([&] { Click(press.button); });
+        QStringList sent, expected = Split(QString::fromStdString(press.lines), '\n');
+        for (const auto& record : Phone().TextLog())
+            if (record.command.rfind("at@bt:get_opcode_version", 0) != 0)
+                sent.push_back(QString::fromStdString(record.command));
+        if (kind == 0) {
+            expected = Split(QString::fromStdString(press.records));
+            for (const auto& record : Phone().BinaryLog()) {
+                if (record.function == atctst_bt_get_opcode_version) continue;
+                EXPECT_EQ(record.function, press.function);
+                QStringList bytes;
+                for (uint8_t byte : record.request)
+                    bytes.push_back(QString("%1").arg(byte, 2, 16, QChar('0')).toUpper());
+                sent.push_back(bytes.join(' '));
+            }
         }
+        EXPECT_EQ(sent, expected) << kind;
+        EXPECT_EQ(ParameterErrors(), press.error.empty() ? Strings() : Strings{press.error});
+        Texts expectedBoxes;
+        for (const QString& entry : Split(press.after)) {
+            if (entry.startsWith("box="))
+                expectedBoxes.push_back(entry.mid(4));
+            else if (entry.startsWith("log="))
+                EXPECT_TRUE(host.HasLine(entry.mid(4).toStdString(), 1)) << entry.toStdString();
+            else
+                ExpectShown(entry);
+        }
+        EXPECT_EQ(boxes, expectedBoxes);
     }
-    EXPECT_EQ(sent, expected);
-    EXPECT_EQ(ParameterErrors(), press.error.empty() ? Strings() : Strings{press.error});
-    Texts expectedBoxes;
-    for (const QString& entry : Split(press.after)) {
-        if (entry.startsWith("box="))
-            expectedBoxes.push_back(entry.mid(4));
-        else if (entry.startsWith("log="))
-            EXPECT_TRUE(host.HasLine(entry.mid(4).toStdString(), 1)) << entry.toStdString();
-        else
-            ExpectShown(entry);
-    }
-    EXPECT_EQ(boxes, expectedBoxes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Form, Presses, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<Case>& info) {
-                             return std::string(info.param.press->name) +
-                                    (info.param.kind == 2 ? "_Text" : "_Binary");
-                         });
+INSTANTIATE_TEST_SUITE_P(Form, Presses, testing::ValuesIn(kPresses),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
