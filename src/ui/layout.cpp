@@ -15,7 +15,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <set>
+#include <algorithm>
 #include <string>
 
 #include "ui/widgets.h"
@@ -47,6 +47,7 @@ public:
         put(group, row, col, rowSpan, colSpan);
         return Grid(group);
     }
+    QGroupBox* group() const { return static_cast<QGroupBox*>(w); }
     QLabel* label(int row, int col, const char* name, const char* caption, int colSpan = 1) {
         auto* control = new QLabel(caption, w);
         control->setObjectName(name);
@@ -69,12 +70,24 @@ public:
     }
     // An edit with its spinner in the next column.
     QLineEdit* spin(int row, int col, const char* name, const char* text, int typingLimit,
-                    const char* upDownName, int minimum, int maximum) {
+                    const char* upDownName, int minimum, int maximum,
+                    TUpDown** upDownOut = nullptr) {
         QLineEdit* control = edit(row, col, name, text, typingLimit, true);
         auto* upDown = new TUpDown(w, control, minimum, maximum);
         upDown->setObjectName(upDownName);
         put(upDown, row, col + 1);
+        if (upDownOut != nullptr) *upDownOut = upDown;
         return control;
+    }
+    // A row of the spin table: caption, edit, spinner and unit.
+    SpinControls spinRow(int row, spin::Id id) {
+        const SpinField& f = kSpins[id];
+        SpinControls c{};
+        c.label = label(row, 0, f.label, f.caption);
+        c.edit =
+            spin(row, 1, f.edit, f.text, f.typingLimit, f.upDown, f.minimum, f.maximum, &c.upDown);
+        if (f.unitLabel != nullptr) c.unit = label(row, 3, f.unitLabel, f.unit);
+        return c;
     }
     QSlider* trackBar(int row, int col, const char* name, int minimum, int maximum, int position) {
         auto* control = new QSlider(Qt::Horizontal, w);
@@ -84,6 +97,16 @@ public:
         control->setValue(position);
         control->setMinimumWidth(100);
         return put(control, row, col);
+    }
+    // A row of the track bar table: caption, bar, value and unit.
+    TrackControls trackRow(int row, track::Id id) {
+        const TrackField& f = kTracks[id];
+        TrackControls c{};
+        c.label = label(row, 0, f.label, f.caption);
+        c.bar = trackBar(row, 1, f.bar, f.minimum, f.maximum, f.position);
+        c.value = label(row, 2, f.valueLabel, f.value);
+        if (f.unitLabel != nullptr) label(row, 3, f.unitLabel, f.unit);
+        return c;
     }
     QComboBox* list(int row, int col, const char* name) {
         auto* control = new QComboBox(w);
@@ -127,85 +150,75 @@ QPixmap ChipPicture() {
     return picture;
 }
 
-void BuildHeader(Grid& top) {
-    auto* lamp = new TLamp(top.w);
-    lamp->setObjectName("shp_BTOnOff");
-    top.put(lamp, 0, 0);
-    top.button(0, 1, "btn_BTDSwReset", "HCI Reset");
-    QPushButton* init = top.button(1, 1, "btn_BluetoothInit", "Bluetooth init");
-    init->setCheckable(true);
+void BuildHeader(Grid& top, HeaderControls& c) {
+    c.lamp = top.put(new TLamp(top.w), 0, 0);
+    c.lamp->setObjectName("shp_BTOnOff");
+    c.reset = top.button(0, 1, "btn_BTDSwReset", "HCI Reset");
+    c.init = top.button(1, 1, "btn_BluetoothInit", "Bluetooth init");
+    c.init->setCheckable(true);
 
     Grid info = top.box(0, 2, "gb_HWInfo", "Lumora firmware information", 2, 1);
-    QLabel* image = info.label(0, 0, "Image1", "", 1);
-    image->setFixedSize(40, 40);
-    image->setPixmap(ChipPicture());
-    info.grid->addWidget(image, 0, 0, 3, 1);
-    info.label(0, 1, "lbl_LLMVersion", "LM Firmware version:");
-    info.label(0, 2, "lbl_LLMVersionValue", "?");
-    info.label(1, 1, "lbl_LBBVersion", "BB Firmware version:");
-    info.label(1, 2, "lbl_LBBVersionValue", "?");
-    info.label(0, 3, "lbl_FWBuildNo", "FW Build no:")->setEnabled(false);
-    info.label(0, 4, "lbl_FWBuildNoValue", "?")->setEnabled(false);
-    info.label(1, 3, "lbl_FWPatch", "FW patch:")->setEnabled(false);
-    info.label(1, 4, "lbl_FWPatchValue", "?")->setEnabled(false);
-    info.button(2, 1, "btn_GetInformation", "Get information");
+    c.hwInfo = info.group();
+    c.image = info.label(0, 0, "Image1", "", 1);
+    c.image->setFixedSize(40, 40);
+    c.image->setPixmap(ChipPicture());
+    info.grid->addWidget(c.image, 0, 0, 3, 1);
+    c.llmVersion = info.label(0, 1, "lbl_LLMVersion", "LM Firmware version:");
+    c.llmVersionValue = info.label(0, 2, "lbl_LLMVersionValue", "?");
+    c.lbbVersion = info.label(1, 1, "lbl_LBBVersion", "BB Firmware version:");
+    c.lbbVersionValue = info.label(1, 2, "lbl_LBBVersionValue", "?");
+    c.buildNo = info.label(0, 3, "lbl_FWBuildNo", "FW Build no:");
+    c.buildNoValue = info.label(0, 4, "lbl_FWBuildNoValue", "?");
+    c.patch = info.label(1, 3, "lbl_FWPatch", "FW patch:");
+    c.patchValue = info.label(1, 4, "lbl_FWPatchValue", "?");
+    for (QLabel* label : {c.buildNo, c.buildNoValue, c.patch, c.patchValue})
+        label->setEnabled(false);
+    c.getInformation = info.button(2, 1, "btn_GetInformation", "Get information");
 
     Grid serial = top.box(0, 3, "gb_SerialInterfaceMode", "Serial interface mode", 2, 1);
-    serial.label(0, 0, "lbl_SerialInterfaceMode", "?");
+    c.serialMode = serial.label(0, 0, "lbl_SerialInterfaceMode", "?");
     top.grid->setColumnStretch(4, 1);
 }
 
-void BuildPowerEdits(Grid& g, const char* lvlLabel, const char* lvlEdit, const char* lvlText,
-                     const char* lvlUpDown, int lvlMin, int lvlMax, const char* dbLabel) {
-    g.label(0, 0, lvlLabel, "Maximum power level");
-    g.spin(0, 1, lvlEdit, lvlText, 0, lvlUpDown, lvlMin, lvlMax);
-    g.label(0, 3, dbLabel, " dBm");
-}
-
-void BuildTestPage(Grid& page) {
-    Grid modes = page.box(0, 0, "rg_TestModes", "Modes", 1, 2);
-    (void)modes; // its radio items are added at start-up, three to a row
-    page.button(0, 2, "btn_BTDTest", "Test");
+void BuildTestPage(Grid& page, RfControls& c, NvmControls& nvm) {
+    c.modes = page.box(0, 0, "rg_TestModes", "Modes", 1, 2).group();
+    // its radio items are added at start-up, three to a row
+    c.test = page.button(0, 2, "btn_BTDTest", "Test");
 
     Grid nvmMode = page.box(0, 3, "gb_NVMMode", "");
-    nvmMode.check(0, 0, "chkbx_NvmDataMode", "NVM data");
-    nvmMode.button(0, 1, "btn_WriteToNVM", "Write Modified to NVM");
-    nvmMode.button(1, 1, "btn_ReadFromNVM", "Read from NVM");
-    nvmMode.button(2, 1, "btnWriteAllNvm", "Write All to NVM");
+    nvm.dataMode = nvmMode.check(0, 0, "chkbx_NvmDataMode", "NVM data");
+    nvm.write = nvmMode.button(0, 1, "btn_WriteToNVM", "Write Modified to NVM");
+    nvm.read = nvmMode.button(1, 1, "btn_ReadFromNVM", "Read from NVM");
+    nvm.writeAll = nvmMode.button(2, 1, "btnWriteAllNvm", "Write All to NVM");
 
     Grid channel = page.box(1, 0, "gb_Channel", "Channel");
-    channel.label(0, 0, "lbl_TxChannel", "TX Channel");
-    channel.spin(0, 1, "ed_TXChannel", "0", 2, "ud_TxChannelUpDown", 0, 78);
-    channel.label(0, 3, "lbl_TxChannelMhz", "2402 Mhz");
-    channel.label(1, 0, "lbl_RxChannel", "RX Channel");
-    channel.spin(1, 1, "ed_RXChannel", "0", 2, "ud_RxChannelUpDown", 0, 78);
-    channel.label(1, 3, "lbl_RxChannelMhz", "2402 Mhz");
-    channel.check(2, 0, "chkbx_Hopping", "Hopping");
+    c.channel = channel.group();
+    c.spins[spin::TxChannel] = channel.spinRow(0, spin::TxChannel);
+    c.spins[spin::RxChannel] = channel.spinRow(1, spin::RxChannel);
+    c.hopping = channel.check(2, 0, "chkbx_Hopping", "Hopping");
     channel.check(2, 1, "chkbx_Offset", "Offset");
 
     Grid power = page.box(1, 1, "gb_TXPower", "TX Power");
-    power.label(0, 0, "lbl_TxPowerCoarse", "Coarse");
-    power.trackBar(0, 1, "tb_TxPowerCoarse", 0, 7, 7);
-    power.label(0, 2, "lbl_TxPowerCoarseValue", "0");
-    power.label(0, 3, "lbl_TxPowerCoarseDb", " dB");
-    power.label(1, 0, "lbl_TxPowerFine", "Fine");
-    power.trackBar(1, 1, "tb_TxPowerFine", 0, 5, 4);
-    power.label(1, 2, "lbl_TxPowerFineValue", "0");
-    power.label(1, 3, "lbl_TxPowerFineDb", " dB");
+    c.txPower = power.group();
+    c.tracks[track::TxPowerCoarse] = power.trackRow(0, track::TxPowerCoarse);
+    c.tracks[track::TxPowerFine] = power.trackRow(1, track::TxPowerFine);
 
     Grid data = page.box(1, 2, "gb_Data", "Data");
-    data.label(0, 0, "lbl_TXInterval", "TX interval between packets");
-    data.list(0, 1, "cb_TXInterval");
-    data.label(0, 2, "lbl_Slot", "Slot")->setVisible(false);
-    data.label(1, 0, "lbl_PacketType", "Packet type");
-    data.list(1, 1, "cb_PacketType");
-    data.label(2, 0, "lbl_PatternSelection", "Pattern selection");
-    data.list(2, 1, "cb_PatternSelection");
-    data.label(3, 0, "lbl_ModulationType", "Modulation type");
-    data.list(3, 1, "cb_ModulationType");
-    data.check(4, 0, "chkbx_Whitening", "Whitening");
+    c.data = data.group();
+    c.txIntervalLabel = data.label(0, 0, "lbl_TXInterval", "TX interval between packets");
+    c.txInterval = data.list(0, 1, "cb_TXInterval");
+    c.slot = data.label(0, 2, "lbl_Slot", "Slot");
+    c.slot->setVisible(false);
+    c.packetTypeLabel = data.label(1, 0, "lbl_PacketType", "Packet type");
+    c.packetType = data.list(1, 1, "cb_PacketType");
+    c.patternLabel = data.label(2, 0, "lbl_PatternSelection", "Pattern selection");
+    c.pattern = data.list(2, 1, "cb_PatternSelection");
+    c.modulationLabel = data.label(3, 0, "lbl_ModulationType", "Modulation type");
+    c.modulation = data.list(3, 1, "cb_ModulationType");
+    c.whitening = data.check(4, 0, "chkbx_Whitening", "Whitening");
 
     Grid afh = page.box(1, 3, "rg_AFHChannelMap", "AFH Channel map");
+    c.afh = afh.group();
     static const char* const kAfh[10][3] = {
         {"ed_AFHChannel0_7", "Channel 0 - 7", "FF"},
         {"ed_AFHChannel8_15", "8 - 15", "FF"},
@@ -220,196 +233,157 @@ void BuildTestPage(Grid& page) {
     };
     for (int i = 0; i < 10; ++i) {
         afh.label(i % 5, (i / 5) * 2, "", kAfh[i][1]);
-        afh.edit(i % 5, (i / 5) * 2 + 1, kAfh[i][0], kAfh[i][2], 0, true);
+        c.afhEdits[i] = afh.edit(i % 5, (i / 5) * 2 + 1, kAfh[i][0], kAfh[i][2], 0, true);
     }
 
     Grid address = page.box(2, 0, "gb_BTDeviceAddressTest", "48bit Bluetooth device address");
+    c.address = address.group();
     for (int i = 0; i < 6; ++i) {
         const std::string index = std::to_string(i);
         address.label(0, i, "", ("[" + index + "]").c_str());
-        address.edit(1, i, ("ed_BTAddress_" + index).c_str(), "?", 0, true);
+        c.addressEdits[i] = address.edit(1, i, ("ed_BTAddress_" + index).c_str(), "?", 0, true);
     }
-    address.check(2, 0, "chkbx_BTAddressUseHex", "Use Hex:", true);
+    c.addressHex = address.check(2, 0, "chkbx_BTAddressUseHex", "Use Hex:", true);
 
     Grid br = page.box(2, 1, "gb_BRSubStates", "BR sub states");
-    br.label(0, 0, "lbl_BRSubStates", "Default power level");
-    br.spin(0, 1, "ed_BRSubStates", "10", 3, "ud_BRSubStatesUpDown", -35, 10);
-    br.label(0, 3, "lbl_BRSubStatesdB", " dBm");
-
+    c.br = br.group();
+    c.spins[spin::BrLevel] = br.spinRow(0, spin::BrLevel);
     Grid le = page.box(2, 2, "gb_LE", "LE");
-    le.label(0, 0, "lbl_LE", "Default power level");
-    le.spin(0, 1, "ed_LE", "10", 0, "ud_LEUpDown", -35, 10);
-    le.label(0, 3, "lbl_LEdB", " dBm");
+    c.le = le.group();
+    c.spins[spin::LeLevel] = le.spinRow(0, spin::LeLevel);
 
     Grid level = page.box(2, 3, "gb_PowerLevel", "Power level");
-    level.label(0, 0, "lbl_PowerLevel", "Power step:");
-    level.trackBar(0, 1, "tb_PowerLevel", 0, 0, 0);
-    level.label(0, 2, "PowerLevelNOfStepsValue", "0");
+    c.powerLevel = level.group();
+    c.tracks[track::PowerLevel] = level.trackRow(0, track::PowerLevel);
 
     Grid epc = page.box(3, 0, "gb_EPCPower", "EPC", 1, 2);
     Grid epcControl = epc.box(0, 0, "gb_EPCPowerControl", "Power control");
-    epcControl.label(0, 0, "lbl_EPCPowerControlNOfSteps", "No of steps:");
-    epcControl.trackBar(0, 1, "tb_EPCPowerControlNOfSteps", 1, 16, 8);
-    epcControl.label(0, 2, "lbl_EPCPowerControlNOfStepsValue", "?");
-    epcControl.label(1, 0, "lbl_EPCPowerControlStepSize", "Stepsize:");
-    epcControl.trackBar(1, 1, "tb_EPCPowerControlStepSize", 2, 8, 4);
-    epcControl.label(1, 2, "lbl_EPCPowerControlStepSizeValue", "?");
-    Grid epc1 = epc.box(0, 1, "gb_EPCOneMbitS", " GFSK (1 Mbit/s)");
-    BuildPowerEdits(epc1, "lbl_EPCOneMbitS", "ed_EPCMaxPwrLvlOneMbitS", "10",
-                    "ud_EPCPwrLvlOneMbitSUpDown", -35, 10, "lbl_EPCOneMbitSdB");
-    epc1.label(1, 0, "lbl_EPCMaxPwrStepOneMbitS", "Maximum power step");
-    epc1.spin(1, 1, "ed_EPCMaxPwrStepOneMbitS", "7", 0, "ud_EPCPwrStepOneMbitSUpDown", 0, 16);
-    Grid epc2 = epc.box(1, 0, "gb_EPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)");
-    BuildPowerEdits(epc2, "lbl_EPCTwoMbitS", "ed_EPCMaxPwrLvlTwoMbitS", "8",
-                    "ud_EPCPwrLvlTwoMbitSUpDown", -35, 8, "lbl_EPCTwoMbitSdB");
-    epc2.label(1, 0, "lbl_EPCMaxPwrStepTwoMbitS", "Maximum power step");
-    epc2.spin(1, 1, "ed_EPCMaxPwrStepTwoMbitS", "7", 0, "ud_EPCPwrStepTwoMbitSUpDown", 0, 16);
-    Grid epc3 = epc.box(1, 1, "gb_EPCThreeMbitS", " 8DPSK  (3 Mbit/s)");
-    BuildPowerEdits(epc3, "lbl_EPCThreeMbitS", "ed_EPCMaxPwrLvlThreeMbitS", "8",
-                    "ud_EPCPwrLvlThreeMbitSUpDown", -35, 8, "lbl_EPCThreeMbitSdB");
-    epc3.label(1, 0, "lbl_EPCMaxPwrStepThreeMbitS", "Maximum power step");
-    epc3.spin(1, 1, "ed_EPCMaxPwrStepThreeMbitS", "7", 0, "ud_EPCPwrStepThreeMbitSUpDown", 0, 16);
+    c.epcControl = epcControl.group();
+    c.tracks[track::EpcSteps] = epcControl.trackRow(0, track::EpcSteps);
+    c.tracks[track::EpcStepSize] = epcControl.trackRow(1, track::EpcStepSize);
+    struct Rate {
+        QGroupBox*& box;
+        int row, col;
+        const char* name;
+        const char* title;
+        spin::Id level;
+        spin::Id step; // spin::Count: none
+    };
+    const Rate kEpcRates[3] = {
+        {c.epc1, 0, 1, "gb_EPCOneMbitS", " GFSK (1 Mbit/s)", spin::EpcLevel1, spin::EpcStep1},
+        {c.epc2, 1, 0, "gb_EPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::EpcLevel2,
+         spin::EpcStep2},
+        {c.epc3, 1, 1, "gb_EPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::EpcLevel3, spin::EpcStep3},
+    };
+    auto buildRates = [&c](Grid& parent, const Rate(&rates)[3]) {
+        for (const Rate& rate : rates) {
+            Grid box = parent.box(rate.row, rate.col, rate.name, rate.title);
+            rate.box = box.group();
+            c.spins[rate.level] = box.spinRow(0, rate.level);
+            if (rate.step != spin::Count) c.spins[rate.step] = box.spinRow(1, rate.step);
+        }
+    };
+    buildRates(epc, kEpcRates);
 
     Grid lpc = page.box(3, 2, "gb_LPCPower", "LPC", 1, 2);
     Grid lpcControl = lpc.box(0, 0, "gb_LPCPowerControl", "Power control");
-    lpcControl.label(0, 0, "lbl_LPCPowerControlNOfSteps", "No of steps:");
-    lpcControl.trackBar(0, 1, "tb_LPCPowerControlNOfSteps", 1, 16, 8);
-    lpcControl.label(0, 2, "lbl_LPCPowerControlNOfStepsValue", "?");
-    lpcControl.label(1, 0, "lbl_LPCPowerControlStepSize", "Stepsize:");
-    lpcControl.trackBar(1, 1, "tb_LPCPowerControlStepSize", 2, 8, 6);
-    lpcControl.label(1, 2, "lbl_LPCPowerControlStepSizeValue", "?");
-    Grid lpc1 = lpc.box(0, 1, "gb_LPCOneMbitS", " GFSK (1 Mbit/s)");
-    BuildPowerEdits(lpc1, "lbl_LPCOneMbitS", "ed_LPCMaxPwrLvlOneMbitS", "10",
-                    "ud_LPCPwrLvlOneMbitSUpDown", -35, 10, "lbl_LPCOneMbitSdB");
-    Grid lpc2 = lpc.box(1, 0, "gb_LPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)");
-    BuildPowerEdits(lpc2, "lbl_LPCTwoMbitS", "ed_LPCMaxPwrLvlTwoMbitS", "8",
-                    "ud_LPCPwrLvlTwoMbitSUpDown", -35, 8, "lbl_LPCTwoMbitSdB");
-    Grid lpc3 = lpc.box(1, 1, "gb_LPCThreeMbitS", " 8DPSK  (3 Mbit/s)");
-    BuildPowerEdits(lpc3, "lbl_LPCThreeMbitS", "ed_LPCMaxPwrLvlThreeMbitS", "8",
-                    "ud_LPCPwrLvlThreeMbitSUpDown", -35, 8, "lbl_LPCThreeMbitSdB");
+    c.lpcControl = lpcControl.group();
+    c.tracks[track::LpcSteps] = lpcControl.trackRow(0, track::LpcSteps);
+    c.tracks[track::LpcStepSize] = lpcControl.trackRow(1, track::LpcStepSize);
+    const Rate kLpcRates[3] = {
+        {c.lpc1, 0, 1, "gb_LPCOneMbitS", " GFSK (1 Mbit/s)", spin::LpcLevel1, spin::Count},
+        {c.lpc2, 1, 0, "gb_LPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::LpcLevel2, spin::Count},
+        {c.lpc3, 1, 1, "gb_LPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::LpcLevel3, spin::Count},
+    };
+    buildRates(lpc, kLpcRates);
 
     Grid leTx = page.box(4, 0, "gb_LeTxData", "LE Tx Data");
-    leTx.label(0, 0, "lbl_LeDataLength", "Data length");
-    leTx.spin(0, 1, "ed_LeDataLength", "0", 2, "ud_LeDataLengthUpDown", 0, 37);
+    c.leTx = leTx.group();
+    c.spins[spin::LeDataLength] = leTx.spinRow(0, spin::LeDataLength);
     leTx.label(1, 0, "lbl_LePatternSelection", "Pattern selection");
-    leTx.list(1, 1, "cb_LePatternSelection");
+    c.lePattern = leTx.list(1, 1, "cb_LePatternSelection");
 
     Grid leRx = page.box(4, 1, "gb_LeRxResult", "LE Rx result");
+    c.leRx = leRx.group();
     leRx.label(0, 0, "lbl_LeRxResult", "No. of received packets");
-    leRx.readOnly(0, 1, "ed_LeRxResult", "");
-    leRx.button(1, 1, "btn_LeRxResult", "Get result");
+    c.leRxResult = leRx.readOnly(0, 1, "ed_LeRxResult", "");
+    c.leRxGet = leRx.button(1, 1, "btn_LeRxResult", "Get result");
 }
 
-// One gbNvmNew field: its own group box holding the caption label, the edit and, for the
-// 8-bit fields, the up-down.
-struct NvmField {
-    const char* key; // gbNvm<key>, edit<key>, ud<key>, lbl<key>
-    const char* caption;
-    int bits; // 8, 16 or 32
-    bool isSigned;
-};
-
-void BuildNvmField(Grid& group, int row, const NvmField& field) {
-    const std::string key = field.key;
-    Grid box = group.box(row, 0, ("gbNvm" + key).c_str(), "");
-    box.label(0, 0, ("lbl" + key).c_str(), field.caption);
-    if (field.bits == 8) {
-        box.spin(0, 1, ("edit" + key).c_str(), "0", 3, ("ud" + key).c_str(),
-                 field.isSigned ? -128 : 0, field.isSigned ? 127 : 255);
-    } else {
-        box.edit(0, 1, ("edit" + key).c_str(), "0");
-    }
+// The controls of one field of the "NVM parameters" box start disabled.
+void DisableChildren(const Grid& box) {
     for (QWidget* child : box.w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->setEnabled(false);
 }
 
-void BuildNvmBox(Grid& page) {
+void BuildNvmBox(Grid& page, NvmControls& c) {
     Grid nvm = page.box(5, 0, "gbNvmNew", "NVM parameters", 1, 4);
-    nvm.w->setVisible(false);
+    c.box = nvm.group();
+    c.box->setVisible(false);
 
-    static const NvmField kMisc[] = {
-        {"ChannelWordOffset", "Channel word offset", 16, false},
-        {"InputFreq", "Input freq", 32, false},
-        {"LeFeatures", "Le features", 8, false},
-        {"BbConf", "Bb conf", 8, false},
-        {"IdacComp", "Idac comp", 8, false},
-        {"RfConfig", "Rf config", 8, false},
+    struct Group {
+        NvmGroup group;
+        int row, col;
+        const char* name;
+        const char* title;
     };
-    static const NvmField kLpm[] = {
-        {"LpmConf", "Lpm conf", 8, false},
-        {"LpmDrift", "Lpm drift", 8, false},
-        {"LpmThreshold", "Lpm threshold", 8, false},
-        {"UltraLpmThreshold", "Ultra lpm threshold", 8, false},
-        {"LmpVersion", "Lmp version", 8, false},
+    static const Group kGroups[] = {
+        {NvmGroup::Misc, 0, 0, "gbNvmMisc", "Misc"},
+        {NvmGroup::Lpm, 0, 1, "gbNvmLpm", "LPM"},
+        {NvmGroup::Rssi, 0, 2, "gbNvmRssi", "RSSI"},
+        {NvmGroup::Uart, 1, 2, "gbNvmUart", "UART"},
+        {NvmGroup::Settle, 0, 3, "gbNvmSettleValue", "Settle values"},
+        {NvmGroup::Current, 1, 3, "gbNvmCurrent", "Currents"},
     };
-    static const NvmField kRssi[] = {
-        {"RssiMin", "Rssi min", 8, true},
-        {"RssiMax", "Rssi max", 8, true},
-        {"RssiGotoMax", "Rssi goto max", 8, false},
-        {"RssiThreshold", "Rssi threshold", 8, true},
-    };
-    static const NvmField kUart[] = {
-        {"UartBaudrate", "Uart baudrate", 8, false},
-        {"UartInvert", "Uart invert", 8, false},
-        {"UartLpmLevel", "Uart lpm level", 8, false},
-    };
-    static const NvmField kSettle[] = {
-        {"OscSettleValue", "Osc settle value", 8, false},
-        {"PllSettleValue", "Pll settle value", 8, false},
-        {"DigSettleValue", "Dig settle value", 8, false},
-    };
-    static const NvmField kCurrent[] = {
-        {"UlpmCurrent", "Ulpm current", 16, false},     {"IdleCurrent", "Idle current", 16, false},
-        {"ActiveCurrent", "Active current", 16, false}, {"TxCurrent", "Tx current", 16, false},
-        {"RxCurrent", "Rx current", 16, false},
-    };
-
-    Grid misc = nvm.box(0, 0, "gbNvmMisc", "Misc");
-    for (int i = 0; i < 6; ++i)
-        BuildNvmField(misc, i, kMisc[i]);
-
-    Grid lpm = nvm.box(0, 1, "gbNvmLpm", "LPM");
-    Grid features = lpm.box(0, 0, "gbNvmLmpFeatures", "Lmp features");
-    for (int i = 0; i < 8; ++i) {
-        const std::string index = std::to_string(i);
-        features.label(0, i, ("lblLmpFeatures" + index).c_str(), ("[" + index + "]").c_str());
-        features.edit(1, i, ("editLmpFeatures" + index).c_str(), "?", 0, true);
+    for (const Group& group : kGroups) {
+        Grid groupBox = nvm.box(group.row, group.col, group.name, group.title);
+        int row = 0;
+        for (const NvmField& field : kNvmFields) {
+            if (field.group != group.group) continue;
+            if (field.shown == NvmShown::LmpFeatures) {
+                Grid features = groupBox.box(row++, 0, "gbNvmLmpFeatures", "Lmp features");
+                c.lmpBox = features.group();
+                for (int i = 0; i < 8; ++i) {
+                    const std::string index = std::to_string(i);
+                    features.label(0, i, ("lblLmpFeatures" + index).c_str(),
+                                   ("[" + index + "]").c_str());
+                    c.lmpFeatures[i] =
+                        features.edit(1, i, ("editLmpFeatures" + index).c_str(), "?", 0, true);
+                }
+                DisableChildren(features);
+                continue;
+            }
+            // Each field sits in a group box of its own; 8-bit fields have an up-down.
+            const std::string key = field.key;
+            Grid box = groupBox.box(row++, 0, ("gbNvm" + key).c_str(), "");
+            box.label(0, 0, ("lbl" + key).c_str(), field.caption);
+            const nvm::ParamInfo* info = nvm::FindById(field.id);
+            const std::string edit = "edit" + key;
+            if (info->width == 1) {
+                const Range range = KindRange(info->kind);
+                c.fieldEdits[field.id] =
+                    box.spin(0, 1, edit.c_str(), "0", 3, ("ud" + key).c_str(),
+                             static_cast<int>(range.minimum), static_cast<int>(range.maximum));
+            } else {
+                c.fieldEdits[field.id] = box.edit(0, 1, edit.c_str(), "0");
+            }
+            c.fieldBoxes[field.id] = box.group();
+            DisableChildren(box);
+        }
     }
-    for (QWidget* child : features.w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        child->setEnabled(false);
-    for (int i = 0; i < 5; ++i)
-        BuildNvmField(lpm, i + 1, kLpm[i]);
-
-    Grid rssi = nvm.box(0, 2, "gbNvmRssi", "RSSI");
-    for (int i = 0; i < 4; ++i)
-        BuildNvmField(rssi, i, kRssi[i]);
-    Grid uart = nvm.box(1, 2, "gbNvmUart", "UART");
-    for (int i = 0; i < 3; ++i)
-        BuildNvmField(uart, i, kUart[i]);
-    Grid settle = nvm.box(0, 3, "gbNvmSettleValue", "Settle values");
-    for (int i = 0; i < 3; ++i)
-        BuildNvmField(settle, i, kSettle[i]);
-    Grid current = nvm.box(1, 3, "gbNvmCurrent", "Currents");
-    for (int i = 0; i < 5; ++i)
-        BuildNvmField(current, i, kCurrent[i]);
 }
 
 // The first page starts with everything disabled but these; the enabling rule takes over
 // after a successful start-up.
-void DisableTestPageControls(QWidget* page) {
-    static const std::set<QString> kEnabled = {
-        "rg_TestModes",      "btn_BTDTest",           "cb_PacketType", "cb_PatternSelection",
-        "cb_ModulationType", "cb_LePatternSelection", "ed_LeRxResult", "btn_LeRxResult",
-    };
+void DisableTestPageControls(QWidget* page, const RfControls& c, const NvmControls& nvm) {
+    const QWidget* const kEnabled[] = {c.modes,      c.test,      c.packetType, c.pattern,
+                                       c.modulation, c.lePattern, c.leRxResult, c.leRxGet};
+    const QWidget* nvmMode = nvm.dataMode->parentWidget();
     for (QWidget* control : page->findChildren<QWidget*>()) {
         if (qobject_cast<QGroupBox*>(control) != nullptr) continue;
-        if (kEnabled.count(control->objectName()) != 0) continue;
-        if (control->parentWidget() != nullptr &&
-            control->parentWidget()->objectName() == "gb_NVMMode")
+        if (std::find(std::begin(kEnabled), std::end(kEnabled), control) != std::end(kEnabled))
             continue;
-        if (control->parentWidget() != nullptr &&
-            control->parentWidget()->objectName().startsWith("gbNvm"))
-            continue;
+        if (control->parentWidget() == nvmMode || nvm.box->isAncestorOf(control)) continue;
         if (qobject_cast<QLineEdit*>(control) == nullptr &&
             qobject_cast<QAbstractButton*>(control) == nullptr &&
             qobject_cast<QComboBox*>(control) == nullptr &&
@@ -421,106 +395,122 @@ void DisableTestPageControls(QWidget* page) {
     }
 }
 
-void BuildAuxiliaryPage(Grid& page) {
+void BuildAuxiliaryPage(Grid& page, AuxControls& c) {
     Grid connection = page.box(0, 0, "gb_ConnectionType", "Connection type");
+    c.connection = connection.group();
     connection.label(0, 0, "lbl_PCMInterface", "PCM Interface");
-    connection.list(0, 1, "cb_PCMInterfaceConnectionType");
+    c.pcm = connection.list(0, 1, "cb_PCMInterfaceConnectionType");
     connection.label(1, 0, "lbl_WakeUpInterface", "Wake-up interface");
-    connection.list(1, 1, "cb_WakeUpInterfaceConnectionType");
+    c.wakeup = connection.list(1, 1, "cb_WakeUpInterfaceConnectionType");
     connection.label(2, 0, "lbl_UARTInterface", "UART interface");
-    connection.list(2, 1, "cb_UARTInterfaceConnectionType");
-    connection.button(3, 0, "btn_PcmUartWakeupInterfaceSet", "Set");
-    connection.button(3, 1, "btn_PCMInterfaceGet", "Get");
+    c.uart = connection.list(2, 1, "cb_UARTInterfaceConnectionType");
+    c.interfaceSet = connection.button(3, 0, "btn_PcmUartWakeupInterfaceSet", "Set");
+    c.interfaceGet = connection.button(3, 1, "btn_PCMInterfaceGet", "Get");
 
     Grid loopback = page.box(0, 1, "gb_PCMLoopBack", "PCM loopback");
+    c.loopback = loopback.group();
     loopback.label(0, 0, "lbl_PCMLoopbackType", "Loopback type");
-    loopback.list(0, 1, "cb_PCMLoopbackSelectionType");
-    loopback.button(1, 0, "btn_PCMLoopbackOn", "On");
-    loopback.button(1, 1, "btn_PCMLoopbackOff", "Off");
+    c.loopbackType = loopback.list(0, 1, "cb_PCMLoopbackSelectionType");
+    c.loopbackOn = loopback.button(1, 0, "btn_PCMLoopbackOn", "On");
+    c.loopbackOff = loopback.button(1, 1, "btn_PCMLoopbackOff", "Off");
 
     Grid host = page.box(0, 2, "gb_CheckHostInterface", "Check host interface:");
-    host.label(0, 0, "lbl_CheckHostInterfaceResult", "?");
-    host.button(0, 1, "btn_CheckHostInterface", "Check");
+    c.hostCheckBox = host.group();
+    c.hostCheckResult = host.label(0, 0, "lbl_CheckHostInterfaceResult", "?");
+    c.hostCheck = host.button(0, 1, "btn_CheckHostInterface", "Check");
     Grid sleepx = page.box(1, 2, "gb_CheckSleepXSignal", "Check Sleepx signal:");
-    sleepx.label(0, 0, "lbl_CheckSleepXSignalResult", "?");
-    sleepx.button(0, 1, "btn_CheckSleepXSignal", "Check");
+    c.sleepxBox = sleepx.group();
+    c.sleepxResult = sleepx.label(0, 0, "lbl_CheckSleepXSignalResult", "?");
+    c.sleepxCheck = sleepx.button(0, 1, "btn_CheckSleepXSignal", "Check");
 
     Grid rssi = page.box(1, 0, "gb_RSSI", "RSSI");
-    rssi.label(0, 0, "lbl_RSSI", "value:");
-    rssi.readOnly(0, 1, "ed_ReadOutRSSI", "?");
-    rssi.button(0, 2, "btn_GetRSSI", "Get");
-    rssi.label(1, 0, "lbl_ConnectionHandle", "connection handle: ");
-    rssi.edit(1, 1, "le_ConnectionHandle", "");
+    c.rssi = rssi.group();
+    c.rssiLabel = rssi.label(0, 0, "lbl_RSSI", "value:");
+    c.rssiValue = rssi.readOnly(0, 1, "ed_ReadOutRSSI", "?");
+    c.rssiGet = rssi.button(0, 2, "btn_GetRSSI", "Get");
+    c.handleLabel = rssi.label(1, 0, "lbl_ConnectionHandle", "connection handle: ");
+    c.handle = rssi.edit(1, 1, "le_ConnectionHandle", "");
 
     Grid rtrim = page.box(1, 1, "gb_RTRIMFuse", "RTRIM");
+    c.rtrimBox.box = rtrim.group();
     rtrim.label(0, 0, "lbl_RTRIMFused", "Fused RTRIM");
-    rtrim.readOnly(0, 1, "ed_RTRIMFusedValue", "");
+    c.rtrim.fused = rtrim.readOnly(0, 1, "ed_RTRIMFusedValue", "");
     rtrim.label(1, 0, "lbl_RTRIMManual", "Manual RTRIM ");
-    rtrim.edit(1, 1, "ed_RTRIMManualValue", "");
-    rtrim.button(0, 2, "btn_GetRTRIMValues", "Get");
-    rtrim.button(1, 2, "btn_SetRTRIMManualValue", "Set");
-    rtrim.check(2, 0, "chkbx_UseRTRIMManualValue", "Use RTRIM manual values");
-    rtrim.check(2, 2, "chkbx_RTRIMUseHex", "Use Hex", true);
+    c.rtrim.manual = rtrim.edit(1, 1, "ed_RTRIMManualValue", "");
+    c.rtrimBox.get = rtrim.button(0, 2, "btn_GetRTRIMValues", "Get");
+    c.rtrimBox.set = rtrim.button(1, 2, "btn_SetRTRIMManualValue", "Set");
+    c.rtrim.useManual = rtrim.check(2, 0, "chkbx_UseRTRIMManualValue", "Use RTRIM manual values");
+    c.rtrimBox.hex = rtrim.check(2, 2, "chkbx_RTRIMUseHex", "Use Hex", true);
 
     Grid tmeas = page.box(2, 0, "gb_TMEASFuse", "TMEAS");
+    c.tmeasBox.box = tmeas.group();
     tmeas.label(0, 0, "lbl_TMEASFused", "Fused TMEAS");
-    tmeas.readOnly(0, 1, "ed_TMEASFusedValue", "");
+    c.tmeas.fused = tmeas.readOnly(0, 1, "ed_TMEASFusedValue", "");
     tmeas.label(1, 0, "lbl_TMEASManual", "Manual TMEAS");
-    tmeas.edit(1, 1, "ed_TMEASManualValue", "");
-    tmeas.button(0, 2, "btn_GetTMEASValues", "Get");
-    tmeas.button(1, 2, "btn_SetTMEASValues", "Set");
-    tmeas.check(2, 0, "chkbx_UseTMEASManualValue", "Use TMEAS manual values");
-    tmeas.check(2, 2, "chkbx_TMEASUseHex", "Use Hex", true);
+    c.tmeas.manual = tmeas.edit(1, 1, "ed_TMEASManualValue", "");
+    c.tmeasBox.get = tmeas.button(0, 2, "btn_GetTMEASValues", "Get");
+    c.tmeasBox.set = tmeas.button(1, 2, "btn_SetTMEASValues", "Set");
+    c.tmeas.useManual = tmeas.check(2, 0, "chkbx_UseTMEASManualValue", "Use TMEAS manual values");
+    c.tmeasBox.hex = tmeas.check(2, 2, "chkbx_TMEASUseHex", "Use Hex", true);
 
     Grid vmeas = page.box(2, 1, "gb_VMEASFuse", "VMEAS");
+    c.vmeasBox.box = vmeas.group();
     vmeas.label(0, 0, "lbl_VMEASFused", "Fused VMEAS");
-    vmeas.readOnly(0, 1, "ed_VMEASFusedValue", "");
+    c.vmeas.fused = vmeas.readOnly(0, 1, "ed_VMEASFusedValue", "");
     vmeas.label(1, 0, "lbl_VMEASManual", "Manual VMEAS");
-    vmeas.edit(1, 1, "ed_VMEASManualValue", "");
-    vmeas.button(0, 2, "btn_GetVMEASValues", "Get");
-    vmeas.button(1, 2, "btn_SetVMEASValues", "Set");
-    vmeas.check(2, 0, "chkbx_UseVMEASManualValue", "Use VMEAS manual values");
-    vmeas.check(2, 2, "chkbx_VMEASUseHex", "Use Hex", true);
-    vmeas.check(3, 0, "chkbx_EnablePropagation", "Enable Propagation");
+    c.vmeas.manual = vmeas.edit(1, 1, "ed_VMEASManualValue", "");
+    c.vmeasBox.get = vmeas.button(0, 2, "btn_GetVMEASValues", "Get");
+    c.vmeasBox.set = vmeas.button(1, 2, "btn_SetVMEASValues", "Set");
+    c.vmeas.useManual = vmeas.check(2, 0, "chkbx_UseVMEASManualValue", "Use VMEAS manual values");
+    c.vmeasBox.hex = vmeas.check(2, 2, "chkbx_VMEASUseHex", "Use Hex", true);
+    c.propagation = vmeas.check(3, 0, "chkbx_EnablePropagation", "Enable Propagation");
 
     Grid kfreq = page.box(3, 0, "gb_IBIASDAC_KFREQ_Fuse", "IBIASDAC/KFREQ", 1, 2);
+    c.kfreqBox.box = kfreq.group();
     kfreq.label(0, 0, "lbl_IBIASDACFused", "Fused IBIASDAC");
-    kfreq.readOnly(0, 1, "ed_IBIASDACFusedValue", "");
+    c.ibiasdac.fused = kfreq.readOnly(0, 1, "ed_IBIASDACFusedValue", "");
     kfreq.label(1, 0, "lbl_IBIASDACManual", "Manual IBIASDAC");
-    kfreq.edit(1, 1, "ed_IBIASDACManualValue", "");
-    kfreq.check(2, 0, "chkbx_UseIBIASDACManualValue", "Use IBIASDAC manual values");
+    c.ibiasdac.manual = kfreq.edit(1, 1, "ed_IBIASDACManualValue", "");
+    c.ibiasdac.useManual =
+        kfreq.check(2, 0, "chkbx_UseIBIASDACManualValue", "Use IBIASDAC manual values");
     kfreq.label(0, 2, "lbl_KFREQFused", "Fused KFREQ");
-    kfreq.readOnly(0, 3, "ed_KFREQFusedValue", "");
+    c.kfreq.fused = kfreq.readOnly(0, 3, "ed_KFREQFusedValue", "");
     kfreq.label(1, 2, "lbl_KFREQManual", "Manual KFREQ");
-    kfreq.edit(1, 3, "ed_KFREQManualValue", "");
-    kfreq.check(2, 2, "chkbx_UseKFREQManualValue", "Use KFREQ manual values");
-    kfreq.check(3, 0, "chkbx_KFREQIBIASDACUseHex", "Use Hex", true);
-    kfreq.button(3, 2, "btn_GetKFREQIBIASDACValues", "Get");
-    kfreq.button(3, 3, "btn_SetKFREQIBIASDACValues", "Set");
+    c.kfreq.manual = kfreq.edit(1, 3, "ed_KFREQManualValue", "");
+    c.kfreq.useManual = kfreq.check(2, 2, "chkbx_UseKFREQManualValue", "Use KFREQ manual values");
+    c.kfreqBox.hex = kfreq.check(3, 0, "chkbx_KFREQIBIASDACUseHex", "Use Hex", true);
+    c.kfreqBox.get = kfreq.button(3, 2, "btn_GetKFREQIBIASDACValues", "Get");
+    c.kfreqBox.set = kfreq.button(3, 3, "btn_SetKFREQIBIASDACValues", "Set");
 }
 
-void BuildHciPage(Grid& page) {
+void BuildHciPage(Grid& page, HciControls& c) {
     Grid raw = page.box(0, 0, "gb_RawHciCommand", "Raw HCI Command");
-    raw.label(0, 0, "lbl_HCICommandRequest", "HCI command request");
+    c.box = raw.group();
+    QLabel* requestLabel = raw.label(0, 0, "lbl_HCICommandRequest", "HCI command request");
     raw.label(0, 1, "lblHciNote",
               "Use This Feature Carefully. Invalid Commands Can Cause Target To Stop Responding",
               4);
-    auto* tabs = new QTabBar(raw.w);
-    tabs->setObjectName("tc_HciCommands");
-    tabs->setMovable(true);
-    raw.put(tabs, 1, 0, 1, 2);
-    raw.button(1, 2, "btn_AddHciCommand", "+")->setFixedWidth(28);
-    raw.button(1, 3, "btn_DeleteHciCommand", "-")->setFixedWidth(28);
-    raw.button(1, 4, "btn_EditHciCommand", "e")->setFixedWidth(28);
-    raw.memo(2, 0, "memo_HCICommandSequence", 5);
-    raw.button(3, 0, "btn_SendHCICommand", "Send command");
+    c.tabs = new QTabBar(raw.w);
+    c.tabs->setObjectName("tc_HciCommands");
+    c.tabs->setMovable(true);
+    raw.put(c.tabs, 1, 0, 1, 2);
+    c.add = raw.button(1, 2, "btn_AddHciCommand", "+");
+    c.remove = raw.button(1, 3, "btn_DeleteHciCommand", "-");
+    c.edit = raw.button(1, 4, "btn_EditHciCommand", "e");
+    for (QPushButton* button : {c.add, c.remove, c.edit})
+        button->setFixedWidth(28);
+    c.sequence = raw.memo(2, 0, "memo_HCICommandSequence", 5);
+    c.send = raw.button(3, 0, "btn_SendHCICommand", "Send command");
     Grid separator = raw.box(3, 1, "rg_HCISequenceSeparator", "Separator");
     auto* space = separator.put(new QRadioButton("Space", separator.w), 0, 0);
     space->setChecked(true);
-    separator.put(new QRadioButton("Comma", separator.w), 0, 1);
-    raw.check(3, 2, "chkbx_HCICommandUseHex", "Use hex", true);
-    raw.label(4, 0, "lbl_HCICommandResponse", "HCI command response");
-    raw.memo(5, 0, "memo_HCICommandResponse", 5);
+    c.comma = separator.put(new QRadioButton("Comma", separator.w), 0, 1);
+    c.hex = raw.check(3, 2, "chkbx_HCICommandUseHex", "Use hex", true);
+    QLabel* responseLabel = raw.label(4, 0, "lbl_HCICommandResponse", "HCI command response");
+    c.reply = raw.memo(5, 0, "memo_HCICommandResponse", 5);
+    c.request = {requestLabel, c.sequence, c.send,   separator.w, c.hex,
+                 c.tabs,       c.add,      c.remove, c.edit};
+    c.response = {responseLabel, c.reply};
     page.grid->setRowStretch(1, 1);
 }
 
@@ -542,12 +532,13 @@ QWidget* AddPage(QTabWidget* pages, const char* name, const char* caption) {
 
 } // namespace
 
-void BuildFormLayout(QWidget* form) {
+FormControls BuildFormLayout(QWidget* form) {
+    FormControls c{};
     auto* outer = new QVBoxLayout(form);
     outer->setContentsMargins(4, 4, 4, 4);
     auto* header = new QWidget(form);
     Grid top(header);
-    BuildHeader(top);
+    BuildHeader(top, c.header);
     outer->addWidget(header);
 
     auto* pages = new QTabWidget(form);
@@ -555,20 +546,21 @@ void BuildFormLayout(QWidget* form) {
     outer->addWidget(pages, 1);
 
     Grid test(AddPage(pages, "TestModeSetup", "Test and data setup"));
-    BuildTestPage(test);
-    BuildNvmBox(test);
-    DisableTestPageControls(test.w);
+    BuildTestPage(test, c.rf, c.nvm);
+    BuildNvmBox(test, c.nvm);
+    DisableTestPageControls(test.w, c.rf, c.nvm);
     test.grid->setRowStretch(6, 1);
     test.grid->setColumnStretch(4, 1);
 
     Grid auxiliary(AddPage(pages, "AuxiliarySetup", "Auxiliary setup"));
-    BuildAuxiliaryPage(auxiliary);
+    BuildAuxiliaryPage(auxiliary, c.aux);
     auxiliary.grid->setRowStretch(4, 1);
     auxiliary.grid->setColumnStretch(3, 1);
 
     Grid hci(AddPage(pages, "HCICommand", "HCI command"));
-    BuildHciPage(hci);
+    BuildHciPage(hci, c.hci);
     pages->setCurrentIndex(0);
+    return c;
 }
 
 } // namespace ui

@@ -1,9 +1,10 @@
-// The HCI command page: sending a typed sequence, the reply, and the stored command tabs.
+#include "ui/page_hci.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,14 +16,11 @@
 
 #include "bt/ibluetooth.h"
 #include "plugin/plugin.h"
+#include "ui/form_context.h"
 #include "ui/form_util.h"
-#include "ui/hci_commands.h"
-#include "ui/main.h"
 #include "util/util.h"
 
-using ui::kVersion;
-using ui::Q;
-using ui::WaitCursor;
+namespace ui {
 
 namespace {
 
@@ -40,9 +38,55 @@ void ShowError(const QString& text) {
     box.exec();
 }
 
+} // namespace
+
+HciPage::HciPage(FormContext& form, QWidget* window, const FormControls& controls)
+    : form_(form), window_(window), c_(controls.hci) {
+    connect(c_.send, &QAbstractButton::clicked, this, &HciPage::SendClick);
+    connect(c_.add, &QAbstractButton::clicked, this, &HciPage::AddClick);
+    connect(c_.edit, &QAbstractButton::clicked, this, &HciPage::EditClick);
+    connect(c_.remove, &QAbstractButton::clicked, this, &HciPage::DeleteClick);
+    connect(c_.tabs, &QTabBar::currentChanged, this, &HciPage::TabChanged);
+    connect(c_.tabs, &QTabBar::tabMoved, this, &HciPage::TabMoved);
+    c_.sequence->installEventFilter(this);
+}
+
+HciPage::~HciPage() = default;
+
+bool HciPage::eventFilter(QObject* watched, QEvent* event) {
+    // The request field takes no line breaks from the keyboard.
+    if (watched == c_.sequence && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void HciPage::ApplyVersions(bool atStartUp) {
+    // At start-up the controls are enabled whatever the chip state.
+    const bool on = atStartUp || form_.BtOn();
+    SetChildrenEnabled(c_.box, false);
+    const uint8_t request = form_.ReqVersion(atctst_bt_hci_command);
+    if (request == 1) {
+        for (QWidget* control : c_.request)
+            control->setEnabled(on);
+    } else if (atStartUp) {
+        LogParameterError("\nUnknown data version. T_BT_HCI_COMMAND_REQ = " +
+                          std::to_string(request));
+    }
+    const uint8_t confirm = form_.ConVersion(atctst_bt_hci_command);
+    if (confirm == 1) {
+        for (QWidget* control : c_.response)
+            control->setEnabled(on);
+    } else if (atStartUp) {
+        LogParameterError("\nUnknown data version. T_BT_HCI_COMMAND_CON = " +
+                          std::to_string(confirm));
+    }
+}
+
 // Asks for a tab name; nothing when the operator cancels.
-std::optional<std::string> AskName(QWidget* owner, const char* caption, const QString& current) {
-    QInputDialog dialog(owner);
+std::optional<std::string> HciPage::AskName(const char* caption, const QString& current) {
+    QInputDialog dialog(window_);
     dialog.setWindowTitle(caption);
     dialog.setLabelText("HCI command tab name:");
     dialog.setTextValue(current);
@@ -50,46 +94,27 @@ std::optional<std::string> AskName(QWidget* owner, const char* caption, const QS
     return dialog.textValue().toStdString();
 }
 
-} // namespace
-
-void Tfrm_main::WireHciPage() {
-    connect(C<QAbstractButton>("btn_SendHCICommand"), &QAbstractButton::clicked, this,
-            &Tfrm_main::btn_SendHCICommandClick);
-    connect(C<QAbstractButton>("btn_AddHciCommand"), &QAbstractButton::clicked, this,
-            &Tfrm_main::btn_AddHciCommandClick);
-    connect(C<QAbstractButton>("btn_EditHciCommand"), &QAbstractButton::clicked, this,
-            &Tfrm_main::btn_EditHciCommandClick);
-    connect(C<QAbstractButton>("btn_DeleteHciCommand"), &QAbstractButton::clicked, this,
-            &Tfrm_main::btn_DeleteHciCommandClick);
-    auto* tabs = C<QTabBar>("tc_HciCommands");
-    connect(tabs, &QTabBar::currentChanged, this, &Tfrm_main::tc_HciCommandsChange);
-    connect(tabs, &QTabBar::tabMoved, this, &Tfrm_main::tc_HciCommandsMoved);
-}
-
-std::vector<ui::HciCommandTab> Tfrm_main::HciCommandTabs() const {
-    auto* tabs = C<QTabBar>("tc_HciCommands");
-    std::vector<ui::HciCommandTab> result;
-    for (int i = 0; i < tabs->count() && i < static_cast<int>(hciCommands.size()); ++i)
-        result.push_back({tabs->tabText(i).toStdString(), hciCommands[i]->text});
+std::vector<HciCommandTab> HciPage::Tabs() const {
+    auto* tabs = c_.tabs;
+    std::vector<HciCommandTab> result;
+    for (int i = 0; i < tabs->count() && i < static_cast<int>(commands_.size()); ++i)
+        result.push_back({tabs->tabText(i).toStdString(), commands_[i]->text});
     return result;
 }
 
 // ---------------------------------------------------------------------------------------
 // Sending
 
-void Tfrm_main::btn_SendHCICommandClick() {
-    const int base = C<QCheckBox>("chkbx_HCICommandUseHex")->isChecked() ? 16 : 10;
-    bool comma = false;
-    for (auto* item : C("rg_HCISequenceSeparator")->findChildren<QRadioButton*>()) {
-        if (item->text() == "Comma") comma = item->isChecked();
-    }
-    auto* request = C<QPlainTextEdit>("memo_HCICommandSequence");
+void HciPage::SendClick() {
+    const int base = c_.hex->isChecked() ? 16 : 10;
+    const bool comma = c_.comma->isChecked();
+    auto* request = c_.sequence;
     const QString typed = request->toPlainText();
     // One 8-bit character per character of the field, so positions carry over.
-    const ui::HciSequence sequence =
-        ui::ParseHciSequence(typed.toLatin1().toStdString(), base, comma ? ',' : ' ');
+    const HciSequence sequence =
+        ParseHciSequence(typed.toLatin1().toStdString(), base, comma ? ',' : ' ');
     if (!typed.isEmpty()) {
-        C<QPlainTextEdit>("memo_HCICommandResponse")->clear();
+        c_.reply->clear();
         int first = 0;
         while (first < typed.size() && typed[first].unicode() <= ' ')
             ++first;
@@ -97,7 +122,7 @@ void Tfrm_main::btn_SendHCICommandClick() {
     }
     if (!sequence.ok()) {
         QMessageBox box(QMessageBox::Warning, "Warning", Q(sequence.error + "\n\n"),
-                        QMessageBox::Ok, this);
+                        QMessageBox::Ok, window_);
         box.exec();
         QTextCursor cursor = request->textCursor();
         const int length = static_cast<int>(request->toPlainText().size());
@@ -118,11 +143,11 @@ void Tfrm_main::btn_SendHCICommandClick() {
     T_Result result;
     {
         WaitCursor wait;
-        result = bluetooth->HciCommand(kVersion, req, &con, base);
+        result = form_.Bluetooth().HciCommand(kVersion, req, &con, base);
     }
-    auto* reply = C<QPlainTextEdit>("memo_HCICommandResponse");
+    auto* reply = c_.reply;
     if (result.code == T_RESULT_OK) {
-        const std::string text = ui::HciReplyText(con.data, con.length, base);
+        const std::string text = HciReplyText(con.data, con.length, base);
         reply->setPlainText(Q(text));
         ShowLine("HCI repsonse: " + text, 1);
     } else if (result.code == T_RESULT_VERSION_MISMATCH) {
@@ -135,46 +160,43 @@ void Tfrm_main::btn_SendHCICommandClick() {
 // ---------------------------------------------------------------------------------------
 // The stored tabs
 
-void Tfrm_main::LoadHciCommands() {
-    const std::vector<ui::HciCommandTab> stored =
-        ui::LoadHciCommandsFile(GetSettingsFolder() + ui::kHciCommandsFileName);
-    for (const ui::HciCommandTab& tab : stored) {
+void HciPage::Load() {
+    const std::vector<HciCommandTab> stored =
+        LoadHciCommandsFile(GetSettingsFolder() + kHciCommandsFileName);
+    for (const HciCommandTab& tab : stored) {
         std::string error;
-        if (!AddHciCommandTab(tab.name, tab.sequence, error))
+        if (!AddTab(tab.name, tab.sequence, error))
             ShowLine("\nFound empty HCI command name text in .ini file please correct\n", 1);
     }
-    hciCommandsLoaded = true;
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+    loaded_ = true;
+    auto* tabs = c_.tabs;
     {
         const QSignalBlocker quiet(tabs);
         tabs->setCurrentIndex(0);
     }
-    ShowCurrentHciCommand();
+    ShowCurrent();
 }
 
-void Tfrm_main::SaveHciCommands() {
+void HciPage::Save() {
     // A form whose start-up stopped before the tabs were loaded must not wipe the file.
-    if (!hciCommandsLoaded) return;
-    StoreCurrentHciCommand();
+    if (!loaded_) return;
+    StoreCurrent();
     std::string error;
-    if (ui::SaveHciCommandsFile(GetSettingsFolder() + ui::kHciCommandsFileName, HciCommandTabs(),
-                                error))
-        return;
+    if (SaveHciCommandsFile(GetSettingsFolder() + kHciCommandsFileName, Tabs(), error)) return;
     QMessageBox box(QMessageBox::Warning, "Warning",
-                    QString("File: ") + ui::kHciCommandsFileName +
+                    QString("File: ") + kHciCommandsFileName +
                         " is read only\nHCI command data has not been saved",
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 
-bool Tfrm_main::AddHciCommandTab(const std::string& name, const std::string& sequence,
-                                 std::string& error) {
+bool HciPage::AddTab(const std::string& name, const std::string& sequence, std::string& error) {
     if (name.empty()) {
         error = "HCI command name cannot be empty";
         return false;
     }
-    hciCommands.push_back(std::make_unique<THCICommandTextData>(THCICommandTextData{sequence}));
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+    commands_.push_back(std::make_unique<THCICommandTextData>(THCICommandTextData{sequence}));
+    auto* tabs = c_.tabs;
     const QSignalBlocker quiet(tabs);
     tabs->addTab(Q(name));
     // A strip on a hidden page does not tell its layout that it grew; without this the
@@ -183,106 +205,103 @@ bool Tfrm_main::AddHciCommandTab(const std::string& name, const std::string& seq
     return true;
 }
 
-bool Tfrm_main::RenameHciCommandTab(const std::string& name, std::string& error) {
+bool HciPage::RenameTab(const std::string& name, std::string& error) {
     if (name.empty()) {
         error = "HCI command name cannot be empty";
         return false;
     }
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+    auto* tabs = c_.tabs;
     tabs->setTabText(tabs->currentIndex(), Q(name));
     return true;
 }
 
-void Tfrm_main::DeleteHciCommandTab(int index) {
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+void HciPage::DeleteTab(int index) {
+    auto* tabs = c_.tabs;
     if (index < 0 || index >= tabs->count()) return;
-    hciCommands.erase(hciCommands.begin() + index);
+    commands_.erase(commands_.begin() + index);
     {
         const QSignalBlocker quiet(tabs);
         tabs->removeTab(index);
         tabs->setCurrentIndex(std::min(index, tabs->count() - 1));
     }
-    hciShownTab = -1;
+    shownTab_ = -1;
 }
 
-void Tfrm_main::StoreCurrentHciCommand() {
-    const int index = C<QTabBar>("tc_HciCommands")->currentIndex();
-    if (index < 0 || index >= static_cast<int>(hciCommands.size())) return;
-    hciCommands[index]->text =
-        RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
+void HciPage::StoreCurrent() {
+    const int index = c_.tabs->currentIndex();
+    if (index < 0 || index >= static_cast<int>(commands_.size())) return;
+    commands_[index]->text = RecordText(c_.sequence->toPlainText());
 }
 
-void Tfrm_main::StoreShownHciCommand() {
-    if (hciShownTab >= 0 && hciShownTab < static_cast<int>(hciCommands.size()))
-        hciCommands[hciShownTab]->text =
-            RecordText(C<QPlainTextEdit>("memo_HCICommandSequence")->toPlainText());
+void HciPage::StoreShown() {
+    if (shownTab_ >= 0 && shownTab_ < static_cast<int>(commands_.size()))
+        commands_[shownTab_]->text = RecordText(c_.sequence->toPlainText());
 }
 
-void Tfrm_main::ShowCurrentHciCommand() {
-    const int index = C<QTabBar>("tc_HciCommands")->currentIndex();
-    auto* request = C<QPlainTextEdit>("memo_HCICommandSequence");
-    if (index < 0 || index >= static_cast<int>(hciCommands.size()))
+void HciPage::ShowCurrent() {
+    const int index = c_.tabs->currentIndex();
+    auto* request = c_.sequence;
+    if (index < 0 || index >= static_cast<int>(commands_.size()))
         request->clear();
     else
-        request->setPlainText(FieldText(hciCommands[index]->text));
-    hciShownTab = index;
+        request->setPlainText(FieldText(commands_[index]->text));
+    shownTab_ = index;
 }
 
-void Tfrm_main::tc_HciCommandsChange(int index) {
-    if (index == hciShownTab) return;
+void HciPage::TabChanged(int index) {
+    if (index == shownTab_) return;
     // The toolkit reports the change afterwards: the field still shows the tab left.
-    StoreShownHciCommand();
-    ShowCurrentHciCommand();
+    StoreShown();
+    ShowCurrent();
 }
 
-void Tfrm_main::tc_HciCommandsMoved(int from, int to) {
-    if (from < 0 || to < 0 || from >= static_cast<int>(hciCommands.size()) ||
-        to >= static_cast<int>(hciCommands.size()))
+void HciPage::TabMoved(int from, int to) {
+    if (from < 0 || to < 0 || from >= static_cast<int>(commands_.size()) ||
+        to >= static_cast<int>(commands_.size()))
         return;
     // The field's edit belongs to the tab it shows, wherever that tab goes.
-    StoreShownHciCommand();
-    std::unique_ptr<THCICommandTextData> moved = std::move(hciCommands[from]);
-    hciCommands.erase(hciCommands.begin() + from);
-    hciCommands.insert(hciCommands.begin() + to, std::move(moved));
-    ShowCurrentHciCommand();
+    StoreShown();
+    std::unique_ptr<THCICommandTextData> moved = std::move(commands_[from]);
+    commands_.erase(commands_.begin() + from);
+    commands_.insert(commands_.begin() + to, std::move(moved));
+    ShowCurrent();
 }
 
 // ---------------------------------------------------------------------------------------
 // Tab buttons
 
-void Tfrm_main::btn_AddHciCommandClick() {
-    const std::optional<std::string> name = AskName(this, "New HCI command tab", QString());
+void HciPage::AddClick() {
+    const std::optional<std::string> name = AskName("New HCI command tab", QString());
     if (!name) return;
     std::string error;
-    if (!AddHciCommandTab(*name, std::string(), error)) {
+    if (!AddTab(*name, std::string(), error)) {
         ShowError(Q(error));
         return;
     }
-    auto* tabs = C<QTabBar>("tc_HciCommands");
-    auto* request = C<QPlainTextEdit>("memo_HCICommandSequence");
-    if (hciShownTab >= 0 && hciShownTab < static_cast<int>(hciCommands.size()) - 1)
-        hciCommands[hciShownTab]->text = RecordText(request->toPlainText());
+    auto* tabs = c_.tabs;
+    auto* request = c_.sequence;
+    if (shownTab_ >= 0 && shownTab_ < static_cast<int>(commands_.size()) - 1)
+        commands_[shownTab_]->text = RecordText(request->toPlainText());
     request->clear();
     {
         const QSignalBlocker quiet(tabs);
         tabs->setCurrentIndex(tabs->count() - 1);
     }
-    hciShownTab = tabs->currentIndex();
+    shownTab_ = tabs->currentIndex();
 }
 
-void Tfrm_main::btn_EditHciCommandClick() {
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+void HciPage::EditClick() {
+    auto* tabs = c_.tabs;
     const int index = tabs->currentIndex();
     if (index < 0) return;
-    const std::optional<std::string> name =
-        AskName(this, "Edit HCI command tab", tabs->tabText(index));
+    const std::optional<std::string> name = AskName("Edit HCI command tab", tabs->tabText(index));
     if (!name) return;
     std::string error;
-    if (!RenameHciCommandTab(*name, error)) ShowError(Q(error));
+    if (!RenameTab(*name, error)) ShowError(Q(error));
 }
 
-void Tfrm_main::btn_DeleteHciCommandClick() {
-    auto* tabs = C<QTabBar>("tc_HciCommands");
+void HciPage::DeleteClick() {
+    auto* tabs = c_.tabs;
     const int index = tabs->currentIndex();
     if (index < 0) {
         ShowError("No HCI command tab to delete");
@@ -291,8 +310,10 @@ void Tfrm_main::btn_DeleteHciCommandClick() {
     QMessageBox box(QMessageBox::Question, "Please confirm",
                     "Do you want to delete the HCI command tab with the name: " +
                         tabs->tabText(index),
-                    QMessageBox::Yes | QMessageBox::No, window());
+                    QMessageBox::Yes | QMessageBox::No, window_->window());
     if (box.exec() != QMessageBox::Yes) return;
-    DeleteHciCommandTab(index);
-    ShowCurrentHciCommand();
+    DeleteTab(index);
+    ShowCurrent();
 }
+
+} // namespace ui

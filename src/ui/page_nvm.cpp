@@ -1,150 +1,25 @@
-// The NVM parameter page: reading all parameters onto the page, writing the modified ones,
-// and writing all of them at once.
+#include "ui/page_nvm.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <cstring>
-#include <limits>
 
 #include "bt/ibluetooth.h"
 #include "plugin/plugin.h"
+#include "ui/form_context.h"
 #include "ui/form_util.h"
-#include "ui/main.h"
+#include "ui/page_rf.h"
 #include "ui/rules.h"
+#include "ui/widgets.h"
 #include "util/util.h"
 
-using ui::kVersion;
-using ui::Q;
-using ui::WaitCursor;
+namespace ui {
 
 namespace {
-
-// The maximum that stands for the form's highest EPC power step.
-constexpr int64_t kEpcMaxStep = -1;
-
-// One parameter with a control of its own: an entry field (checked with `name` and the
-// limits) or a track bar (taken as it stands; its mark is on `label`).
-struct NvmControl {
-    T_BT_NVM_PARAM_TYPE param;
-    const char* control;
-    const char* label; // track bars: the value label that carries the mark
-    const char* name;  // entry fields: the name of the check messages
-    int64_t minimum;
-    int64_t maximum;
-};
-
-constexpr int64_t kU8 = 255;
-constexpr int64_t kU16 = 65535;
-constexpr int64_t kU32 = 4294967295;
-
-// The parameters of the RF test page, in the order they are written and checked.
-const NvmControl kRfPageControls[] = {
-    {BNPT_EPC_MAX_POWER_1MBPS, "ed_EPCMaxPwrLvlOneMbitS", nullptr,
-     "EPC GFSK (1 Mbit/s) max. power level", -35, 10},
-    {BNPT_EPC_HIGHEST_STEP_1MBPS, "ed_EPCMaxPwrStepOneMbitS", nullptr,
-     "EPC GFSK (1 Mbit/s) max. power step", 0, kEpcMaxStep},
-    {BNPT_EPC_MAX_POWER_2MBPS, "ed_EPCMaxPwrLvlTwoMbitS", nullptr,
-     "EPC Pi/4-DQPSK (2 Mbit/s) max. power level", -35, 8},
-    {BNPT_EPC_HIGHEST_STEP_2MBPS, "ed_EPCMaxPwrStepTwoMbitS", nullptr,
-     "EPC Pi/4-DQPSK (2 Mbit/s) max. power step", 0, kEpcMaxStep},
-    {BNPT_EPC_MAX_POWER_3MBPS, "ed_EPCMaxPwrLvlThreeMbitS", nullptr,
-     "EPC 8DPSK (3 Mbit/s) max. power level", -35, 8},
-    {BNPT_EPC_HIGHEST_STEP_3MBPS, "ed_EPCMaxPwrStepThreeMbitS", nullptr,
-     "EPC 8DPSK (3 Mbit/s) max. power step", 0, kEpcMaxStep},
-    {BNPT_EPC_NUM_OF_PWR_CTRL_STEPS, "tb_EPCPowerControlNOfSteps",
-     "lbl_EPCPowerControlNOfStepsValue", nullptr, 0, 0},
-    {BNPT_EPC_PWR_CTRL_STEP_SIZE, "tb_EPCPowerControlStepSize", "lbl_EPCPowerControlStepSizeValue",
-     nullptr, 0, 0},
-    {BNPT_LPC_MAX_POWER_1MBPS, "ed_LPCMaxPwrLvlOneMbitS", nullptr,
-     "LPC GFSK (1 Mbit/s) power level", -35, 10},
-    {BNPT_LPC_MAX_POWER_2MBPS, "ed_LPCMaxPwrLvlTwoMbitS", nullptr,
-     "LPC Pi/4-DQPSK (2 Mbit/s) power level", -35, 8},
-    {BNPT_LPC_MAX_POWER_3MBPS, "ed_LPCMaxPwrLvlThreeMbitS", nullptr,
-     "LPC 8DPSK (3 Mbit/s) power level", -35, 8},
-    {BNPT_LPC_NUM_OF_PWR_CTRL_STEPS, "tb_LPCPowerControlNOfSteps",
-     "lbl_LPCPowerControlNOfStepsValue", nullptr, 0, 0},
-    {BNPT_LPC_PWR_CTRL_STEP_SIZE, "tb_LPCPowerControlStepSize", "lbl_LPCPowerControlStepSizeValue",
-     nullptr, 0, 0},
-    {BNPT_BR_PWR_LEVEL, "ed_BRSubStates", nullptr, "BR sub state. Default power level", -35, 10},
-    {BNPT_LE_PWR_LEVEL, "ed_LE", nullptr, "LE. Default power level", -35, 10},
-};
-
-// The fields of the "NVM parameters" box after the LMP features, in the order they are
-// written and checked.
-const NvmControl kNvmBoxControls[] = {
-    {BNPT_CHANNEL_WORD_OFFSET_RF_PLL, "editChannelWordOffset", nullptr, "Channel word offset", 0,
-     kU16},
-    {BNPT_RF_REFERENCE_CLOCK, "editInputFreq", nullptr, "Input freq", 0, kU32},
-    {BNPT_LE_FEATURES_BIT_MASK, "editLeFeatures", nullptr, "Le features", 0, kU8},
-    {BNPT_LPM_CONFIGURATION, "editLpmConf", nullptr, "Lpm conf", 0, kU8},
-    {BNPT_LPM_DRIFT, "editLpmDrift", nullptr, "Lpm drift", 0, kU8},
-    {BNPT_LPM_THRESHOLD, "editLpmThreshold", nullptr, "Lpm threshold", 0, kU8},
-    {BNPT_ULTRA_LPM_THRESHOLD, "editUltraLpmThreshold", nullptr, "Ultra lpm threshold", 0, kU8},
-    {BNPT_RSSI_MINIMUM, "editRssiMin", nullptr, "Rssi min", -128, 127},
-    {BNPT_RSSI_MAXIMUM, "editRssiMax", nullptr, "Rssi max", -128, 127},
-    {BNPT_RSSI_GOTO_MAX, "editRssiGotoMax", nullptr, "Rssi goto max", 0, kU8},
-    {BNPT_UART_BAUDRATE, "editUartBaudrate", nullptr, "Uart baudrate", 0, kU8},
-    {BNPT_UART_INVERT, "editUartInvert", nullptr, "Uart invert", 0, kU8},
-    {BNPT_UART_LPM_LEVEL, "editUartLpmLevel", nullptr, "Uart lpm level", 0, kU8},
-    {BNPT_OSC_SETTLE, "editOscSettleValue", nullptr, "Osc settle value", 0, kU8},
-    {BNPT_PLL_SETTLE, "editPllSettleValue", nullptr, "Pll settle value", 0, kU8},
-    {BNPT_DIG_SETTLE, "editDigSettleValue", nullptr, "Dig settle value", 0, kU8},
-    {BNPT_BB_CONFIG, "editBbConf", nullptr, "Bb conf", 0, kU8},
-    {BNPT_IDAC_COMPENSATION, "editIdacComp", nullptr, "Idac comp", 0, kU8},
-    {BNPT_RF_CONFIG, "editRfConfig", nullptr, "Rf config", 0, kU8},
-    {BNPT_LMP_VERSION, "editLmpVersion", nullptr, "Lmp version", 0, kU8},
-    {BNPT_ULPM_CURRENT, "editUlpmCurrent", nullptr, "Ulpm current", 0, kU16},
-    {BNPT_IDLE_CURRENT, "editIdleCurrent", nullptr, "Idle current", 0, kU16},
-    {BNPT_ACTIVE_CURRENT, "editActiveCurrent", nullptr, "Active current", 0, kU16},
-    {BNPT_TX_CURRENT, "editTxCurrent", nullptr, "Tx current", 0, kU16},
-    {BNPT_RX_CURRENT, "editRxCurrent", nullptr, "Rx current", 0, kU16},
-    {BNPT_RSSI_THRESHOLD, "editRssiThreshold", nullptr, "Rssi threshold", -128, 127},
-};
-
-// The read order: the RF test page's groups, then (with the "NVM parameters" box shown)
-// its RSSI, UART, LPM, current, settle and misc groups.
-const T_BT_NVM_PARAM_TYPE kRfPageReadOrder[] = {
-    BNPT_BT_ADDRESS,
-    BNPT_EPC_NUM_OF_PWR_CTRL_STEPS,
-    BNPT_EPC_PWR_CTRL_STEP_SIZE,
-    BNPT_EPC_MAX_POWER_1MBPS,
-    BNPT_EPC_MAX_POWER_2MBPS,
-    BNPT_EPC_MAX_POWER_3MBPS,
-    BNPT_EPC_HIGHEST_STEP_1MBPS,
-    BNPT_EPC_HIGHEST_STEP_2MBPS,
-    BNPT_EPC_HIGHEST_STEP_3MBPS,
-    BNPT_LPC_NUM_OF_PWR_CTRL_STEPS,
-    BNPT_LPC_PWR_CTRL_STEP_SIZE,
-    BNPT_LPC_MAX_POWER_1MBPS,
-    BNPT_LPC_MAX_POWER_2MBPS,
-    BNPT_LPC_MAX_POWER_3MBPS,
-    BNPT_BR_PWR_LEVEL,
-    BNPT_LE_PWR_LEVEL,
-};
-const T_BT_NVM_PARAM_TYPE kNvmBoxReadOrder[] = {
-    BNPT_RSSI_MINIMUM,         BNPT_RSSI_MAXIMUM,
-    BNPT_RSSI_GOTO_MAX,        BNPT_RSSI_THRESHOLD,
-    BNPT_UART_BAUDRATE,        BNPT_UART_INVERT,
-    BNPT_UART_LPM_LEVEL,       BNPT_LMP_FEATURES_BIT_MASK,
-    BNPT_LPM_CONFIGURATION,    BNPT_LPM_DRIFT,
-    BNPT_LPM_THRESHOLD,        BNPT_ULTRA_LPM_THRESHOLD,
-    BNPT_LMP_VERSION,          BNPT_ULPM_CURRENT,
-    BNPT_IDLE_CURRENT,         BNPT_ACTIVE_CURRENT,
-    BNPT_TX_CURRENT,           BNPT_RX_CURRENT,
-    BNPT_OSC_SETTLE,           BNPT_PLL_SETTLE,
-    BNPT_DIG_SETTLE,           BNPT_CHANNEL_WORD_OFFSET_RF_PLL,
-    BNPT_RF_REFERENCE_CLOCK,   BNPT_BB_CONFIG,
-    BNPT_IDAC_COMPENSATION,    BNPT_RF_CONFIG,
-    BNPT_LE_FEATURES_BIT_MASK,
-};
-
-const char* const kLmpFeatureEdits[8] = {
-    "editLmpFeatures0", "editLmpFeatures1", "editLmpFeatures2", "editLmpFeatures3",
-    "editLmpFeatures4", "editLmpFeatures5", "editLmpFeatures6", "editLmpFeatures7",
-};
 
 template <typename T> T* Out(T& field) {
     return &field;
@@ -246,190 +121,246 @@ bool IsMarked(const QWidget* control) {
 
 } // namespace
 
-int64_t Tfrm_main::NvmMaximum(int64_t tableMaximum) const {
-    return tableMaximum == kEpcMaxStep ? epcMaxStep : tableMaximum;
-}
-
-void Tfrm_main::ShowNvmValue(T_BT_NVM_PARAM_TYPE param, const T_BT_ALL_NVM_PARAMS& values) {
-    if (param == BNPT_BT_ADDRESS) {
-        const int8_t base = C<QCheckBox>("chkbx_BTAddressUseHex")->isChecked() ? 16 : 10;
-        for (int i = 0; i < 6; ++i) {
-            const std::string name = "ed_BTAddress_" + std::to_string(i);
-            Edit(name.c_str())->setText(Q(NumberToText(values.bdaddr[i], base, 2, false)));
+NvmPage::NvmPage(FormContext& form, const FormControls& controls, RfTestPage& rf)
+    : form_(form), c_(controls.nvm), rfControls_(controls.rf), rf_(rf) {
+    std::vector<QLineEdit*> marked;
+    for (std::size_t i = 0; i < kNvmFields.size(); ++i) {
+        const NvmField& field = kNvmFields[i];
+        Controls& own = controls_[i];
+        switch (field.shown) {
+        case NvmShown::Address:
+            own.box = rfControls_.address;
+            marked.insert(marked.end(), rfControls_.addressEdits.begin(),
+                          rfControls_.addressEdits.end());
+            break;
+        case NvmShown::Spin: {
+            const SpinControls& s = rfControls_.spins[field.control];
+            own.loose = {s.label, s.edit, s.upDown};
+            if (s.unit != nullptr) own.loose.push_back(s.unit);
+            own.edit = s.edit;
+            own.mark = s.edit;
+            marked.push_back(s.edit);
+            break;
         }
-        return;
+        case NvmShown::Track: {
+            const TrackControls& t = rfControls_.tracks[field.control];
+            own.loose = {t.label, t.value, t.bar};
+            own.mark = t.value;
+            break;
+        }
+        case NvmShown::LmpFeatures:
+            own.box = c_.lmpBox;
+            marked.insert(marked.end(), c_.lmpFeatures.begin(), c_.lmpFeatures.end());
+            break;
+        case NvmShown::Box:
+            own.box = c_.fieldBoxes[field.id];
+            own.edit = c_.fieldEdits[field.id];
+            own.mark = own.edit;
+            marked.push_back(own.edit);
+            break;
+        }
+        readOrder_[field.read] = static_cast<uint8_t>(i);
     }
-    if (param == BNPT_LMP_FEATURES_BIT_MASK) {
-        for (int i = 0; i < 8; ++i)
-            Edit(kLmpFeatureEdits[i])->setText(QString::number(values.lmp_features[i]));
-        return;
-    }
-    const nvm::ParamInfo* info = nvm::FindById(param);
-    const int64_t value = FieldValue(values, *info);
-    auto show = [&](const NvmControl& entry) {
-        if (entry.label != nullptr)
-            C<QSlider>(entry.control)->setValue(static_cast<int>(value));
-        else
-            Edit(entry.control)->setText(QString::number(value));
-    };
-    for (const NvmControl& entry : kRfPageControls)
-        if (entry.param == param) return show(entry);
-    for (const NvmControl& entry : kNvmBoxControls)
-        if (entry.param == param) return show(entry);
+    for (QLineEdit* edit : marked)
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { form_.MarkChanged(edit); });
+    connect(c_.read, &QAbstractButton::clicked, this, &NvmPage::Read);
+    connect(c_.write, &QAbstractButton::clicked, this, &NvmPage::WriteModified);
+    connect(c_.writeAll, &QAbstractButton::clicked, this, &NvmPage::WriteAll);
 }
 
-void Tfrm_main::btn_ReadFromNVMClick() {
-    markChanges = false;
+void NvmPage::ShowTextProtocolControls(bool shown) {
+    c_.writeAll->setVisible(shown);
+    c_.box->setVisible(shown);
+    for (QWidget* child : c_.box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->setVisible(shown);
+}
+
+bool NvmPage::BoxShown() const {
+    return !c_.box->isHidden();
+}
+
+void NvmPage::SetEnabled(const Controls& controls, bool enabled) {
+    if (controls.box != nullptr) SetChildrenEnabled(controls.box, enabled);
+    for (QWidget* control : controls.loose)
+        control->setEnabled(enabled);
+}
+
+void NvmPage::EnableFields() {
+    if (readFailed_) return;
+    for (std::size_t i = 0; i < kNvmFields.size(); ++i) {
+        const NvmField& field = kNvmFields[i];
+        if (field.group != NvmGroup::None && !BoxShown()) continue;
+        if (form_.Bluetooth().GetNvmDataVersion(static_cast<uint8_t>(field.id)) == 1)
+            SetEnabled(controls_[i], form_.BtOn());
+    }
+}
+
+void NvmPage::Show(const NvmField& field, const T_BT_ALL_NVM_PARAMS& values) {
+    switch (field.shown) {
+    case NvmShown::Address: {
+        const int8_t base = rfControls_.addressHex->isChecked() ? 16 : 10;
+        for (int i = 0; i < 6; ++i)
+            rfControls_.addressEdits[i]->setText(Q(NumberToText(values.bdaddr[i], base, 2, false)));
+        return;
+    }
+    case NvmShown::LmpFeatures:
+        for (int i = 0; i < 8; ++i)
+            c_.lmpFeatures[i]->setText(QString::number(values.lmp_features[i]));
+        return;
+    case NvmShown::Track:
+        rfControls_.tracks[field.control].bar->setValue(
+            static_cast<int>(FieldValue(values, *nvm::FindById(field.id))));
+        return;
+    default:
+        controls_[&field - kNvmFields.data()].edit->setText(
+            QString::number(FieldValue(values, *nvm::FindById(field.id))));
+        return;
+    }
+}
+
+Checked NvmPage::Value(const NvmField& field) const {
+    switch (field.shown) {
+    case NvmShown::Track:
+        return {rfControls_.tracks[field.control].bar->value(), {}};
+    case NvmShown::Spin:
+        return rf_.Check(static_cast<spin::Id>(field.control));
+    default: {
+        const Range range = KindRange(nvm::FindById(field.id)->kind);
+        return CheckNumber(c_.fieldEdits[field.id]->text().toStdString(), field.caption,
+                           range.minimum, range.maximum);
+    }
+    }
+}
+
+void NvmPage::Read() {
+    form_.SetMarkChanges(false);
     std::string collected;
     bool readAllFailed = false;
     T_BT_ALL_NVM_PARAMS values{};
     {
         WaitCursor wait;
-        if (zepBackEnd) {
+        if (form_.ZepBackEnd()) {
             // The text back-end's getters answer from what this read-all brings.
             T_BT_ALL_NVM_PARAMS all{};
-            const T_Result result = bluetooth->ReadAllNvmParams(kVersion, &all);
+            const T_Result result = form_.Bluetooth().ReadAllNvmParams(kVersion, &all);
             if (result.code != T_RESULT_OK) {
                 readAllFailed = true;
                 collected += result.text;
             }
         }
-        auto read = [&](T_BT_NVM_PARAM_TYPE param) {
+        for (uint8_t row : readOrder_) {
+            const NvmField& field = kNvmFields[row];
+            if (field.group != NvmGroup::None && !BoxShown()) continue;
             if (readAllFailed) {
-                SetNvmControlsEnabled(param, false);
-                return;
+                SetEnabled(controls_[row], false);
+                continue;
             }
-            const T_Result result = GetNvmParam(*bluetooth, param, values);
+            const T_Result result = GetNvmParam(form_.Bluetooth(), field.id, values);
             if (result.code != T_RESULT_OK) {
-                SetNvmControlsEnabled(param, false);
+                SetEnabled(controls_[row], false);
                 collected += result.text;
-                return;
+                continue;
             }
-            SetNvmControlsEnabled(param, btOn);
-            ShowNvmValue(param, values);
-        };
-        for (T_BT_NVM_PARAM_TYPE param : kRfPageReadOrder)
-            read(param);
-        if (!C("gbNvmNew")->isHidden()) {
-            for (T_BT_NVM_PARAM_TYPE param : kNvmBoxReadOrder)
-                read(param);
+            SetEnabled(controls_[row], form_.BtOn());
+            Show(field, values);
         }
     }
-    nvmReadFailed = readAllFailed;
+    readFailed_ = readAllFailed;
     if (!collected.empty())
         ShowLine("Unknown version of data retrieved for following NVM parameter(s):\n" + collected,
                  1);
-    markChanges = true;
+    form_.SetMarkChanges(true);
 }
 
-bool Tfrm_main::ReadLmpFeatures(uint8_t features[8]) {
+bool NvmPage::ReadLmpFeatures(uint8_t features[8]) {
     for (int i = 0; i < 8; ++i) {
-        const std::optional<int32_t> byte = WholeNumber(Edit(kLmpFeatureEdits[i]));
+        const std::optional<int32_t> byte = form_.WholeNumber(c_.lmpFeatures[i]);
         if (!byte) return false;
         features[i] = static_cast<uint8_t>(*byte & 0xFF);
     }
     return true;
 }
 
-void Tfrm_main::btn_WriteToNVMClick() {
+void NvmPage::WriteModified() {
     std::string message;
     T_BT_ALL_NVM_PARAMS values{};
-    const bool nvmBoxShown = !C("gbNvmNew")->isHidden();
+    const bool boxShown = BoxShown();
     bool lmpMarked = false;
-    if (nvmBoxShown && Edit(kLmpFeatureEdits[0])->isEnabled()) {
-        for (const char* edit : kLmpFeatureEdits)
-            lmpMarked = lmpMarked || IsMarked(Edit(edit));
+    if (boxShown && c_.lmpFeatures[0]->isEnabled()) {
+        for (QLineEdit* edit : c_.lmpFeatures)
+            lmpMarked = lmpMarked || IsMarked(edit);
     }
-    if (!nvmMarkOnly) {
-        if (!ReadAddress(values.bdaddr)) return;
+    if (!markOnly_) {
+        if (!rf_.ReadAddress(values.bdaddr)) return;
         // Read before anything is written, so a bad byte stops the press with nothing sent.
         if (lmpMarked && !ReadLmpFeatures(values.lmp_features)) return;
     }
-    auto pass = [&](const NvmControl& entry) {
-        QWidget* control = C(entry.control);
-        QWidget* mark = entry.label != nullptr ? C(entry.label) : control;
-        if (!control->isEnabled() || !IsMarked(mark)) return;
-        if (!nvmMarkOnly) {
-            int64_t value = 0;
-            std::string fieldMessage;
-            if (entry.label != nullptr) {
-                value = static_cast<QSlider*>(control)->value();
-            } else {
-                const ui::Checked checked = ui::CheckNumber(
-                    Text(entry.control), entry.name, entry.minimum, NvmMaximum(entry.maximum));
-                value = checked.value;
-                fieldMessage = checked.message;
-            }
-            message += fieldMessage;
-            if (fieldMessage.empty()) {
-                SetFieldValue(values, *nvm::FindById(entry.param), value);
-                SetNvmParam(*bluetooth, entry.param, values);
-            }
-        }
-        ClearMark(mark);
-    };
     {
         WaitCursor wait;
-        for (const NvmControl& entry : kRfPageControls)
-            pass(entry);
-        if (nvmBoxShown) {
-            if (lmpMarked) {
-                if (!nvmMarkOnly) SetNvmParam(*bluetooth, BNPT_LMP_FEATURES_BIT_MASK, values);
-                for (QLineEdit* edit : C("gbNvmLmpFeatures")->findChildren<QLineEdit*>())
+        for (std::size_t i = 0; i < kNvmFields.size(); ++i) {
+            const NvmField& field = kNvmFields[i];
+            if (field.shown == NvmShown::Address) continue; // written last, below
+            if (field.group != NvmGroup::None && !boxShown) continue;
+            if (field.shown == NvmShown::LmpFeatures) {
+                if (!lmpMarked) continue;
+                if (!markOnly_) SetNvmParam(form_.Bluetooth(), field.id, values);
+                for (QLineEdit* edit : c_.lmpFeatures)
                     ClearMark(edit);
+                continue;
             }
-            for (const NvmControl& entry : kNvmBoxControls)
-                pass(entry);
+            const Controls& own = controls_[i];
+            const QWidget* control = own.edit != nullptr ? static_cast<QWidget*>(own.edit)
+                                                         : rfControls_.tracks[field.control].bar;
+            if (!control->isEnabled() || !IsMarked(own.mark)) continue;
+            if (!markOnly_) {
+                const Checked checked = Value(field);
+                message += checked.message;
+                if (checked.ok()) {
+                    SetFieldValue(values, *nvm::FindById(field.id), checked.value);
+                    SetNvmParam(form_.Bluetooth(), field.id, values);
+                }
+            }
+            ClearMark(own.mark);
         }
         if (message.empty()) {
             bool addressMarked = false;
-            for (int i = 0; i < 6; ++i) {
-                const std::string name = "ed_BTAddress_" + std::to_string(i);
-                addressMarked = addressMarked || IsMarked(Edit(name.c_str()));
-            }
-            if (Edit("ed_BTAddress_0")->isEnabled() && addressMarked && !nvmMarkOnly)
-                SetNvmParam(*bluetooth, BNPT_BT_ADDRESS, values);
-            for (QLineEdit* edit : C("gb_BTDeviceAddressTest")->findChildren<QLineEdit*>())
+            for (QLineEdit* edit : rfControls_.addressEdits)
+                addressMarked = addressMarked || IsMarked(edit);
+            if (rfControls_.addressEdits[0]->isEnabled() && addressMarked && !markOnly_)
+                SetNvmParam(form_.Bluetooth(), BNPT_BT_ADDRESS, values);
+            for (QLineEdit* edit : rfControls_.addressEdits)
                 ClearMark(edit);
         }
     }
     if (!message.empty()) LogParameterError(message);
-    nvmMarkOnly = false;
+    markOnly_ = false;
 }
 
-void Tfrm_main::btnWriteAllNvmClick() {
-    if (nvmReadFailed) {
+void NvmPage::WriteAll() {
+    if (readFailed_) {
         LogParameterError("\nNVM parameters have not been read from the phone\n");
         return;
     }
     T_BT_ALL_NVM_PARAMS values{};
-    if (!ReadAddress(values.bdaddr)) return;
+    if (!rf_.ReadAddress(values.bdaddr)) return;
     if (!ReadLmpFeatures(values.lmp_features)) return;
     std::string message;
-    auto take = [&](const NvmControl& entry) {
-        int64_t value = 0;
-        if (entry.label != nullptr) {
-            value = C<QSlider>(entry.control)->value();
-        } else {
-            const ui::Checked checked = ui::CheckNumber(Text(entry.control), entry.name,
-                                                        entry.minimum, NvmMaximum(entry.maximum));
-            message += checked.message;
-            value = checked.value;
-        }
-        SetFieldValue(values, *nvm::FindById(entry.param), value);
-    };
-    for (const NvmControl& entry : kRfPageControls)
-        take(entry);
-    for (const NvmControl& entry : kNvmBoxControls)
-        take(entry);
+    for (const NvmField& field : kNvmFields) {
+        if (field.shown == NvmShown::Address || field.shown == NvmShown::LmpFeatures) continue;
+        const Checked checked = Value(field);
+        message += checked.message;
+        SetFieldValue(values, *nvm::FindById(field.id), checked.value);
+    }
     if (!message.empty()) {
         LogParameterError(message);
         return;
     }
     {
         WaitCursor wait;
-        bluetooth->WriteAllNvmParams(kVersion, values);
+        form_.Bluetooth().WriteAllNvmParams(kVersion, values);
     }
-    nvmMarkOnly = true;
-    btn_WriteToNVMClick();
+    markOnly_ = true;
+    WriteModified();
 }
+
+} // namespace ui

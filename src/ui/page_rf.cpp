@@ -1,5 +1,4 @@
-// The RF test page: lists, mode items, channel limits, track bars, the enabling of each
-// mode and the six request builders.
+#include "ui/page_rf.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -15,17 +15,15 @@
 
 #include "bt/ibluetooth.h"
 #include "plugin/plugin.h"
+#include "ui/form_context.h"
 #include "ui/form_util.h"
-#include "ui/main.h"
-#include "ui/rules.h"
 #include "ui/widgets.h"
 
-using ui::kVersion;
-using ui::Q;
-using ui::WaitCursor;
+namespace ui {
 
 namespace {
 
+// The test function and request record of each RF test mode.
 constexpr T_ATCTST_BT_FUNCTION kModeFunctions[6] = {
     atctst_bt_set_rf_test_mode,       atctst_bt_set_tx_burst_mode, atctst_bt_set_tx_continuous_mode,
     atctst_bt_set_rx_continuous_mode, atctst_bt_set_tx_le_mode,    atctst_bt_rx_le_start,
@@ -44,202 +42,260 @@ void Fill(QComboBox* list, uint32_t count, std::string (*name)(uint32_t)) {
     list->setCurrentIndex(-1);
 }
 
-} // namespace
-
-void Tfrm_main::FillLists() {
-    Fill(C<QComboBox>("cb_PacketType"), BT_PACKET_TYPE_COUNT, t_packet_type_to_string);
-    Fill(C<QComboBox>("cb_PatternSelection"), BT_BR_PATTERN_COUNT, t_br_pattern_to_string);
-    Fill(C<QComboBox>("cb_LePatternSelection"), BT_LE_PATTERN_COUNT, t_le_pattern_to_string);
-    Fill(C<QComboBox>("cb_ModulationType"), BT_MODULATION_COUNT, t_modulation_to_string);
+uint8_t Position(const QSlider* bar) {
+    return static_cast<uint8_t>(bar->value());
 }
 
-void Tfrm_main::FillTestModes() {
-    auto* group = C<QGroupBox>("rg_TestModes");
-    auto* grid = static_cast<QGridLayout*>(group->layout());
+// Checked values go through int64 and land in their record field here.
+template <typename Field> void Put(Field& field, int64_t value) {
+    field = static_cast<Field>(value);
+}
+
+std::string CheckedPattern(QComboBox* list, uint8_t& kind, uint8_t& byte) {
+    const QVariant pattern = GetSelectedObject(list);
+    if (pattern.isValid()) {
+        const PatternPair pair = PatternBytes(pattern.toUInt());
+        kind = pair.kind;
+        byte = pair.byte;
+        return {};
+    }
+    return PatternMessage(-1, list->isEnabled());
+}
+
+std::string CheckedSelection(QComboBox* list, const std::string& name, uint32_t& value) {
+    const QVariant selected = GetSelectedObject(list);
+    if (!selected.isValid()) return SelectionMessage(-1, name);
+    value = selected.toUInt();
+    return {};
+}
+
+} // namespace
+
+RfTestPage::RfTestPage(FormContext& form, const FormControls& controls)
+    : form_(form), c_(controls.rf), nvm_(controls.nvm), modeGroup_(new QButtonGroup(this)) {
+    connect(c_.test, &QAbstractButton::clicked, this, &RfTestPage::TestClick);
+    connect(c_.leRxGet, &QAbstractButton::clicked, this, &RfTestPage::LeRxResultClick);
+    connect(c_.hopping, &QAbstractButton::clicked, this, &RfTestPage::HoppingClick);
+    auto txChange = [this] { ChannelChange(spin::TxChannel, txChannelStep_, txChannelMax_); };
+    // The data length shares the TX channel's change handler.
+    connect(c_.spins[spin::TxChannel].edit, &QLineEdit::textChanged, this, txChange);
+    connect(c_.spins[spin::LeDataLength].edit, &QLineEdit::textChanged, this, txChange);
+    connect(c_.spins[spin::RxChannel].edit, &QLineEdit::textChanged, this,
+            [this] { ChannelChange(spin::RxChannel, rxChannelStep_, rxChannelMax_); });
+
+    for (int id = 0; id < track::Count; ++id) {
+        connect(c_.tracks[id].bar, &QSlider::valueChanged, this,
+                [this, id] { TrackChanged(static_cast<track::Id>(id)); });
+    }
+    connect(c_.modulation, &QComboBox::currentIndexChanged, this, &RfTestPage::PatternEnabling);
+}
+
+uint32_t RfTestPage::CurrentTestMode() const {
+    if (nvm_.dataMode->isChecked()) return BT_TEST_MODE_NVM_DATA;
+    for (QRadioButton* item : modeItems_) {
+        if (item->isChecked()) return item->property("mode").toUInt();
+    }
+    return BT_TEST_MODE_COUNT;
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up
+
+void RfTestPage::FillIntervals() {
+    for (int value = 2; value <= 254; value += 2)
+        c_.txInterval->addItem(QString::number(value), value);
+    c_.txInterval->setCurrentIndex(-1);
+}
+
+void RfTestPage::FillLists() {
+    Fill(c_.packetType, BT_PACKET_TYPE_COUNT, t_packet_type_to_string);
+    Fill(c_.pattern, BT_BR_PATTERN_COUNT, t_br_pattern_to_string);
+    Fill(c_.lePattern, BT_LE_PATTERN_COUNT, t_le_pattern_to_string);
+    Fill(c_.modulation, BT_MODULATION_COUNT, t_modulation_to_string);
+}
+
+void RfTestPage::FillTestModes() {
+    auto* grid = static_cast<QGridLayout*>(c_.modes->layout());
     for (uint32_t mode = 0; mode < 6; ++mode) {
-        const uint8_t version = ReqVersion(kModeFunctions[mode]);
+        const uint8_t version = form_.ReqVersion(kModeFunctions[mode]);
         if (version != 1) {
             LogParameterError(std::string("\nUnknown data version. ") + kModeRecords[mode] + " = " +
                               std::to_string(version));
             continue;
         }
-        auto* item = new QRadioButton(QString::fromLatin1(t_test_mode_names[mode]), group);
+        auto* item = new QRadioButton(QString::fromLatin1(t_test_mode_names[mode]), c_.modes);
         item->setProperty("mode", mode);
-        const int index = static_cast<int>(modeItems.size());
+        const int index = static_cast<int>(modeItems_.size());
         grid->addWidget(item, index / 3, index % 3);
-        modeGroup->addButton(item);
-        modeItems.push_back(item);
+        modeGroup_->addButton(item);
+        modeItems_.push_back(item);
     }
-    if (!modeItems.empty()) modeItems.front()->setChecked(true);
+    if (!modeItems_.empty()) modeItems_.front()->setChecked(true);
 }
 
-void Tfrm_main::SetChannelLimits(uint32_t mode) {
+void RfTestPage::ShowTrackBarLabels() {
+    for (track::Id id :
+         {track::TxPowerCoarse, track::TxPowerFine, track::LpcSteps, track::LpcStepSize})
+        TrackChanged(id);
+    const TrackControls& epcSteps = c_.tracks[track::EpcSteps];
+    epcSteps.value->setText(QString::number(epcSteps.bar->value()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Channels, track bars and the enabling
+
+void RfTestPage::SetChannelLimits(uint32_t mode) {
     const uint8_t txStep = mode == BT_TEST_MODE_LE_TX ? 2 : 1;
-    txChannelMax = mode == BT_TEST_MODE_LE_TX ? 39 : 78;
-    C<TUpDown>("ud_TxChannelUpDown")->setMaximum(txChannelMax);
-    if (txStep != txChannelStep) {
-        txChannelStep = txStep;
-        ed_TXChannelChange();
+    txChannelMax_ = mode == BT_TEST_MODE_LE_TX ? 39 : 78;
+    c_.spins[spin::TxChannel].upDown->setMaximum(txChannelMax_);
+    if (txStep != txChannelStep_) {
+        txChannelStep_ = txStep;
+        ChannelChange(spin::TxChannel, txChannelStep_, txChannelMax_);
     }
     const uint8_t rxStep = mode == BT_TEST_MODE_LE_RX ? 2 : 1;
-    rxChannelMax = mode == BT_TEST_MODE_LE_RX ? 39 : 78;
-    C<TUpDown>("ud_RxChannelUpDown")->setMaximum(rxChannelMax);
-    if (rxStep != rxChannelStep) {
-        rxChannelStep = rxStep;
-        ed_RXChannelChange();
+    rxChannelMax_ = mode == BT_TEST_MODE_LE_RX ? 39 : 78;
+    c_.spins[spin::RxChannel].upDown->setMaximum(rxChannelMax_);
+    if (rxStep != rxChannelStep_) {
+        rxChannelStep_ = rxStep;
+        ChannelChange(spin::RxChannel, rxChannelStep_, rxChannelMax_);
     }
 }
 
-void Tfrm_main::ChannelChange(QLineEdit* edit, QLabel* label, uint8_t step, uint8_t maximum) {
-    const std::optional<int32_t> channel = WholeNumber(edit);
+void RfTestPage::ChannelChange(spin::Id id, uint8_t step, uint8_t maximum) {
+    const SpinControls& s = c_.spins[id];
+    const std::optional<int32_t> channel = form_.WholeNumber(s.edit);
     if (!channel) return;
-    label->setText(Q(ui::ChannelFrequencyText(*channel, step)));
-    if (*channel > maximum) edit->setText(QString::number(maximum));
+    s.unit->setText(Q(ChannelFrequencyText(*channel, step)));
+    if (*channel > maximum) s.edit->setText(QString::number(maximum));
 }
 
-void Tfrm_main::ed_TXChannelChange() {
-    ChannelChange(Edit("ed_TXChannel"), C<QLabel>("lbl_TxChannelMhz"), txChannelStep, txChannelMax);
-}
-
-void Tfrm_main::ed_RXChannelChange() {
-    ChannelChange(Edit("ed_RXChannel"), C<QLabel>("lbl_RxChannelMhz"), rxChannelStep, rxChannelMax);
-}
-
-void Tfrm_main::tb_TxPowerCoarseChange() {
-    C<QLabel>("lbl_TxPowerCoarseValue")
-        ->setText(QString::number(ui::CoarsePowerDb(C<QSlider>("tb_TxPowerCoarse")->value())));
-}
-
-void Tfrm_main::tb_TxPowerFineChange() {
-    C<QLabel>("lbl_TxPowerFineValue")
-        ->setText(QString::number(ui::FinePowerDb(C<QSlider>("tb_TxPowerFine")->value())));
-}
-
-void Tfrm_main::tb_PowerLevelChange() {
-    C<QLabel>("PowerLevelNOfStepsValue")
-        ->setText(QString::number(C<QSlider>("tb_PowerLevel")->value()));
-}
-
-void Tfrm_main::tb_LPCPowerControlChange() {
-    const int steps = C<QSlider>("tb_LPCPowerControlNOfSteps")->value();
-    auto* label = C<QLabel>("lbl_LPCPowerControlNOfStepsValue");
-    label->setText(QString::number(steps));
-    if (CurrentTestMode() == BT_TEST_MODE_TX_BURST) {
-        C<QSlider>("tb_PowerLevel")->setMaximum(steps - 1);
-        tb_PowerLevelChange();
+void RfTestPage::TrackChanged(track::Id id) {
+    const TrackControls& t = c_.tracks[id];
+    const int position = t.bar->value();
+    switch (id) {
+    case track::TxPowerCoarse:
+        t.value->setText(QString::number(CoarsePowerDb(position)));
+        break;
+    case track::TxPowerFine:
+        t.value->setText(QString::number(FinePowerDb(position)));
+        break;
+    case track::PowerLevel:
+        t.value->setText(QString::number(position));
+        break;
+    case track::LpcSteps:
+        t.value->setText(QString::number(position));
+        // In TX Burst the power step runs up to the step count - 1.
+        if (CurrentTestMode() == BT_TEST_MODE_TX_BURST) {
+            c_.tracks[track::PowerLevel].bar->setMaximum(position - 1);
+            TrackChanged(track::PowerLevel);
+        }
+        form_.MarkChanged(t.value);
+        break;
+    case track::EpcSteps:
+        t.value->setText(QString::number(position));
+        EpcStepCountUpdate(true);
+        break;
+    default: // the step sizes
+        t.value->setText(QString::number(position));
+        form_.MarkChanged(t.value);
+        break;
     }
-    MarkChanged(label);
 }
 
-void Tfrm_main::tb_LPCPowerControlStepSizeChange() {
-    auto* label = C<QLabel>("lbl_LPCPowerControlStepSizeValue");
-    label->setText(QString::number(C<QSlider>("tb_LPCPowerControlStepSize")->value()));
-    MarkChanged(label);
-}
-
-void Tfrm_main::tb_EPCPowerControlStepSizeChange() {
-    auto* label = C<QLabel>("lbl_EPCPowerControlStepSizeValue");
-    label->setText(QString::number(C<QSlider>("tb_EPCPowerControlStepSize")->value()));
-    MarkChanged(label);
-}
-
-void Tfrm_main::tb_EPCPowerControlNOfStepsChange() {
-    auto* slider = C<QSlider>("tb_EPCPowerControlNOfSteps");
-    C<QLabel>("lbl_EPCPowerControlNOfStepsValue")->setText(QString::number(slider->value()));
-    EpcStepCountUpdate(slider);
-}
-
-void Tfrm_main::EpcStepCountUpdate(QObject* sender) {
+void RfTestPage::EpcStepCountUpdate(bool fromTrackBar) {
     const uint32_t mode = CurrentTestMode();
     if (mode == BT_TEST_MODE_TEST || mode == BT_TEST_MODE_NVM_DATA) {
-        const int highest = C<QSlider>("tb_EPCPowerControlNOfSteps")->value() - 1;
-        const char* const edits[3] = {"ed_EPCMaxPwrStepOneMbitS", "ed_EPCMaxPwrStepTwoMbitS",
-                                      "ed_EPCMaxPwrStepThreeMbitS"};
-        for (const char* upDown : {"ud_EPCPwrStepOneMbitSUpDown", "ud_EPCPwrStepTwoMbitSUpDown",
-                                   "ud_EPCPwrStepThreeMbitSUpDown"}) {
-            C<TUpDown>(upDown)->setMaximum(highest);
-        }
-        epcMaxStep = static_cast<uint8_t>(highest);
+        const int highest = c_.tracks[track::EpcSteps].bar->value() - 1;
+        const spin::Id steps[3] = {spin::EpcStep1, spin::EpcStep2, spin::EpcStep3};
+        for (spin::Id id : steps)
+            c_.spins[id].upDown->setMaximum(highest);
+        epcMaxStep_ = static_cast<uint8_t>(highest);
         // A text that is no number stops the update there; the edits before it keep their
         // new values.
-        for (const char* name : edits) {
-            const std::optional<int32_t> step = WholeNumber(Edit(name));
+        for (spin::Id id : steps) {
+            QLineEdit* edit = c_.spins[id].edit;
+            const std::optional<int32_t> step = form_.WholeNumber(edit);
             if (!step) return;
-            if (*step > highest) Edit(name)->setText(QString::number(highest));
+            if (*step > highest) edit->setText(QString::number(highest));
         }
     }
-    if (qobject_cast<QSlider*>(sender) != nullptr)
-        MarkChanged(C("lbl_EPCPowerControlNOfStepsValue"));
+    if (fromTrackBar) form_.MarkChanged(c_.tracks[track::EpcSteps].value);
 }
 
-void Tfrm_main::cb_ModulationTypeChange() {
+void RfTestPage::PatternEnabling() {
     const uint32_t mode = CurrentTestMode();
     bool enable = false;
     if (mode == BT_TEST_MODE_TX_BURST) {
         enable = true;
     } else if (mode == BT_TEST_MODE_TX_CW) {
-        const QVariant modulation = GetSelectedObject(C<QComboBox>("cb_ModulationType"));
+        const QVariant modulation = GetSelectedObject(c_.modulation);
         enable = !modulation.isValid() || modulation.toUInt() != BT_MODULATION_NONE;
     }
-    SetEnabled({"cb_PatternSelection", "lbl_PatternSelection"}, enable);
+    c_.pattern->setEnabled(enable);
+    c_.patternLabel->setEnabled(enable);
 }
 
-void Tfrm_main::chkbx_HoppingClick() {
-    SetChildrenEnabled(C("rg_AFHChannelMap"), C<QCheckBox>("chkbx_Hopping")->isChecked() &&
-                                                  CurrentTestMode() == BT_TEST_MODE_TX_BURST);
+void RfTestPage::HoppingClick() {
+    SetChildrenEnabled(c_.afh,
+                       c_.hopping->isChecked() && CurrentTestMode() == BT_TEST_MODE_TX_BURST);
 }
 
-void Tfrm_main::EnableForMode(uint32_t mode) {
-    const bool on = btOn;
-    auto groups = [this, on](std::initializer_list<const char*> boxes) {
-        for (const char* box : boxes)
-            SetChildrenEnabled(C(box), on);
+void RfTestPage::DisableModeControls() {
+    for (QGroupBox* box : {c_.channel, c_.txPower, c_.afh, c_.powerLevel, c_.data, c_.address,
+                           c_.lpcControl, c_.lpc1, c_.lpc2, c_.lpc3, c_.epcControl, c_.epc1,
+                           c_.epc2, c_.epc3, c_.le, c_.br, c_.leTx, c_.leRx}) {
+        SetChildrenEnabled(box, false);
+    }
+}
+
+void RfTestPage::EnableForMode(uint32_t mode) {
+    const bool on = form_.BtOn();
+    auto groups = [on](std::initializer_list<QGroupBox*> boxes) {
+        for (QGroupBox* box : boxes)
+            SetChildrenEnabled(box, on);
     };
-    auto tx = [this, on] {
-        SetEnabled({"lbl_TxChannel", "ed_TXChannel", "ud_TxChannelUpDown", "lbl_TxChannelMhz"}, on);
+    auto controls = [on](std::initializer_list<QWidget*> widgets) {
+        for (QWidget* widget : widgets)
+            widget->setEnabled(on);
     };
-    auto rx = [this, on] {
-        SetEnabled({"lbl_RxChannel", "ed_RXChannel", "ud_RxChannelUpDown", "lbl_RxChannelMhz"}, on);
+    auto channel = [&controls, this](spin::Id id) {
+        const SpinControls& s = c_.spins[id];
+        controls({s.label, s.edit, s.upDown, s.unit});
     };
     if (mode == BT_TEST_MODE_LE_RX) {
-        if (ReqVersion(atctst_bt_rx_le_start) == 1) rx();
-        if (ConVersion(atctst_bt_rx_le_end) == 1) {
-            SetChildrenEnabled(C("gb_LeRxResult"), true);
-            C("btn_LeRxResult")->setEnabled(false);
+        if (form_.ReqVersion(atctst_bt_rx_le_start) == 1) channel(spin::RxChannel);
+        if (form_.ConVersion(atctst_bt_rx_le_end) == 1) {
+            SetChildrenEnabled(c_.leRx, true);
+            c_.leRxGet->setEnabled(false);
         }
         return;
     }
-    if (ReqVersion(kModeFunctions[mode]) != 1) return;
+    if (form_.ReqVersion(kModeFunctions[mode]) != 1) return;
     switch (mode) {
     case BT_TEST_MODE_TEST:
-        groups({"gb_BTDeviceAddressTest", "gb_LPCPowerControl", "gb_LPCOneMbitS", "gb_LPCTwoMbitS",
-                "gb_LPCThreeMbitS", "gb_EPCPowerControl", "gb_EPCOneMbitS", "gb_EPCTwoMbitS",
-                "gb_EPCThreeMbitS", "gb_LE", "gb_BRSubStates"});
+        groups({c_.address, c_.lpcControl, c_.lpc1, c_.lpc2, c_.lpc3, c_.epcControl, c_.epc1,
+                c_.epc2, c_.epc3, c_.le, c_.br});
         break;
     case BT_TEST_MODE_TX_BURST:
-        groups({"gb_BTDeviceAddressTest"});
-        tx();
-        groups({"gb_PowerLevel"});
-        SetEnabled({"lbl_PatternSelection", "cb_PatternSelection", "lbl_PacketType",
-                    "cb_PacketType", "lbl_TXInterval", "cb_TXInterval", "lbl_Slot", "chkbx_Hopping",
-                    "chkbx_Whitening"},
-                   on);
-        groups({"gb_LPCPowerControl", "gb_LPCOneMbitS", "gb_LPCTwoMbitS", "gb_LPCThreeMbitS"});
-        chkbx_HoppingClick();
+        groups({c_.address});
+        channel(spin::TxChannel);
+        groups({c_.powerLevel});
+        controls({c_.patternLabel, c_.pattern, c_.packetTypeLabel, c_.packetType,
+                  c_.txIntervalLabel, c_.txInterval, c_.slot, c_.hopping, c_.whitening});
+        groups({c_.lpcControl, c_.lpc1, c_.lpc2, c_.lpc3});
+        HoppingClick();
         break;
     case BT_TEST_MODE_TX_CW:
-        tx();
-        groups({"gb_TXPower"});
-        SetEnabled({"lbl_PatternSelection", "cb_PatternSelection", "lbl_ModulationType",
-                    "cb_ModulationType"},
-                   on);
+        channel(spin::TxChannel);
+        groups({c_.txPower});
+        controls({c_.patternLabel, c_.pattern, c_.modulationLabel, c_.modulation});
         break;
     case BT_TEST_MODE_RX_CW:
-        rx();
+        channel(spin::RxChannel);
         break;
     case BT_TEST_MODE_LE_TX:
-        tx();
-        groups({"gb_LeTxData", "gb_LPCOneMbitS"});
+        channel(spin::TxChannel);
+        groups({c_.leTx, c_.lpc1});
         break;
     default:
         break;
@@ -249,7 +305,7 @@ void Tfrm_main::EnableForMode(uint32_t mode) {
 // ---------------------------------------------------------------------------------------
 // "Test" and the builders
 
-void Tfrm_main::btn_BTDTestClick() {
+void RfTestPage::TestClick() {
     WaitCursor wait;
     switch (CurrentTestMode()) {
     case BT_TEST_MODE_TEST:
@@ -275,14 +331,13 @@ void Tfrm_main::btn_BTDTestClick() {
     }
 }
 
-bool Tfrm_main::ReadAddress(uint8_t address[6]) {
-    const bool useHex = C<QCheckBox>("chkbx_BTAddressUseHex")->isChecked();
+bool RfTestPage::ReadAddress(uint8_t address[6]) {
+    const bool useHex = c_.addressHex->isChecked();
     for (int i = 0; i < 6; ++i) {
-        const std::string name = "ed_BTAddress_" + std::to_string(i);
-        const std::string text = Text(name.c_str());
-        const std::optional<uint8_t> byte = ui::AddressByte(text, useHex);
+        const std::string text = c_.addressEdits[i]->text().toStdString();
+        const std::optional<uint8_t> byte = AddressByte(text, useHex);
         if (!byte) {
-            ShowConversionError(text);
+            form_.ShowConversionError(text);
             return false;
         }
         address[i] = *byte;
@@ -290,181 +345,123 @@ bool Tfrm_main::ReadAddress(uint8_t address[6]) {
     return true;
 }
 
-int64_t Tfrm_main::CheckInto(std::string& message, const char* edit, const std::string& name,
-                             int64_t minimum, int64_t maximum) {
-    const ui::Checked checked = ui::CheckNumber(Text(edit), name, minimum, maximum);
+Checked RfTestPage::Check(spin::Id id) const {
+    const SpinField& field = kSpins[id];
+    int64_t maximum = field.maximum;
+    if (field.limit == Limit::EpcStep) maximum = epcMaxStep_;
+    if (field.limit == Limit::TxChannelMax) maximum = txChannelMax_;
+    return CheckNumber(c_.spins[id].edit->text().toStdString(), field.name, field.minimum, maximum);
+}
+
+int64_t RfTestPage::CheckInto(std::string& message, spin::Id id) const {
+    const Checked checked = Check(id);
     message += checked.message;
     return checked.value;
 }
 
-namespace {
-
-// Checked values go through int64 and land in their record field here.
-template <typename Field> void Put(Field& field, int64_t value) {
-    field = static_cast<Field>(value);
-}
-
-std::string CheckedPattern(QComboBox* list, uint8_t& kind, uint8_t& byte) {
-    const QVariant pattern = GetSelectedObject(list);
-    if (pattern.isValid()) {
-        const ui::PatternPair pair = ui::PatternBytes(pattern.toUInt());
-        kind = pair.kind;
-        byte = pair.byte;
-        return {};
-    }
-    return ui::PatternMessage(-1, list->isEnabled());
-}
-
-std::string CheckedSelection(QComboBox* list, const std::string& name, uint32_t& value) {
-    const QVariant selected = GetSelectedObject(list);
-    if (!selected.isValid()) return ui::SelectionMessage(-1, name);
-    value = selected.toUInt();
-    return {};
-}
-
-} // namespace
-
-void Tfrm_main::BuildRfTestMode() {
+void RfTestPage::BuildRfTestMode() {
     T_BT_SET_RF_TEST_MODE_REQ req{};
     if (!ReadAddress(req.bd_address)) return;
-    req.epc_num_steps = static_cast<uint8_t>(C<QSlider>("tb_EPCPowerControlNOfSteps")->value());
-    req.epc_step_size = static_cast<uint8_t>(C<QSlider>("tb_EPCPowerControlStepSize")->value());
-    req.lpc_num_steps = static_cast<uint8_t>(C<QSlider>("tb_LPCPowerControlNOfSteps")->value());
-    req.lpc_step_size = static_cast<uint8_t>(C<QSlider>("tb_LPCPowerControlStepSize")->value());
+    req.epc_num_steps = Position(c_.tracks[track::EpcSteps].bar);
+    req.epc_step_size = Position(c_.tracks[track::EpcStepSize].bar);
+    req.lpc_num_steps = Position(c_.tracks[track::LpcSteps].bar);
+    req.lpc_step_size = Position(c_.tracks[track::LpcStepSize].bar);
     std::string message;
-    Put(req.epc_max_power_1mbps, CheckInto(message, "ed_EPCMaxPwrLvlOneMbitS",
-                                           "EPC GFSK (1 Mbit/s) max. power level", -35, 10));
-    Put(req.epc_max_step_1mbps, CheckInto(message, "ed_EPCMaxPwrStepOneMbitS",
-                                          "EPC GFSK (1 Mbit/s) max. power step", 0, epcMaxStep));
-    Put(req.epc_max_power_2mbps, CheckInto(message, "ed_EPCMaxPwrLvlTwoMbitS",
-                                           "EPC Pi/4-DQPSK (2 Mbit/s) max. power level", -35, 8));
-    Put(req.epc_max_step_2mbps,
-        CheckInto(message, "ed_EPCMaxPwrStepTwoMbitS", "EPC Pi/4-DQPSK (2 Mbit/s) max. power step",
-                  0, epcMaxStep));
-    Put(req.epc_max_power_3mbps, CheckInto(message, "ed_EPCMaxPwrLvlThreeMbitS",
-                                           "EPC 8DPSK (3 Mbit/s) max. power level", -35, 8));
-    Put(req.epc_max_step_3mbps, CheckInto(message, "ed_EPCMaxPwrStepThreeMbitS",
-                                          "EPC 8DPSK (3 Mbit/s) max. power step", 0, epcMaxStep));
-    Put(req.lpc_power_1mbps,
-        CheckInto(message, "ed_LPCMaxPwrLvlOneMbitS", "LPC GFSK (1 Mbit/s) power level", -35, 10));
-    Put(req.lpc_power_2mbps, CheckInto(message, "ed_LPCMaxPwrLvlTwoMbitS",
-                                       "LPC Pi/4-DQPSK (2 Mbit/s) power level", -35, 8));
-    Put(req.lpc_power_3mbps, CheckInto(message, "ed_LPCMaxPwrLvlThreeMbitS",
-                                       "LPC 8DPSK (3 Mbit/s) power level", -35, 8));
-    Put(req.br_power_level,
-        CheckInto(message, "ed_BRSubStates", "BR sub state. Default power level", -35, 10));
-    Put(req.le_power_level, CheckInto(message, "ed_LE", "LE. Default power level", -35, 10));
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    bluetooth->SetRfTestMode(kVersion, req);
+    Put(req.epc_max_power_1mbps, CheckInto(message, spin::EpcLevel1));
+    Put(req.epc_max_step_1mbps, CheckInto(message, spin::EpcStep1));
+    Put(req.epc_max_power_2mbps, CheckInto(message, spin::EpcLevel2));
+    Put(req.epc_max_step_2mbps, CheckInto(message, spin::EpcStep2));
+    Put(req.epc_max_power_3mbps, CheckInto(message, spin::EpcLevel3));
+    Put(req.epc_max_step_3mbps, CheckInto(message, spin::EpcStep3));
+    Put(req.lpc_power_1mbps, CheckInto(message, spin::LpcLevel1));
+    Put(req.lpc_power_2mbps, CheckInto(message, spin::LpcLevel2));
+    Put(req.lpc_power_3mbps, CheckInto(message, spin::LpcLevel3));
+    Put(req.br_power_level, CheckInto(message, spin::BrLevel));
+    Put(req.le_power_level, CheckInto(message, spin::LeLevel));
+    if (!message.empty()) return LogParameterError(message);
+    form_.Bluetooth().SetRfTestMode(kVersion, req);
 }
 
-void Tfrm_main::BuildTxBurstMode() {
+void RfTestPage::BuildTxBurstMode() {
     T_BT_SET_TX_BURST_MODE_REQ req{};
     if (!ReadAddress(req.bd_address)) return;
     std::string message;
-    Put(req.channel, CheckInto(message, "ed_TXChannel", "Tx Channel value", 0, txChannelMax));
-    req.power_step = static_cast<uint8_t>(C<QSlider>("tb_PowerLevel")->value());
-    message +=
-        CheckedPattern(C<QComboBox>("cb_PatternSelection"), req.pattern_kind, req.pattern_byte);
-    message +=
-        CheckedSelection(C<QComboBox>("cb_PacketType"), "Data, Packet type", req.packet_type);
-    const QVariant interval = GetSelectedObject(C<QComboBox>("cb_TXInterval"));
+    Put(req.channel, CheckInto(message, spin::TxChannel));
+    req.power_step = Position(c_.tracks[track::PowerLevel].bar);
+    message += CheckedPattern(c_.pattern, req.pattern_kind, req.pattern_byte);
+    message += CheckedSelection(c_.packetType, "Data, Packet type", req.packet_type);
+    const QVariant interval = GetSelectedObject(c_.txInterval);
     if (interval.isValid())
-        req.tx_interval = ui::CappedInterval(interval.toLongLong());
+        req.tx_interval = CappedInterval(interval.toLongLong());
     else
-        message += ui::IntervalMessage(-1);
-    const bool hopping = C<QCheckBox>("chkbx_Hopping")->isChecked();
+        message += IntervalMessage(-1);
+    const bool hopping = c_.hopping->isChecked();
     req.hopping = hopping ? 1 : 0;
-    req.whitening = C<QCheckBox>("chkbx_Whitening")->isChecked() ? 1 : 0;
-    req.lpc_num_steps = static_cast<uint8_t>(C<QSlider>("tb_LPCPowerControlNOfSteps")->value());
-    req.lpc_step_size = static_cast<uint8_t>(C<QSlider>("tb_LPCPowerControlStepSize")->value());
+    req.whitening = c_.whitening->isChecked() ? 1 : 0;
+    req.lpc_num_steps = Position(c_.tracks[track::LpcSteps].bar);
+    req.lpc_step_size = Position(c_.tracks[track::LpcStepSize].bar);
     if (hopping) {
-        const char* const afh[10] = {
-            "ed_AFHChannel72_78", "ed_AFHChannel64_71", "ed_AFHChannel56_63", "ed_AFHChannel48_55",
-            "ed_AFHChannel40_47", "ed_AFHChannel32_39", "ed_AFHChannel24_31", "ed_AFHChannel16_23",
-            "ed_AFHChannel8_15",  "ed_AFHChannel0_7",
-        };
-        for (int i = 0; i < 10; ++i)
-            req.afh_channel_map[i] = static_cast<uint8_t>(ui::ReadHexLeading(Text(afh[i])) & 0xFF);
+        // Map byte 0 comes from the highest channels.
+        for (int i = 0; i < 10; ++i) {
+            const std::string text = c_.afhEdits[9 - i]->text().toStdString();
+            req.afh_channel_map[i] = static_cast<uint8_t>(ReadHexLeading(text) & 0xFF);
+        }
     } else {
-        std::memcpy(req.afh_channel_map, ui::kDefaultAfhMap, sizeof req.afh_channel_map);
+        std::memcpy(req.afh_channel_map, kDefaultAfhMap, sizeof req.afh_channel_map);
     }
-    Put(req.lpc_power_1mbps,
-        CheckInto(message, "ed_LPCMaxPwrLvlOneMbitS", "LPC GFSK (1 Mbit/s) power level", -35, 10));
-    Put(req.lpc_power_2mbps, CheckInto(message, "ed_LPCMaxPwrLvlTwoMbitS",
-                                       "LPC Pi/4-DQPSK (2 Mbit/s) power level", -35, 8));
-    Put(req.lpc_power_3mbps, CheckInto(message, "ed_LPCMaxPwrLvlThreeMbitS",
-                                       "LPC 8DPSK (3 Mbit/s) power level", -35, 8));
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    bluetooth->SetTxBurstMode(kVersion, req);
+    Put(req.lpc_power_1mbps, CheckInto(message, spin::LpcLevel1));
+    Put(req.lpc_power_2mbps, CheckInto(message, spin::LpcLevel2));
+    Put(req.lpc_power_3mbps, CheckInto(message, spin::LpcLevel3));
+    if (!message.empty()) return LogParameterError(message);
+    form_.Bluetooth().SetTxBurstMode(kVersion, req);
 }
 
-void Tfrm_main::BuildTxContinuousMode() {
+void RfTestPage::BuildTxContinuousMode() {
     T_BT_SET_TX_CONTINUOUS_MODE_REQ req{};
     std::string message;
-    Put(req.channel, CheckInto(message, "ed_TXChannel", "Tx Channel value", 0, txChannelMax));
-    req.coarse_power = static_cast<uint8_t>(C<QSlider>("tb_TxPowerCoarse")->value());
-    req.fine_power = static_cast<uint8_t>(C<QSlider>("tb_TxPowerFine")->value());
-    message +=
-        CheckedPattern(C<QComboBox>("cb_PatternSelection"), req.pattern_kind, req.pattern_byte);
-    message += CheckedSelection(C<QComboBox>("cb_ModulationType"), "Data, Modulation type",
-                                req.modulation);
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    bluetooth->SetTxContinuousMode(kVersion, req);
+    Put(req.channel, CheckInto(message, spin::TxChannel));
+    req.coarse_power = Position(c_.tracks[track::TxPowerCoarse].bar);
+    req.fine_power = Position(c_.tracks[track::TxPowerFine].bar);
+    message += CheckedPattern(c_.pattern, req.pattern_kind, req.pattern_byte);
+    message += CheckedSelection(c_.modulation, "Data, Modulation type", req.modulation);
+    if (!message.empty()) return LogParameterError(message);
+    form_.Bluetooth().SetTxContinuousMode(kVersion, req);
 }
 
-void Tfrm_main::BuildRxContinuousMode() {
+void RfTestPage::BuildRxContinuousMode() {
     T_BT_SET_RX_CONTINUOUS_MODE_REQ req{};
     std::string message;
-    Put(req.channel, CheckInto(message, "ed_RXChannel", "Rx Channel value", 0, 78));
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    bluetooth->SetRxContinuousMode(kVersion, req);
+    Put(req.channel, CheckInto(message, spin::RxChannel));
+    if (!message.empty()) return LogParameterError(message);
+    form_.Bluetooth().SetRxContinuousMode(kVersion, req);
 }
 
-void Tfrm_main::BuildTxLeMode() {
+void RfTestPage::BuildTxLeMode() {
     T_BT_SET_TX_LE_MODE_REQ req{};
     std::string message;
-    Put(req.channel, CheckInto(message, "ed_TXChannel", "Tx Channel value", 0, txChannelMax));
-    Put(req.data_length, CheckInto(message, "ed_LeDataLength", "LE Data, Data length", 0, 37));
-    Put(req.power_level,
-        CheckInto(message, "ed_LPCMaxPwrLvlOneMbitS", "LPC GFSK (1 Mbit/s) power level", -35, 10));
-    message += CheckedSelection(C<QComboBox>("cb_LePatternSelection"),
-                                "LE Tx Data, Pattern selection", req.pattern);
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    bluetooth->SetTxLeMode(kVersion, req);
+    Put(req.channel, CheckInto(message, spin::TxChannel));
+    Put(req.data_length, CheckInto(message, spin::LeDataLength));
+    Put(req.power_level, CheckInto(message, spin::LpcLevel1));
+    message += CheckedSelection(c_.lePattern, "LE Tx Data, Pattern selection", req.pattern);
+    if (!message.empty()) return LogParameterError(message);
+    form_.Bluetooth().SetTxLeMode(kVersion, req);
 }
 
-void Tfrm_main::BuildRxLeStart() {
+void RfTestPage::BuildRxLeStart() {
     T_BT_RX_LE_START_REQ req{};
     std::string message;
-    Put(req.channel, CheckInto(message, "ed_RXChannel", "Rx Channel value", 0, 78));
-    if (!message.empty()) {
-        LogParameterError(message);
-        return;
-    }
-    const T_Result result = bluetooth->RxLeStart(kVersion, req);
-    C("btn_LeRxResult")->setEnabled(result.code == T_RESULT_OK);
+    Put(req.channel, CheckInto(message, spin::RxChannel));
+    if (!message.empty()) return LogParameterError(message);
+    const T_Result result = form_.Bluetooth().RxLeStart(kVersion, req);
+    c_.leRxGet->setEnabled(result.code == T_RESULT_OK);
 }
 
-void Tfrm_main::btn_LeRxResultClick() {
+void RfTestPage::LeRxResultClick() {
     T_BT_RX_LE_END_CON con{};
-    const T_Result result = bluetooth->RxLeEnd(kVersion, &con);
+    const T_Result result = form_.Bluetooth().RxLeEnd(kVersion, &con);
     if (result.code != T_RESULT_OK) return;
-    Edit("ed_LeRxResult")->setText(QString::number(con.packets_high * 256 + con.packets_low));
-    C("btn_LeRxResult")->setEnabled(false);
+    c_.leRxResult->setText(QString::number(con.packets_high * 256 + con.packets_low));
+    c_.leRxGet->setEnabled(false);
 }
+
+} // namespace ui

@@ -1,35 +1,23 @@
 #pragma once
-// A form over the fake host and the phone simulator, with helpers to drive its controls
-// by name and to answer the modal boxes it opens.
+// A form over the fake host and the phone simulator, driven black-box by control name.
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QRadioButton>
-#include <QSlider>
-#include <QTimer>
-#include <cstdio>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <QtWidgets>
 
 #include "bt/bluetooth_transport.h"
 #include "bt/ibluetooth.h"
 #include "fake_host.h"
 #include "plugin/plugin.h"
-#include "ui/hci_commands.h"
 #include "ui/main.h"
 #include "util/util.h"
+
+using Texts = std::vector<QString>;
+using Strings = std::vector<std::string>;
+
+inline QStringList Split(const QString& text, QChar separator = ';') {
+    return text.isEmpty() ? QStringList() : text.split(separator);
+}
 
 class FormTest : public testing::Test {
 protected:
@@ -38,90 +26,104 @@ protected:
 
     phonesim::Simulator& Phone() { return host.Phone(); }
 
-    // Builds the form as the plug-in does and runs its start-up; the modal boxes of
-    // start-up are closed and their texts returned.
-    std::vector<QString> Start(int32_t interfaceKind, bool chipOn = true) {
-        host.SetInterfaceKind(interfaceKind);
+    // Builds the form as the plug-in does and runs its start-up; returns its boxes.
+    Texts Start(int32_t kind, bool chipOn = true) {
+        host.SetInterfaceKind(kind);
         Phone().Chip().on = chipOn;
         host.InstallIntoPlugin();
         form = std::make_unique<Tfrm_main>();
         frm_main = form.get();
-        return AnswerBoxes([this] { form->StartUp(); });
+        return Dialogs([this] { form->StartUp(); });
     }
-
-    // The plug-in's library-wide state (the legacy record versions, the settings folder)
-    // outlives a form; each test starts as on a fresh load with no stored HCI tabs.
+    // The library-wide state (legacy record versions, settings folder) outlives a form:
+    // each test starts as on a fresh load, so the suite also passes as one process.
     void SetUp() override {
         legacy_framing::detail::ClearOpcodeVersionTable();
-        std::remove((GetSettingsFolder() + ui::kHciCommandsFileName).c_str());
+        std::remove((GetSettingsFolder() + "HCICommands.ini").c_str());
     }
+    void TearDown() override { frm_main = nullptr; }
 
-    void TearDown() override {
-        frm_main = nullptr;
-        form.reset();
-    }
-
-    // Runs `action`, closing every modal box that opens meanwhile; returns their texts.
-    static std::vector<QString> AnswerBoxes(const std::function<void()>& action) {
-        std::vector<QString> texts;
+    // Runs `action` and answers every modal box: input dialogs with `name` (cancelled when
+    // null), questions with Yes or No, others with OK. Returns "caption|text" of each box and
+    // "caption|label|value" of each input dialog.
+    static Texts Dialogs(const std::function<void()>& action, const char* name = nullptr,
+                         bool yes = true) {
+        Texts texts;
         QTimer timer;
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [&texts] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) return;
-            if (auto* box = qobject_cast<QMessageBox*>(dialog)) texts.push_back(box->text());
-            dialog->done(0);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+                texts.push_back(input->windowTitle() + "|" + input->labelText() + "|" +
+                                input->textValue());
+                if (name == nullptr) return input->reject();
+                input->setTextValue(name);
+                input->accept();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                texts.push_back(box->windowTitle() + "|" + box->text());
+                const bool question = box->standardButtons().testFlag(QMessageBox::Yes);
+                box->done(!question ? QMessageBox::Ok : yes ? QMessageBox::Yes : QMessageBox::No);
+            }
         });
-        timer.start();
+        timer.start(5);
         action();
-        timer.stop();
         return texts;
     }
 
-    template <typename T = QWidget> T* W(const char* name) const {
-        T* control = form->findChild<T*>(QString::fromLatin1(name));
-        if (control == nullptr) ADD_FAILURE() << "no control " << name;
+    template <typename T = QWidget> T* W(const QString& name) const {
+        T* control = form->findChild<T*>(name);
+        if (control == nullptr) ADD_FAILURE() << "no control " << name.toStdString();
         return control;
     }
-    bool Enabled(const char* name) const { return !W(name)->testAttribute(Qt::WA_Disabled); }
-    bool Visible(const char* name) const { return !W(name)->isHidden(); }
-    QString Text(const char* name) const {
-        if (auto* label = form->findChild<QLabel*>(QString::fromLatin1(name))) return label->text();
-        return W<QLineEdit>(name)->text();
+    bool Enabled(const QString& name) const { return !W(name)->testAttribute(Qt::WA_Disabled); }
+    bool Marked(const QString& name) const {
+        return W(name)->font().bold() && W(name)->palette().color(QPalette::WindowText) == Qt::red;
     }
-    void SetText(const char* name, const QString& text) { W<QLineEdit>(name)->setText(text); }
-    void Click(const char* name) { W<QAbstractButton>(name)->click(); }
-    void Select(const char* list, int index) { W<QComboBox>(list)->setCurrentIndex(index); }
-    void SetChecked(const char* name, bool checked) {
-        auto* box = W<QAbstractButton>(name);
-        if (box->isChecked() != checked) box->click();
+    QString Text(const QString& name) const {
+        QWidget* control = W(name);
+        if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) return memo->toPlainText();
+        if (auto* list = qobject_cast<QComboBox*>(control)) return list->currentText();
+        if (auto* group = qobject_cast<QGroupBox*>(control)) return group->title();
+        return qobject_cast<QLineEdit*>(control)->text();
     }
-    void Slide(const char* name, int position) { W<QSlider>(name)->setValue(position); }
-
-    QRadioButton* ModeItem(const QString& caption) const {
-        for (auto* item : W<QGroupBox>("rg_TestModes")->findChildren<QRadioButton*>()) {
-            if (item->text() == caption) return item;
+    // Sets a control as the operator would: the text of an edit, the position of a track
+    // bar, the index of a list, "1"/"0" of a check box, the caption of an item of the mode
+    // or the separator group ("mode", "separator").
+    void Set(const QString& name, const QString& value) {
+        if (name == "mode" || name == "separator") {
+            const QString group = name == "mode" ? "rg_TestModes" : "rg_HCISequenceSeparator";
+            for (auto* item : W(group)->findChildren<QRadioButton*>())
+                if (item->text() == value) item->click();
+            return;
         }
-        return nullptr;
+        QWidget* control = W(name);
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->setText(value);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) return memo->setPlainText(value);
+        if (auto* bar = qobject_cast<QSlider*>(control)) return bar->setValue(value.toInt());
+        if (auto* list = qobject_cast<QComboBox*>(control))
+            return list->setCurrentIndex(value.toInt());
+        auto* box = qobject_cast<QAbstractButton*>(control);
+        if (box->isChecked() != (value == "1")) box->click();
     }
-    void ChooseMode(const QString& caption) {
-        QRadioButton* item = ModeItem(caption);
-        ASSERT_NE(item, nullptr) << caption.toStdString();
-        item->click();
+    void Apply(const QString& input) {
+        for (const QString& pair : Split(input))
+            Set(pair.section('=', 0, 0), pair.section('=', 1));
     }
-
-    // The log lines with flag 0 that start with "Parameter error:".
-    std::vector<std::string> ParameterErrors() const {
-        std::vector<std::string> lines;
-        for (const auto& line : host.Log()) {
-            if (line.flag == 0 && line.text.rfind("Parameter error:", 0) == 0)
-                lines.push_back(line.text);
-        }
+    // Each "name=text" of `shown` is what the control shows.
+    void ExpectShown(const QString& shown) const {
+        for (const QString& pair : Split(shown))
+            EXPECT_EQ(Text(pair.section('=', 0, 0)), pair.section('=', 1)) << pair.toStdString();
+    }
+    void ExpectEnabled(const QString& names, bool enabled) const {
+        for (const QString& name : Split(names, ' '))
+            EXPECT_EQ(Enabled(name), enabled) << name.toStdString();
+    }
+    void Click(const QString& name) { W<QAbstractButton>(name)->click(); }
+    Strings Lines(const std::string& prefix, int flag = 1) const {
+        Strings lines;
+        for (const auto& line : host.Log())
+            if (line.flag == flag && line.text.rfind(prefix, 0) == 0) lines.push_back(line.text);
         return lines;
     }
-
-    static bool Marked(QWidget* control) {
-        return control->font().bold() &&
-               control->palette().color(QPalette::WindowText) == QColor(Qt::red);
-    }
+    Strings ParameterErrors() const { return Lines("Parameter error:", 0); }
 };
