@@ -14,6 +14,14 @@ namespace {
 
 class Framing : public scripted::Test {
 protected:
+    bool Reset() {
+        return transport.Call<atctst_bt_reset>(nullptr, nullptr) ==
+               legacy_framing::Outcome::Success;
+    }
+    bool Lumora(LegacyConfirm<atctst_bt_get_lumora_version>* c) {
+        return transport.Call<atctst_bt_get_lumora_version>(nullptr, c) ==
+               legacy_framing::Outcome::Success;
+    }
     LegacyTransport transport;
 };
 
@@ -56,11 +64,11 @@ TEST_F(Framing, JudgesTheStatusAndLogsWhatThePhoneOrTheHostSaid) {
     for (const StatusCase& c : cases) {
         SCOPED_TRACE(c.what);
         scripted::Queue({1});
-        ASSERT_TRUE(transport.Reset());
+        ASSERT_TRUE(Reset());
         scripted::lines.clear();
         scripted::lastError = c.lastError;
         scripted::answers.push_back(c.answer);
-        EXPECT_EQ(transport.Reset(), c.ok);
+        EXPECT_EQ(Reset(), c.ok);
         if (!c.lines.empty()) {
             EXPECT_EQ(scripted::lines, c.lines);
         }
@@ -71,14 +79,14 @@ TEST_F(Framing, EmptyHostSlotCountsAsAFailedHostCall) {
     scripted::table[host::kBluetoothGeneric] = nullptr;
     SetFuncInterface(scripted::table, sizeof scripted::table);
     scripted::lastError = "no link";
-    EXPECT_FALSE(transport.Reset());
+    EXPECT_FALSE(Reset());
     EXPECT_EQ(scripted::lines, (std::vector<Line>{{"no link", 1}}));
 }
 
 TEST_F(Framing, ShortConfirmWarnsWithBothSizesAndStillSucceeds) {
     scripted::Queue({1, 1, 4, 6});
     LegacyConfirm<atctst_bt_get_lumora_version> confirm{};
-    EXPECT_TRUE(transport.GetLumoraVersion(&confirm));
+    EXPECT_TRUE(Lumora(&confirm));
     EXPECT_EQ(scripted::lines,
               (std::vector<Line>{{"OK", 1}, {std::string(kLumoraWarning) + "4", 1}}));
 }
@@ -89,7 +97,7 @@ TEST_F(Framing, ReportedLengthAboveTheBufferIsNamedButNeverRead) {
     confirm[0] = 1;
     scripted::Queue(confirm, 40000);
     LegacyConfirm<atctst_bt_get_lumora_version> out{};
-    EXPECT_TRUE(transport.GetLumoraVersion(&out));
+    EXPECT_TRUE(Lumora(&out));
     EXPECT_EQ(out[11], 0x11);
     EXPECT_EQ(scripted::lines.back(), (Line{std::string(kLumoraWarning) + "40000", 1}));
 }
@@ -99,8 +107,8 @@ TEST_F(Framing, ShortConfirmNeverCarriesBytesOfThePreviousOne) {
     scripted::Queue(std::vector<uint8_t>(12, 0xAA));
     scripted::Queue({1, 1});
     LegacyConfirm<atctst_bt_get_lumora_version> out{};
-    transport.GetLumoraVersion(&out);
-    ASSERT_TRUE(transport.GetLumoraVersion(&out));
+    Lumora(&out);
+    ASSERT_TRUE(Lumora(&out));
     EXPECT_EQ(out, (LegacyConfirm<atctst_bt_get_lumora_version>{1, 1}));
 }
 
