@@ -82,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScriptedReplies transport(replies);
     BluetoothZep zep(&transport);
     btops::Outputs out;
-    const btops::Call call = op.run(zep, version, request, out);
-    if (call.result.code == 0 && !call.result.text.empty() && call.result.text.size() > 4096)
-        __builtin_trap();
+    const T_Result result = op.run(zep, version, request, out);
+    if (result.code == 0 && result.text.size() > 4096) __builtin_trap();
     return 0;
 }

@@ -28,22 +28,6 @@ inline const char* GoldenNvmArguments() {
            "28,29,30,31,32,33,34,35,36,37,38,65535,40,41,42,43";
 }
 
-// The phone's read-all reply carrying GoldenNvm(), one value per line, then `tail`.
-inline std::string GoldenReadAllReply(const std::string& tail = "OK\r\n") {
-    std::string reply;
-    const std::string args = GoldenNvmArguments();
-    bool inBraces = false;
-    for (const char c : args) {
-        if (c == '{') inBraces = true;
-        if (c == '}') inBraces = false;
-        if (c == ',' && !inBraces)
-            reply += "\r\n";
-        else
-            reply += c;
-    }
-    return reply + "\r\n" + tail;
-}
-
 // Field by field, named, so that a failure says which parameter differs.
 inline void ExpectSameNvm(const T_BT_ALL_NVM_PARAMS& expected, const T_BT_ALL_NVM_PARAMS& actual) {
     for (const nvm::ParamInfo& p : nvm::Params()) {
