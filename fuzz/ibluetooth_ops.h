@@ -40,21 +40,16 @@ struct Request {
         if constexpr (std::is_pointer_v<T>) {
             static uint8_t array[8];
             std::memset(array, 0, sizeof array);
-            std::memcpy(array, bytes.data(), std::min(bytes.size(), sizeof array));
+            std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof array), array);
             return array;
         } else {
             T value{};
-            if (!bytes.empty())
-                std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
+            std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof value),
+                        reinterpret_cast<uint8_t*>(&value));
             return value;
         }
     }
 };
-
-// Operations that answer true or false give code 0 or 1 with an empty text.
-inline T_Result FromBool(bool done) {
-    return T_Result{static_cast<uint8_t>(done ? 0 : 1), {}};
-}
 
 struct Operation {
     std::string_view name;
@@ -64,9 +59,16 @@ struct Operation {
 #define BTOPS_CALL_Set(Name, Req, Con) b.Name(v, r.As<Req>())
 #define BTOPS_CALL_Get(Name, Req, Con) b.Name(v, &o.As<Con>())
 #define BTOPS_CALL_Query(Name, Req, Con) b.Name(v, r.As<Req>(), &o.As<Con>())
-#define BTOPS_CALL_Check(Name, Req, Con) FromBool(b.Name(&o.check))
+// Operations that answer true or false give code 0 or 1 with an empty text.
+#define BTOPS_CALL_Check(Name, Req, Con)                                                           \
+    T_Result {                                                                                     \
+        uint8_t(!b.Name(&o.check)), {}                                                             \
+    }
 #define BTOPS_CALL_OwnVer(Name, Req, Con) b.Name(v)
-#define BTOPS_CALL_OwnReset(Name, Req, Con) FromBool(b.Name(v, &o.resetOk))
+#define BTOPS_CALL_OwnReset(Name, Req, Con)                                                        \
+    T_Result {                                                                                     \
+        uint8_t(!b.Name(v, &o.resetOk)), {}                                                        \
+    }
 #define BTOPS_CALL_OwnHci(Name, Req, Con) b.Name(v, r.As<Req>(), &o.As<Con>(), 16)
 #define BTOPS_CALL_OwnSet BTOPS_CALL_Set
 #define BTOPS_CALL_OwnGet BTOPS_CALL_Get
@@ -88,12 +90,6 @@ struct Operation {
 inline const std::vector<Operation>& AllOperations() {
     static const std::vector<Operation> ops = {BT_OPERATIONS(BTOPS_OP) BT_NVM_PARAMS(BTOPS_NVM)};
     return ops;
-}
-
-inline const Operation& Find(std::string_view name) {
-    const auto& ops = AllOperations();
-    return *std::find_if(ops.begin(), ops.end(),
-                         [&](const Operation& op) { return op.name == name; });
 }
 
 } // namespace btops
