@@ -1,13 +1,12 @@
 #pragma once
-// Every IBluetooth operation as one table entry, so that fuzz targets and the fault
-// suite can drive all of them the same way. Requests are filled from caller bytes; the
-// outputs of every operation land in one Outputs record that starts out filled with a
-// marker byte, so a caller can see what an operation wrote.
+// Every IBluetooth operation as one entry, made from the operation and NVM parameter
+// tables, so that fuzz targets and tests drive all of them the same way: the request
+// record is read from caller bytes, and the outputs land in one Outputs record.
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -17,193 +16,79 @@ namespace btops {
 
 constexpr uint8_t kUntouched = 0xEE;
 
+// The confirm record an operation fills (read it with As<T>()), the flag of the two checks
+// and ResetHci's answer. The record and the flag start out as `fill`.
 struct Outputs {
-    bool resetOk;
+    explicit Outputs(uint8_t fill = kUntouched) : check(fill) {
+        std::memset(record, fill, sizeof record);
+    }
+    template <typename T> T& As() {
+        static_assert(sizeof(T) <= sizeof record);
+        return *reinterpret_cast<T*>(record);
+    }
+    alignas(8) unsigned char record[sizeof(T_BT_HCI_COMMAND_CON)];
     uint8_t check;
-    T_BT_RX_LE_END_CON rxLeEnd;
-    T_BT_GET_LUMORA_VERSION_CON lumora;
-    T_BT_GET_RSSI_VALUE_CON rssi;
-    T_BT_GET_RTRIM_VALUES_CON rtrim;
-    T_BT_GET_KFREQ_IBIASDAC_VALUES_CON kfreq;
-    T_BT_GET_TEMPERATURE_VALUES_CON temperature;
-    T_BT_GET_VOLTAGE_VALUES_CON voltage;
-    T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON interfaces;
-    T_BT_HCI_COMMAND_CON hci;
-    uint8_t nvm[8];
-    T_BT_ALL_NVM_PARAMS all;
-
-    Outputs() { std::memset(this, kUntouched, sizeof *this); }
+    bool resetOk = false;
 };
 
-// Request bytes: the operation copies as many as its record takes, zero-padded.
+// Request bytes: an operation copies as many as its record takes, zero-padded. A setter of
+// an array parameter takes them as its 6 or 8 bytes.
 struct Request {
     std::vector<uint8_t> bytes;
 
     template <typename T> T As() const {
-        static_assert(std::is_trivially_copyable_v<T>);
-        T value{};
-        if (!bytes.empty()) std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
-        return value;
+        if constexpr (std::is_pointer_v<T>) {
+            static uint8_t array[8];
+            std::memset(array, 0, sizeof array);
+            std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof array), array);
+            return array;
+        } else {
+            T value{};
+            std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof value),
+                        reinterpret_cast<uint8_t*>(&value));
+            return value;
+        }
     }
-};
-
-// What an operation gives back. Operations that answer with a bool report it as code 0
-// (true) or 1 (false) with an empty text.
-struct Call {
-    T_Result result;
-    // Name of the output record, or null when the operation fills none.
-    const char* output = nullptr;
 };
 
 struct Operation {
-    const char* name;
-    Call (*run)(IBluetooth& bt, uint8_t version, const Request& req, Outputs& out);
+    std::string_view name;
+    T_Result (*run)(IBluetooth& bt, uint8_t version, const Request& req, Outputs& out);
 };
 
-// An NVM setter's argument: the number, or the 6 or 8 bytes of an array parameter.
-template <typename T> T NvmArg(const Request& r) {
-    if constexpr (std::is_pointer_v<T>) {
-        static uint8_t bytes[8];
-        std::memset(bytes, 0, sizeof bytes);
-        if (!r.bytes.empty())
-            std::memcpy(bytes, r.bytes.data(), std::min(r.bytes.size(), sizeof bytes));
-        return bytes;
-    } else {
-        return r.As<T>();
+#define BTOPS_CALL_Set(Name, Req, Con) b.Name(v, r.As<Req>())
+#define BTOPS_CALL_Get(Name, Req, Con) b.Name(v, &o.As<Con>())
+#define BTOPS_CALL_Query(Name, Req, Con) b.Name(v, r.As<Req>(), &o.As<Con>())
+// Operations that answer true or false give code 0 or 1 with an empty text.
+#define BTOPS_CALL_Check(Name, Req, Con)                                                           \
+    T_Result {                                                                                     \
+        uint8_t(!b.Name(&o.check)), {}                                                             \
     }
-}
-
-inline T_Result FromBool(bool done) {
-    return T_Result{static_cast<uint8_t>(done ? 0 : 1), {}};
-}
-
-inline const std::vector<Operation>& AllOperations() {
-    static const std::vector<Operation> ops = [] {
-        std::vector<Operation> v = {
-            {"GetHwInfo", [](IBluetooth& b, uint8_t ver, const Request&,
-                             Outputs&) { return Call{b.GetHwInfo(ver)}; }},
-            {"Initialize", [](IBluetooth& b, uint8_t ver, const Request&,
-                              Outputs&) { return Call{b.Initialize(ver)}; }},
-            {"ResetHci",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{FromBool(b.ResetHci(ver, &o.resetOk)), "resetOk"};
-             }},
-            {"SetRfTestMode",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetRfTestMode(ver, r.As<T_BT_SET_RF_TEST_MODE_REQ>())};
-             }},
-            {"SetTxBurstMode",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetTxBurstMode(ver, r.As<T_BT_SET_TX_BURST_MODE_REQ>())};
-             }},
-            {"SetTxContinuousMode",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetTxContinuousMode(ver, r.As<T_BT_SET_TX_CONTINUOUS_MODE_REQ>())};
-             }},
-            {"SetRxContinuousMode",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetRxContinuousMode(ver, r.As<T_BT_SET_RX_CONTINUOUS_MODE_REQ>())};
-             }},
-            {"SetTxLeMode",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetTxLeMode(ver, r.As<T_BT_SET_TX_LE_MODE_REQ>())};
-             }},
-            {"RxLeStart",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.RxLeStart(ver, r.As<T_BT_RX_LE_START_REQ>())};
-             }},
-            {"RxLeEnd",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.RxLeEnd(ver, &o.rxLeEnd), "rxLeEnd"};
-             }},
-            {"CheckHostInterface",
-             [](IBluetooth& b, uint8_t, const Request&, Outputs& o) {
-                 return Call{FromBool(b.CheckHostInterface(&o.check)), "check"};
-             }},
-            {"CheckSleepxSignal",
-             [](IBluetooth& b, uint8_t, const Request&, Outputs& o) {
-                 return Call{FromBool(b.CheckSleepxSignal(&o.check)), "check"};
-             }},
-            {"GetLumoraVersion",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetLumoraVersion(ver, &o.lumora), "lumora"};
-             }},
-            {"GetRssiValue",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs& o) {
-                 return Call{b.GetRssiValue(ver, r.As<T_BT_GET_RSSI_VALUE_REQ>(), &o.rssi), "rssi"};
-             }},
-            {"GetRtrimValues",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetRtrimValues(ver, &o.rtrim), "rtrim"};
-             }},
-            {"SetRtrimManualValues",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetRtrimManualValues(ver, r.As<T_BT_SET_RTRIM_MANUAL_VALUE_REQ>())};
-             }},
-            {"GetKfreqIbiasdacValues",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetKfreqIbiasdacValues(ver, &o.kfreq), "kfreq"};
-             }},
-            {"SetKfreqIbiasdacManualValues",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetKfreqIbiasdacManualValues(
-                     ver, r.As<T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ>())};
-             }},
-            {"GetTemperatureValues",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetTemperatureValues(ver, &o.temperature), "temperature"};
-             }},
-            {"SetTemperatureValues",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetTemperatureValues(ver, r.As<T_BT_SET_TEMPERATURE_VALUES_REQ>())};
-             }},
-            {"GetVoltageValues",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetVoltageValues(ver, &o.voltage), "voltage"};
-             }},
-            {"SetVoltageValues",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetVoltageValues(ver, r.As<T_BT_SET_VOLTAGE_VALUES_REQ>())};
-             }},
-            {"SetPcmUartWakeupInterface",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetPcmUartWakeupInterface(
-                     ver, r.As<T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ>())};
-             }},
-            {"GetPcmUartWakeupInterfaceStatus",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.GetPcmUartWakeupInterfaceStatus(ver, &o.interfaces), "interfaces"};
-             }},
-            {"SetPcmLoopback",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.SetPcmLoopback(ver, r.As<T_BT_SET_PCM_LOOPBACK_REQ>())};
-             }},
-            {"HciCommand",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs& o) {
-                 return Call{b.HciCommand(ver, r.As<T_BT_HCI_COMMAND_REQ>(), &o.hci, 16), "hci"};
-             }},
-            {"ReadAllNvmParams",
-             [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {
-                 return Call{b.ReadAllNvmParams(ver, &o.all), "all"};
-             }},
-            {"WriteAllNvmParams",
-             [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {
-                 return Call{b.WriteAllNvmParams(ver, r.As<T_BT_ALL_NVM_PARAMS>())};
-             }},
-        };
+#define BTOPS_CALL_OwnVer(Name, Req, Con) b.Name(v)
+#define BTOPS_CALL_OwnReset(Name, Req, Con)                                                        \
+    T_Result {                                                                                     \
+        uint8_t(!b.Name(v, &o.resetOk)), {}                                                        \
+    }
+#define BTOPS_CALL_OwnHci(Name, Req, Con) b.Name(v, r.As<Req>(), &o.As<Con>(), 16)
+#define BTOPS_CALL_OwnSet BTOPS_CALL_Set
+#define BTOPS_CALL_OwnGet BTOPS_CALL_Get
+#define BTOPS_OP(Name, Shape, Req, Con, Function, Opcode, Command, Check, Action)                  \
+    {#Name, [](IBluetooth& b, uint8_t v, const Request& r, Outputs& o) {                           \
+         static_cast<void>(v), static_cast<void>(r), static_cast<void>(o);                         \
+         return T_Result(BTOPS_CALL_##Shape(Name, Req, Con));                                      \
+     }},
 #define BTOPS_NVM(Camel, field, id, kind, transfer)                                                \
-    v.push_back({"GetNvm" #Camel, [](IBluetooth& b, uint8_t ver, const Request&, Outputs& o) {     \
-                     return Call{                                                                  \
-                         b.GetNvm##Camel(ver, reinterpret_cast<BT_NVM_VALUE_T_##kind*>(o.nvm)),    \
-                         "nvm"};                                                                   \
-                 }});                                                                              \
-    v.push_back({"SetNvm" #Camel, [](IBluetooth& b, uint8_t ver, const Request& r, Outputs&) {     \
-                     return Call{b.SetNvm##Camel(ver, btops::NvmArg<BT_NVM_SET_T_##kind>(r))};     \
-                 }});
-        BT_NVM_PARAMS(BTOPS_NVM)
-#undef BTOPS_NVM
-        return v;
-    }();
+    {"GetNvm" #Camel,                                                                              \
+     [](IBluetooth& b, uint8_t v, const Request&, Outputs& o) {                                    \
+         return b.GetNvm##Camel(v, &o.As<BT_NVM_VALUE_T_##kind>());                                \
+     }},                                                                                           \
+        {"SetNvm" #Camel, [](IBluetooth& b, uint8_t v, const Request& r, Outputs&) {               \
+             return b.SetNvm##Camel(v, r.As<BT_NVM_SET_T_##kind>());                               \
+         }},
+
+// The operations in table order, then each NVM parameter's getter and setter.
+inline const std::vector<Operation>& AllOperations() {
+    static const std::vector<Operation> ops = {BT_OPERATIONS(BTOPS_OP) BT_NVM_PARAMS(BTOPS_NVM)};
     return ops;
 }
 

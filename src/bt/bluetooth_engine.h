@@ -1,7 +1,6 @@
 #pragma once
-// The legacy back-end's engine: forwards each binary test function to the framing, turns
-// the confirm status into true or false, and keeps what was last read of each of the 16
-// NVM parameters of the binary protocol.
+// The legacy back-end's engine: hands each binary test function to the framing and keeps
+// what was last read of each of the 16 NVM parameters of the binary protocol.
 
 #include <cstdint>
 #include <cstring>
@@ -27,84 +26,13 @@ public:
             nvm_details_.emplace_back(id);
     }
 
-    Transport& transport() { return transport_; }
-
     uint8_t GetReqVersion(uint16_t function) { return transport_.GetReqVersion(function); }
     uint8_t GetConVersion(uint16_t function) { return transport_.GetConVersion(function); }
 
-    // Each operation is true exactly when the confirm's status byte is 1.
-    bool Reset() { return transport_.Reset(); }
-    bool SetRfTestMode(const LegacyRequest<atctst_bt_set_rf_test_mode>& r) {
-        return transport_.SetRfTestMode(r);
-    }
-    bool SetTxBurstMode(const LegacyRequest<atctst_bt_set_tx_burst_mode>& r) {
-        return transport_.SetTxBurstMode(r);
-    }
-    bool SetTxContinuousMode(const LegacyRequest<atctst_bt_set_tx_continuous_mode>& r) {
-        return transport_.SetTxContinuousMode(r);
-    }
-    bool SetRxContinuousMode(const LegacyRequest<atctst_bt_set_rx_continuous_mode>& r) {
-        return transport_.SetRxContinuousMode(r);
-    }
-    bool GetLumoraVersion(LegacyConfirm<atctst_bt_get_lumora_version>* c) {
-        return transport_.GetLumoraVersion(c);
-    }
-    bool SetPcmLoopback(const LegacyRequest<atctst_bt_set_pcm_loopback>& r) {
-        return transport_.SetPcmLoopback(r);
-    }
-    bool CheckHostInterface() { return transport_.CheckHostInterface(); }
-    bool HwInfo(LegacyConfirm<atctst_bt_hw_info>* c) { return transport_.HwInfo(c); }
-    bool Initialize(const LegacyRequest<atctst_bt_initialize>& r) {
-        return transport_.Initialize(r);
-    }
-    bool CheckSleepxSignal() { return transport_.CheckSleepxSignal(); }
-    bool GetRtrimValues(LegacyConfirm<atctst_bt_get_rtrim_values>* c) {
-        return transport_.GetRtrimValues(c);
-    }
-    bool SetRtrimManualValues(const LegacyRequest<atctst_bt_set_rtrim_manual_values>& r) {
-        return transport_.SetRtrimManualValues(r);
-    }
-    bool GetKfreqIbiasdacValues(LegacyConfirm<atctst_bt_get_kfreq_ibiasdac_values>* c) {
-        return transport_.GetKfreqIbiasdacValues(c);
-    }
-    bool SetKfreqIbiasdacManualValues(
-        const LegacyRequest<atctst_bt_set_kfreq_ibiasdac_manual_values>& r) {
-        return transport_.SetKfreqIbiasdacManualValues(r);
-    }
-    bool GetPcmUartWakeupInterfaceStatus(
-        LegacyConfirm<atctst_bt_get_pcm_uart_wakeup_interface_status>* c) {
-        return transport_.GetPcmUartWakeupInterfaceStatus(c);
-    }
-    bool
-    SetPcmUartWakeupInterface(const LegacyRequest<atctst_bt_set_pcm_uart_wakeup_interface>& r) {
-        return transport_.SetPcmUartWakeupInterface(r);
-    }
-    bool GetTemperatureValues(LegacyConfirm<atctst_bt_get_temperature_values>* c) {
-        return transport_.GetTemperatureValues(c);
-    }
-    bool SetTemperatureValues(const LegacyRequest<atctst_bt_set_temperature_values>& r) {
-        return transport_.SetTemperatureValues(r);
-    }
-    bool GetVoltageValues(LegacyConfirm<atctst_bt_get_voltage_values>* c) {
-        return transport_.GetVoltageValues(c);
-    }
-    bool SetVoltageValues(const LegacyRequest<atctst_bt_set_voltage_values>& r) {
-        return transport_.SetVoltageValues(r);
-    }
-    bool GetRssiValue(const LegacyRequest<atctst_bt_get_rssi_value>& r,
-                      LegacyConfirm<atctst_bt_get_rssi_value>* c) {
-        return transport_.GetRssiValue(r, c);
-    }
-    bool SetTxLeMode(const LegacyRequest<atctst_bt_set_tx_le_mode>& r) {
-        return transport_.SetTxLeMode(r);
-    }
-    bool RxLeStart(const LegacyRequest<atctst_bt_rx_le_start>& r) {
-        return transport_.RxLeStart(r);
-    }
-    bool RxLeEnd(LegacyConfirm<atctst_bt_rx_le_end>* c) { return transport_.RxLeEnd(c); }
-    bool HciCommand(const LegacyRequest<atctst_bt_hci_command>& r,
-                    LegacyConfirm<atctst_bt_hci_command>* c) {
-        return transport_.HciCommand(r, c);
+    // Any test function with its fixed sizes; see template_transport::Call.
+    template <T_ATCTST_BT_FUNCTION F>
+    legacy_framing::Outcome Call(const LegacyRequest<F>* request, LegacyConfirm<F>* confirm) {
+        return transport_.template Call<F>(request, confirm);
     }
 
     // Answers a cached parameter from the cache (logging "OK") unless `forceRead` is 1;
@@ -132,7 +60,8 @@ public:
         LegacyRequest<atctst_bt_write_to_nvm> request{};
         static_assert(sizeof value == std::tuple_size_v<decltype(request)>);
         std::memcpy(request.data(), &value, sizeof value);
-        if (!transport_.WriteToNvm(request)) return false;
+        if (Call<atctst_bt_write_to_nvm>(&request, nullptr) != legacy_framing::Outcome::Success)
+            return false;
         TNVMDataDetails& entry = nvm_details_[value.id];
         entry.cached = 0;
         entry.value = value;
@@ -149,7 +78,7 @@ private:
     bool Exchange(uint8_t index, TNVMDataDetails& entry) {
         const LegacyRequest<atctst_bt_read_from_nvm> request{index};
         LegacyConfirm<atctst_bt_read_from_nvm> confirm{};
-        const auto outcome = transport_.template Call<atctst_bt_read_from_nvm>(&request, &confirm);
+        const auto outcome = Call<atctst_bt_read_from_nvm>(&request, &confirm);
         if (outcome == legacy_framing::Outcome::HostFailed) return false;
         const uint8_t status = confirm[0];
         if (confirm[1] != index || (status != 1 && status != 2)) {

@@ -21,38 +21,11 @@ struct TLegacyFunctionSizes {
     uint16_t confirm;
 };
 
-// Indexed by T_ATCTST_BT_FUNCTION. atctst_bt_get_capabilities is never sent.
+// Indexed by T_ATCTST_BT_FUNCTION.
 inline constexpr std::array<TLegacyFunctionSizes, ATCTST_BT_FUNCTION_COUNT> kLegacyFunctionSizes{{
-    {0, 1},     // atctst_bt_reset
-    {22, 1},    // atctst_bt_set_rf_test_mode
-    {30, 1},    // atctst_bt_set_tx_burst_mode
-    {7, 1},     // atctst_bt_set_tx_continuous_mode
-    {2, 1},     // atctst_bt_set_rx_continuous_mode
-    {0, 12},    // atctst_bt_get_lumora_version
-    {2, 1},     // atctst_bt_set_pcm_loopback
-    {0, 1},     // atctst_bt_check_host_interface
-    {0, 4},     // atctst_bt_hw_info
-    {2, 1},     // atctst_bt_initialize
-    {0, 1},     // atctst_bt_check_sleepx_signal
-    {0, 5},     // atctst_bt_get_rtrim_values
-    {3, 1},     // atctst_bt_set_rtrim_manual_values
-    {0, 8},     // atctst_bt_get_kfreq_ibiasdac_values
-    {5, 1},     // atctst_bt_set_kfreq_ibiasdac_manual_values
-    {0, 5},     // atctst_bt_get_pcm_uart_wakeup_interface_status
-    {4, 1},     // atctst_bt_set_pcm_uart_wakeup_interface
-    {0, 8},     // atctst_bt_get_temperature_values
-    {6, 1},     // atctst_bt_set_temperature_values
-    {0, 6},     // atctst_bt_get_voltage_values
-    {4, 1},     // atctst_bt_set_voltage_values
-    {3, 3},     // atctst_bt_get_rssi_value
-    {0, 0},     // atctst_bt_get_capabilities
-    {8, 1},     // atctst_bt_write_to_nvm
-    {1, 9},     // atctst_bt_read_from_nvm
-    {5, 1},     // atctst_bt_set_tx_le_mode
-    {2, 1},     // atctst_bt_rx_le_start
-    {0, 4},     // atctst_bt_rx_le_end
-    {152, 153}, // atctst_bt_hci_command
-    {2, 3},     // atctst_bt_get_opcode_version
+#define BT_FUNCTION_SIZES(name, request, confirm, opcode) {request, confirm},
+    BT_TEST_FUNCTIONS(BT_FUNCTION_SIZES)
+#undef BT_FUNCTION_SIZES
 }};
 
 // A function's wire request record and its confirm record, sized by the table above.
@@ -159,91 +132,6 @@ public:
         return outcome;
     }
 
-    bool Reset() { return Ok(Call<atctst_bt_reset>(nullptr, nullptr)); }
-    bool SetRfTestMode(const LegacyRequest<atctst_bt_set_rf_test_mode>& r) {
-        return Ok(Call<atctst_bt_set_rf_test_mode>(&r, nullptr));
-    }
-    bool SetTxBurstMode(const LegacyRequest<atctst_bt_set_tx_burst_mode>& r) {
-        return Ok(Call<atctst_bt_set_tx_burst_mode>(&r, nullptr));
-    }
-    bool SetTxContinuousMode(const LegacyRequest<atctst_bt_set_tx_continuous_mode>& r) {
-        return Ok(Call<atctst_bt_set_tx_continuous_mode>(&r, nullptr));
-    }
-    bool SetRxContinuousMode(const LegacyRequest<atctst_bt_set_rx_continuous_mode>& r) {
-        return Ok(Call<atctst_bt_set_rx_continuous_mode>(&r, nullptr));
-    }
-    bool GetLumoraVersion(LegacyConfirm<atctst_bt_get_lumora_version>* c) {
-        return Ok(Call<atctst_bt_get_lumora_version>(nullptr, c));
-    }
-    bool SetPcmLoopback(const LegacyRequest<atctst_bt_set_pcm_loopback>& r) {
-        return Ok(Call<atctst_bt_set_pcm_loopback>(&r, nullptr));
-    }
-    bool CheckHostInterface() { return Ok(Call<atctst_bt_check_host_interface>(nullptr, nullptr)); }
-    bool HwInfo(LegacyConfirm<atctst_bt_hw_info>* c) {
-        return Ok(Call<atctst_bt_hw_info>(nullptr, c));
-    }
-    bool Initialize(const LegacyRequest<atctst_bt_initialize>& r) {
-        return Ok(Call<atctst_bt_initialize>(&r, nullptr));
-    }
-    bool CheckSleepxSignal() { return Ok(Call<atctst_bt_check_sleepx_signal>(nullptr, nullptr)); }
-    bool GetRtrimValues(LegacyConfirm<atctst_bt_get_rtrim_values>* c) {
-        return Ok(Call<atctst_bt_get_rtrim_values>(nullptr, c));
-    }
-    bool SetRtrimManualValues(const LegacyRequest<atctst_bt_set_rtrim_manual_values>& r) {
-        return Ok(Call<atctst_bt_set_rtrim_manual_values>(&r, nullptr));
-    }
-    bool GetKfreqIbiasdacValues(LegacyConfirm<atctst_bt_get_kfreq_ibiasdac_values>* c) {
-        return Ok(Call<atctst_bt_get_kfreq_ibiasdac_values>(nullptr, c));
-    }
-    bool SetKfreqIbiasdacManualValues(
-        const LegacyRequest<atctst_bt_set_kfreq_ibiasdac_manual_values>& r) {
-        return Ok(Call<atctst_bt_set_kfreq_ibiasdac_manual_values>(&r, nullptr));
-    }
-    bool GetPcmUartWakeupInterfaceStatus(
-        LegacyConfirm<atctst_bt_get_pcm_uart_wakeup_interface_status>* c) {
-        return Ok(Call<atctst_bt_get_pcm_uart_wakeup_interface_status>(nullptr, c));
-    }
-    bool
-    SetPcmUartWakeupInterface(const LegacyRequest<atctst_bt_set_pcm_uart_wakeup_interface>& r) {
-        return Ok(Call<atctst_bt_set_pcm_uart_wakeup_interface>(&r, nullptr));
-    }
-    bool GetTemperatureValues(LegacyConfirm<atctst_bt_get_temperature_values>* c) {
-        return Ok(Call<atctst_bt_get_temperature_values>(nullptr, c));
-    }
-    bool SetTemperatureValues(const LegacyRequest<atctst_bt_set_temperature_values>& r) {
-        return Ok(Call<atctst_bt_set_temperature_values>(&r, nullptr));
-    }
-    bool GetVoltageValues(LegacyConfirm<atctst_bt_get_voltage_values>* c) {
-        return Ok(Call<atctst_bt_get_voltage_values>(nullptr, c));
-    }
-    bool SetVoltageValues(const LegacyRequest<atctst_bt_set_voltage_values>& r) {
-        return Ok(Call<atctst_bt_set_voltage_values>(&r, nullptr));
-    }
-    bool GetRssiValue(const LegacyRequest<atctst_bt_get_rssi_value>& r,
-                      LegacyConfirm<atctst_bt_get_rssi_value>* c) {
-        return Ok(Call<atctst_bt_get_rssi_value>(&r, c));
-    }
-    bool WriteToNvm(const LegacyRequest<atctst_bt_write_to_nvm>& r) {
-        return Ok(Call<atctst_bt_write_to_nvm>(&r, nullptr));
-    }
-    bool ReadFromNvm(const LegacyRequest<atctst_bt_read_from_nvm>& r,
-                     LegacyConfirm<atctst_bt_read_from_nvm>* c) {
-        return Ok(Call<atctst_bt_read_from_nvm>(&r, c));
-    }
-    bool SetTxLeMode(const LegacyRequest<atctst_bt_set_tx_le_mode>& r) {
-        return Ok(Call<atctst_bt_set_tx_le_mode>(&r, nullptr));
-    }
-    bool RxLeStart(const LegacyRequest<atctst_bt_rx_le_start>& r) {
-        return Ok(Call<atctst_bt_rx_le_start>(&r, nullptr));
-    }
-    bool RxLeEnd(LegacyConfirm<atctst_bt_rx_le_end>* c) {
-        return Ok(Call<atctst_bt_rx_le_end>(nullptr, c));
-    }
-    bool HciCommand(const LegacyRequest<atctst_bt_hci_command>& r,
-                    LegacyConfirm<atctst_bt_hci_command>* c) {
-        return Ok(Call<atctst_bt_hci_command>(&r, c));
-    }
-
     // The phone's versions for `function`, asked once per library. Only a whole answer
     // saying supported (1) or not supported (2) is remembered; a failed host call, a short
     // confirm or another status gets the all-zero answer and is asked again next time.
@@ -280,10 +168,6 @@ public:
     }
 
 private:
-    static bool Ok(legacy_framing::Outcome outcome) {
-        return outcome == legacy_framing::Outcome::Success;
-    }
-
     // The length the host reported for the last confirm.
     uint16_t confirmLength_ = 0;
 };

@@ -59,49 +59,17 @@ constexpr std::array<std::string_view, 44> kNvmParamTypes = {
     "'BNPT_LMP_VERSION'", "'BNPT_UART_LPM_LEVEL'", "'BNPT_ULPM_CURRENT'", "'BNPT_IDLE_CURRENT'",
     "'BNPT_ACTIVE_CURRENT'", "'BNPT_TX_CURRENT'", "'BNPT_RX_CURRENT'", "'BNPT_MAX_COUNT'"};
 
-constexpr std::array<std::string_view, 30> kFunctions = {
-    "'atctst_bt_reset'",
-    "'atctst_bt_set_rf_test_mode'",
-    "'atctst_bt_set_tx_burst_mode'",
-    "'atctst_bt_set_tx_continuous_mode'",
-    "'atctst_bt_set_rx_continuous_mode'",
-    "'atctst_bt_get_lumora_version'",
-    "'atctst_bt_set_pcm_loopback'",
-    "'atctst_bt_check_host_interface'",
-    "'atctst_bt_hw_info'",
-    "'atctst_bt_initialize'",
-    "'atctst_bt_check_sleepx_signal'",
-    "'atctst_bt_get_rtrim_values'",
-    "'atctst_bt_set_rtrim_manual_values'",
-    "'atctst_bt_get_kfreq_ibiasdac_values'",
-    "'atctst_bt_set_kfreq_ibiasdac_manual_values'",
-    "'atctst_bt_get_pcm_uart_wakeup_interface_status'",
-    "'atctst_bt_set_pcm_uart_wakeup_interface'",
-    "'atctst_bt_get_temperature_values'",
-    "'atctst_bt_set_temperature_values'",
-    "'atctst_bt_get_voltage_values'",
-    "'atctst_bt_set_voltage_values'",
-    "'atctst_bt_get_rssi_value'",
-    "'atctst_bt_get_capabilities'",
-    "'atctst_bt_write_to_nvm'",
-    "'atctst_bt_read_from_nvm'",
-    "'atctst_bt_set_tx_le_mode'",
-    "'atctst_bt_rx_le_start'",
-    "'atctst_bt_rx_le_end'",
-    "'atctst_bt_hci_command'",
-    "'atctst_bt_get_opcode_version'"};
+constexpr std::array<std::string_view, ATCTST_BT_FUNCTION_COUNT> kFunctions = {
+#define BT_FUNCTION_NAME(name, request, confirm, opcode) "'" #name "'",
+    BT_TEST_FUNCTIONS(BT_FUNCTION_NAME)
+#undef BT_FUNCTION_NAME
+};
 
-constexpr std::array<std::string_view, 34> kOpcodes = {
-    "'NONE'", "'RESET'", "'SET_RF_TEST_MODE'", "'SET_TX_BURST_MODE'",
-    "'SET_TX_CONTINUOUS_MODE'", "'SET_RX_CONTINUOUS_MODE'", "'GET_LUMORA_VERSION'",
-    "'SET_PCM_LOOPBACK'", "'CHECK_HOST_INTERFACE'", "'HW_INFO'", "'INITIALIZE'",
-    "'SET_AFH_CHANNEL_MAP'", "'CHECK_SLEEPX_SIGNAL'", "'GET_RTRIM_VALUES'",
-    "'SET_RTRIM_MANUAL_VALUES'", "'GET_KFREQ_IBIASDAC_VALUES'",
-    "'SET_KFREQ_IBIASDAC_MANUAL_VALUES'", "'GET_PCM_UART_WAKEUP_INTERFACE_STATUS'",
-    "'SET_PCM_UART_WAKEUP_INTERFACE'", "'GET_TEMPERATURE_VALUES'", "'SET_TEMPERATURE_VALUES'",
-    "'GET_VOLTAGE_VALUES'", "'SET_VOLTAGE_VALUES'", "'GET_RSSI_VALUE'", "'GET_CAPABILITIES'",
-    "'WRITE_TO_NVM'", "'READ_FROM_NVM'", "'SET_TX_LE_MODE'", "'RX_LE_START'", "'RX_LE_END'",
-    "'HCI_COMMAND'", "'GET_OPCODE_VERSION'", "'WRITE_ALL_NVM_PARAMS'", "'READ_ALL_NVM_PARAMS'"};
+constexpr std::array<std::string_view, BT_OPCODE_COUNT> kOpcodes = {
+#define BT_OPCODE_NAME(name) "'" #name "'",
+    BT_OPCODES(BT_OPCODE_NAME)
+#undef BT_OPCODE_NAME
+};
 
 static_assert(kPacketTypes.size() == BT_PACKET_TYPE_COUNT);
 static_assert(kBrPatterns.size() == BT_BR_PATTERN_COUNT);
@@ -109,8 +77,6 @@ static_assert(kLePatterns.size() == BT_LE_PATTERN_COUNT);
 static_assert(kModulations.size() == BT_MODULATION_COUNT);
 static_assert(kNvmParams.size() == BT_NVM_PARAM_COUNT);
 static_assert(kNvmParamTypes.size() == BNPT_MAX_COUNT + 1);
-static_assert(kFunctions.size() == ATCTST_BT_FUNCTION_COUNT);
-static_assert(kOpcodes.size() == BT_OPCODE_COUNT);
 
 } // namespace
 

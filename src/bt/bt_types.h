@@ -72,53 +72,101 @@ enum T_BT_NVM_PARAM_TYPE : uint32_t {
     BNPT_MAX_COUNT
 };
 
-// The phone-side test functions of the binary protocol; the value is the function number.
+// The command opcodes whose record versions the text back-end negotiates, in opcode order.
+#define BT_OPCODES(X)                                                                              \
+    X(NONE)                                                                                        \
+    X(RESET)                                                                                       \
+    X(SET_RF_TEST_MODE)                                                                            \
+    X(SET_TX_BURST_MODE)                                                                           \
+    X(SET_TX_CONTINUOUS_MODE)                                                                      \
+    X(SET_RX_CONTINUOUS_MODE)                                                                      \
+    X(GET_LUMORA_VERSION)                                                                          \
+    X(SET_PCM_LOOPBACK)                                                                            \
+    X(CHECK_HOST_INTERFACE)                                                                        \
+    X(HW_INFO)                                                                                     \
+    X(INITIALIZE)                                                                                  \
+    X(SET_AFH_CHANNEL_MAP)                                                                         \
+    X(CHECK_SLEEPX_SIGNAL)                                                                         \
+    X(GET_RTRIM_VALUES)                                                                            \
+    X(SET_RTRIM_MANUAL_VALUES)                                                                     \
+    X(GET_KFREQ_IBIASDAC_VALUES)                                                                   \
+    X(SET_KFREQ_IBIASDAC_MANUAL_VALUES)                                                            \
+    X(GET_PCM_UART_WAKEUP_INTERFACE_STATUS)                                                        \
+    X(SET_PCM_UART_WAKEUP_INTERFACE)                                                               \
+    X(GET_TEMPERATURE_VALUES)                                                                      \
+    X(SET_TEMPERATURE_VALUES)                                                                      \
+    X(GET_VOLTAGE_VALUES)                                                                          \
+    X(SET_VOLTAGE_VALUES)                                                                          \
+    X(GET_RSSI_VALUE)                                                                              \
+    X(GET_CAPABILITIES)                                                                            \
+    X(WRITE_TO_NVM)                                                                                \
+    X(READ_FROM_NVM)                                                                               \
+    X(SET_TX_LE_MODE)                                                                              \
+    X(RX_LE_START)                                                                                 \
+    X(RX_LE_END)                                                                                   \
+    X(HCI_COMMAND)                                                                                 \
+    X(GET_OPCODE_VERSION)                                                                          \
+    X(WRITE_ALL_NVM_PARAMS)                                                                        \
+    X(READ_ALL_NVM_PARAMS)
+
+enum T_BT_OPCODE : uint16_t {
+#define BT_OPCODE_ENUMERATOR(name) name,
+    BT_OPCODES(BT_OPCODE_ENUMERATOR)
+#undef BT_OPCODE_ENUMERATOR
+    BT_OPCODE_COUNT
+};
+
+// The phone-side test functions of the binary protocol, in function number order:
+// X(name, request size, confirm size, opcode). The sizes in bytes are the fixed sizes of the
+// wire records (a request of 0 bytes sends no data; atctst_bt_get_capabilities is never
+// sent). The opcode is the one of the same name, the number the text back-end knows the
+// command by: the two numberings differ (opcode 0 is NONE, SET_AFH_CHANNEL_MAP has no
+// function).
+#define BT_TEST_FUNCTIONS(X)                                                                       \
+    X(atctst_bt_reset, 0, 1, RESET)                                                                \
+    X(atctst_bt_set_rf_test_mode, 22, 1, SET_RF_TEST_MODE)                                         \
+    X(atctst_bt_set_tx_burst_mode, 30, 1, SET_TX_BURST_MODE)                                       \
+    X(atctst_bt_set_tx_continuous_mode, 7, 1, SET_TX_CONTINUOUS_MODE)                              \
+    X(atctst_bt_set_rx_continuous_mode, 2, 1, SET_RX_CONTINUOUS_MODE)                              \
+    X(atctst_bt_get_lumora_version, 0, 12, GET_LUMORA_VERSION)                                     \
+    X(atctst_bt_set_pcm_loopback, 2, 1, SET_PCM_LOOPBACK)                                          \
+    X(atctst_bt_check_host_interface, 0, 1, CHECK_HOST_INTERFACE)                                  \
+    X(atctst_bt_hw_info, 0, 4, HW_INFO)                                                            \
+    X(atctst_bt_initialize, 2, 1, INITIALIZE)                                                      \
+    X(atctst_bt_check_sleepx_signal, 0, 1, CHECK_SLEEPX_SIGNAL)                                    \
+    X(atctst_bt_get_rtrim_values, 0, 5, GET_RTRIM_VALUES)                                          \
+    X(atctst_bt_set_rtrim_manual_values, 3, 1, SET_RTRIM_MANUAL_VALUES)                            \
+    X(atctst_bt_get_kfreq_ibiasdac_values, 0, 8, GET_KFREQ_IBIASDAC_VALUES)                        \
+    X(atctst_bt_set_kfreq_ibiasdac_manual_values, 5, 1, SET_KFREQ_IBIASDAC_MANUAL_VALUES)          \
+    X(atctst_bt_get_pcm_uart_wakeup_interface_status, 0, 5, GET_PCM_UART_WAKEUP_INTERFACE_STATUS)  \
+    X(atctst_bt_set_pcm_uart_wakeup_interface, 4, 1, SET_PCM_UART_WAKEUP_INTERFACE)                \
+    X(atctst_bt_get_temperature_values, 0, 8, GET_TEMPERATURE_VALUES)                              \
+    X(atctst_bt_set_temperature_values, 6, 1, SET_TEMPERATURE_VALUES)                              \
+    X(atctst_bt_get_voltage_values, 0, 6, GET_VOLTAGE_VALUES)                                      \
+    X(atctst_bt_set_voltage_values, 4, 1, SET_VOLTAGE_VALUES)                                      \
+    X(atctst_bt_get_rssi_value, 3, 3, GET_RSSI_VALUE)                                              \
+    X(atctst_bt_get_capabilities, 0, 0, GET_CAPABILITIES)                                          \
+    X(atctst_bt_write_to_nvm, 8, 1, WRITE_TO_NVM)                                                  \
+    X(atctst_bt_read_from_nvm, 1, 9, READ_FROM_NVM)                                                \
+    X(atctst_bt_set_tx_le_mode, 5, 1, SET_TX_LE_MODE)                                              \
+    X(atctst_bt_rx_le_start, 2, 1, RX_LE_START)                                                    \
+    X(atctst_bt_rx_le_end, 0, 4, RX_LE_END)                                                        \
+    X(atctst_bt_hci_command, 152, 153, HCI_COMMAND)                                                \
+    X(atctst_bt_get_opcode_version, 2, 3, GET_OPCODE_VERSION)
+
+// The value is the function number.
 enum T_ATCTST_BT_FUNCTION : uint16_t {
-    atctst_bt_reset,
-    atctst_bt_set_rf_test_mode,
-    atctst_bt_set_tx_burst_mode,
-    atctst_bt_set_tx_continuous_mode,
-    atctst_bt_set_rx_continuous_mode,
-    atctst_bt_get_lumora_version,
-    atctst_bt_set_pcm_loopback,
-    atctst_bt_check_host_interface,
-    atctst_bt_hw_info,
-    atctst_bt_initialize,
-    atctst_bt_check_sleepx_signal,
-    atctst_bt_get_rtrim_values,
-    atctst_bt_set_rtrim_manual_values,
-    atctst_bt_get_kfreq_ibiasdac_values,
-    atctst_bt_set_kfreq_ibiasdac_manual_values,
-    atctst_bt_get_pcm_uart_wakeup_interface_status,
-    atctst_bt_set_pcm_uart_wakeup_interface,
-    atctst_bt_get_temperature_values,
-    atctst_bt_set_temperature_values,
-    atctst_bt_get_voltage_values,
-    atctst_bt_set_voltage_values,
-    atctst_bt_get_rssi_value,
-    atctst_bt_get_capabilities,
-    atctst_bt_write_to_nvm,
-    atctst_bt_read_from_nvm,
-    atctst_bt_set_tx_le_mode,
-    atctst_bt_rx_le_start,
-    atctst_bt_rx_le_end,
-    atctst_bt_hci_command,
-    atctst_bt_get_opcode_version,
+#define BT_FUNCTION_ENUMERATOR(name, request, confirm, opcode) name,
+    BT_TEST_FUNCTIONS(BT_FUNCTION_ENUMERATOR)
+#undef BT_FUNCTION_ENUMERATOR
     ATCTST_BT_FUNCTION_COUNT
 };
 
-// The command opcodes whose record versions the text back-end negotiates. Not the same
-// numbering as the test functions.
-enum T_BT_OPCODE : uint16_t {
-    NONE, RESET, SET_RF_TEST_MODE, SET_TX_BURST_MODE, SET_TX_CONTINUOUS_MODE,
-    SET_RX_CONTINUOUS_MODE, GET_LUMORA_VERSION, SET_PCM_LOOPBACK, CHECK_HOST_INTERFACE, HW_INFO,
-    INITIALIZE, SET_AFH_CHANNEL_MAP, CHECK_SLEEPX_SIGNAL, GET_RTRIM_VALUES,
-    SET_RTRIM_MANUAL_VALUES, GET_KFREQ_IBIASDAC_VALUES, SET_KFREQ_IBIASDAC_MANUAL_VALUES,
-    GET_PCM_UART_WAKEUP_INTERFACE_STATUS, SET_PCM_UART_WAKEUP_INTERFACE, GET_TEMPERATURE_VALUES,
-    SET_TEMPERATURE_VALUES, GET_VOLTAGE_VALUES, SET_VOLTAGE_VALUES, GET_RSSI_VALUE,
-    GET_CAPABILITIES, WRITE_TO_NVM, READ_FROM_NVM, SET_TX_LE_MODE, RX_LE_START, RX_LE_END,
-    HCI_COMMAND, GET_OPCODE_VERSION, WRITE_ALL_NVM_PARAMS, READ_ALL_NVM_PARAMS,
-    BT_OPCODE_COUNT
+// The opcode of the command a test function carries out.
+inline constexpr T_BT_OPCODE kOpcodeOfFunction[ATCTST_BT_FUNCTION_COUNT] = {
+#define BT_FUNCTION_OPCODE(name, request, confirm, opcode) opcode,
+    BT_TEST_FUNCTIONS(BT_FUNCTION_OPCODE)
+#undef BT_FUNCTION_OPCODE
 };
 
 std::string t_packet_type_to_string(uint32_t value);

@@ -7,6 +7,7 @@
 
 #include "bt/bt_types.h"
 #include "bt/nvm_params.h"
+#include "bt/operations.h"
 
 // Request (_REQ) and confirm (_CON) records. Plain, naturally aligned structs: the text
 // back-end transfers them field by field and the legacy back-end copies them into its own
@@ -180,6 +181,20 @@ struct T_BT_HCI_COMMAND_CON {
     int32_t result;
 };
 
+// The parameters of an operation's action step, by shape: the request record where the
+// line shows it, and the display radix of the HCI bytes.
+// clang-format off
+#define BT_OP_ACTION_PARAMS_Set(Request) [[maybe_unused]] const Request& req
+#define BT_OP_ACTION_PARAMS_Get(Request)
+#define BT_OP_ACTION_PARAMS_Query(Request) [[maybe_unused]] const Request& req
+#define BT_OP_ACTION_PARAMS_Check(Request)
+#define BT_OP_ACTION_PARAMS_OwnVer(Request)
+#define BT_OP_ACTION_PARAMS_OwnReset(Request)
+#define BT_OP_ACTION_PARAMS_OwnHci(Request) const Request& req, int radix
+#define BT_OP_ACTION_PARAMS_OwnSet BT_OP_ACTION_PARAMS_Set
+#define BT_OP_ACTION_PARAMS_OwnGet BT_OP_ACTION_PARAMS_Get
+// clang-format on
+
 class IBluetooth {
 public:
     IBluetooth();
@@ -191,45 +206,15 @@ public:
     // T_BT_OPCODE for the text back-end.
     virtual uint8_t GetReqVersion(uint16_t command) = 0;
     virtual uint8_t GetConVersion(uint16_t command) = 0;
-
-    virtual T_Result GetHwInfo(uint8_t version) = 0;
-    virtual T_Result Initialize(uint8_t version) = 0;
-    // True when no error occurred; *resetOk receives true when the phone's code is 0.
-    virtual bool ResetHci(uint8_t version, bool* resetOk) = 0;
-    virtual T_Result SetRfTestMode(uint8_t version, T_BT_SET_RF_TEST_MODE_REQ req) = 0;
-    virtual T_Result SetTxBurstMode(uint8_t version, T_BT_SET_TX_BURST_MODE_REQ req) = 0;
-    virtual T_Result SetTxContinuousMode(uint8_t version, T_BT_SET_TX_CONTINUOUS_MODE_REQ req) = 0;
-    virtual T_Result SetRxContinuousMode(uint8_t version, T_BT_SET_RX_CONTINUOUS_MODE_REQ req) = 0;
-    virtual T_Result SetTxLeMode(uint8_t version, T_BT_SET_TX_LE_MODE_REQ req) = 0;
-    virtual T_Result RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) = 0;
-    virtual T_Result RxLeEnd(uint8_t version, T_BT_RX_LE_END_CON* con) = 0;
-    virtual bool CheckHostInterface(uint8_t* result) = 0;
-    virtual bool CheckSleepxSignal(uint8_t* result) = 0;
-    virtual T_Result GetLumoraVersion(uint8_t version, T_BT_GET_LUMORA_VERSION_CON* con) = 0;
-    virtual T_Result GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req,
-                                  T_BT_GET_RSSI_VALUE_CON* con) = 0;
-    virtual T_Result GetRtrimValues(uint8_t version, T_BT_GET_RTRIM_VALUES_CON* con) = 0;
-    virtual T_Result SetRtrimManualValues(uint8_t version, T_BT_SET_RTRIM_MANUAL_VALUE_REQ req) = 0;
-    virtual T_Result GetKfreqIbiasdacValues(uint8_t version,
-                                            T_BT_GET_KFREQ_IBIASDAC_VALUES_CON* con) = 0;
-    virtual T_Result
-    SetKfreqIbiasdacManualValues(uint8_t version,
-                                 T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ req) = 0;
-    virtual T_Result GetTemperatureValues(uint8_t version,
-                                          T_BT_GET_TEMPERATURE_VALUES_CON* con) = 0;
-    virtual T_Result SetTemperatureValues(uint8_t version, T_BT_SET_TEMPERATURE_VALUES_REQ req) = 0;
-    virtual T_Result GetVoltageValues(uint8_t version, T_BT_GET_VOLTAGE_VALUES_CON* con) = 0;
-    virtual T_Result SetVoltageValues(uint8_t version, T_BT_SET_VOLTAGE_VALUES_REQ req) = 0;
-    virtual T_Result SetPcmUartWakeupInterface(uint8_t version,
-                                               T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ req) = 0;
-    virtual T_Result
-    GetPcmUartWakeupInterfaceStatus(uint8_t version,
-                                    T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON* con) = 0;
-    virtual T_Result SetPcmLoopback(uint8_t version, T_BT_SET_PCM_LOOPBACK_REQ req) = 0;
     virtual uint8_t GetNvmDataVersion(uint8_t index) = 0;
-    // `radix` (16 or 10) only shapes the log line.
-    virtual T_Result HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
-                                T_BT_HCI_COMMAND_CON* con, int radix) = 0;
+
+    // The operations of bt/operations.h. ResetHci is true when no error occurred and sets
+    // *resetOk when the phone agreed; HciCommand's `radix` (16 or 10) only shapes the log
+    // line; ReadAllNvmParams fills *params, then copies it into nvm_params.
+#define BT_OP_DECLARE(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)     \
+    virtual BT_OP_SIGNATURE_##Shape(Name, Request, Confirm) = 0;
+    BT_OPERATIONS(BT_OP_DECLARE)
+#undef BT_OP_DECLARE
 
     // GetNvm<Param>: by default the value of the last read-all, without an exchange. The
     // arrays write 6 (BD address) or 8 (LMP features) bytes.
@@ -243,10 +228,6 @@ public:
     BT_NVM_PARAMS(BT_NVM_SETTER)
 #undef BT_NVM_SETTER
 
-    // Fills *params, then copies it into nvm_params.
-    virtual T_Result ReadAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS* params) = 0;
-    virtual T_Result WriteAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS params) = 0;
-
     uint8_t IsBtOn() const {
         return bt_on;
     }
@@ -257,40 +238,13 @@ public:
     // "\nData version mismatch. <name>: expected = <expected>, actual = <actual>"
     static std::string FormatVersionMismatch(const std::string& name, uint8_t expected,
                                              uint8_t actual);
-    static std::string LoopbackTypeText(uint32_t type);
-    static std::string ConnectionTypeText(uint32_t type);
 
 protected:
-    // The action line of each operation (flag 1). Each returns status 0 with empty text.
-    T_Result LogGetHwInfo(uint8_t version);
-    T_Result LogInitialize(uint8_t version);
-    T_Result LogResetHci(uint8_t version);
-    T_Result LogSetRfTestMode(uint8_t version, const T_BT_SET_RF_TEST_MODE_REQ& req);
-    T_Result LogSetTxBurstMode(uint8_t version, const T_BT_SET_TX_BURST_MODE_REQ& req);
-    T_Result LogSetTxContinuousMode(uint8_t version, const T_BT_SET_TX_CONTINUOUS_MODE_REQ& req);
-    T_Result LogSetRxContinuousMode(uint8_t version, const T_BT_SET_RX_CONTINUOUS_MODE_REQ& req);
-    T_Result LogSetTxLeMode(uint8_t version, const T_BT_SET_TX_LE_MODE_REQ& req);
-    T_Result LogRxLeStart(uint8_t version, const T_BT_RX_LE_START_REQ& req);
-    T_Result LogRxLeEnd(uint8_t version);
-    T_Result LogCheckHostInterface();
-    T_Result LogCheckSleepxSignal();
-    T_Result LogGetLumoraVersion(uint8_t version);
-    T_Result LogGetRssiValue(uint8_t version, const T_BT_GET_RSSI_VALUE_REQ& req);
-    T_Result LogGetRtrimValues(uint8_t version);
-    T_Result LogSetRtrimManualValues(uint8_t version, const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& req);
-    T_Result LogGetKfreqIbiasdacValues(uint8_t version);
-    T_Result LogSetKfreqIbiasdacManualValues(uint8_t version,
-                                             const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& req);
-    T_Result LogGetTemperatureValues(uint8_t version);
-    T_Result LogSetTemperatureValues(uint8_t version, const T_BT_SET_TEMPERATURE_VALUES_REQ& req);
-    T_Result LogGetVoltageValues(uint8_t version);
-    T_Result LogSetVoltageValues(uint8_t version, const T_BT_SET_VOLTAGE_VALUES_REQ& req);
-    T_Result LogSetPcmUartWakeupInterface(uint8_t version,
-                                          const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& req);
-    T_Result LogGetPcmUartWakeupInterfaceStatus(uint8_t version);
-    T_Result LogSetPcmLoopback(uint8_t version, const T_BT_SET_PCM_LOOPBACK_REQ& req);
-    // Lists at most the 150 bytes the record holds, whatever its length byte says.
-    T_Result LogHciCommand(uint8_t version, const T_BT_HCI_COMMAND_REQ& req, int radix);
+    // Log<Name>: the action line of each operation, flag 1.
+#define BT_OP_ACTION_STEP(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action) \
+    void Log##Name(BT_OP_ACTION_PARAMS_##Shape(Request));
+    BT_OPERATIONS(BT_OP_ACTION_STEP)
+#undef BT_OP_ACTION_STEP
 
     // 1 running, 0 stopped. Starts at 0: the chip is taken as stopped until a hardware
     // query says otherwise.

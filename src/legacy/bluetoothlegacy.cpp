@@ -13,9 +13,6 @@ namespace {
 
 constexpr char kNotSupported[] = "NVM command not supported";
 
-// The record name carried by a mismatch message is the wire record's own type name.
-#define BT_RECORD_NAME(Record) (static_cast<void>(sizeof(Record)), #Record)
-
 T_Result Mismatch(const std::string& name, uint8_t expected, uint8_t actual) {
     return {T_RESULT_VERSION_MISMATCH, IBluetooth::FormatVersionMismatch(name, expected, actual)};
 }
@@ -82,23 +79,81 @@ bool BluetoothLegacy::RequestVersionDiffers(uint8_t version, T_ATCTST_BT_FUNCTIO
     return true;
 }
 
-T_Result BluetoothLegacy::StatusOnly(bool sent) {
-    return sent ? T_Result{} : T_Result{T_RESULT_FAILED, {}};
+template <T_ATCTST_BT_FUNCTION F> T_Result BluetoothLegacy::Sent(const LegacyRequest<F>& request) {
+    if (engine_.Call<F>(&request, nullptr) != Outcome::Success) return {T_RESULT_FAILED, {}};
+    return {};
 }
 
-// --- device and RF test operations -------------------------------------------------------
+template <T_ATCTST_BT_FUNCTION F, typename Out>
+T_Result BluetoothLegacy::Delivered(uint8_t version, const LegacyRequest<F>* request, Out* out) {
+    LegacyConfirm<F> confirm{};
+    if (engine_.Call<F>(request, &confirm) != Outcome::Success) return {T_RESULT_FAILED, {}};
+    const uint8_t phone = rec::ConfirmVersion(confirm);
+    if (phone != version) return Mismatch(rec::kRecordName<F, rec::Side::confirm>, version, phone);
+    if (out) rec::Decode(confirm, out);
+    return {};
+}
+
+// --- the operations that follow their shape ----------------------------------------------
+
+#define BT_LEGACY_REQUEST_CHECK(Function)                                                          \
+    T_Result mismatch;                                                                             \
+    if (RequestVersionDiffers(version, Function, rec::kRecordName<Function, rec::Side::request>,   \
+                              &mismatch))                                                          \
+        return mismatch;
+
+#define BT_LEGACY_BODY_Set(Name, Request, Confirm, Function, Check)                                \
+    BT_OP_SIGNATURE_Set(BluetoothLegacy::Name, Request, Confirm) {                                 \
+        static_assert(VersionCheck::Check == VersionCheck::Req);                                   \
+        BT_LEGACY_REQUEST_CHECK(Function)                                                          \
+        Log##Name(req);                                                                            \
+        return Sent<Function>(rec::Encode(version, req));                                          \
+    }
+#define BT_LEGACY_BODY_Get(Name, Request, Confirm, Function, Check)                                \
+    BT_OP_SIGNATURE_Get(BluetoothLegacy::Name, Request, Confirm) {                                 \
+        static_assert(VersionCheck::Check == VersionCheck::Con);                                   \
+        Log##Name();                                                                               \
+        return Delivered<Function>(version, nullptr, con);                                         \
+    }
+#define BT_LEGACY_BODY_Query(Name, Request, Confirm, Function, Check)                              \
+    BT_OP_SIGNATURE_Query(BluetoothLegacy::Name, Request, Confirm) {                               \
+        static_assert(VersionCheck::Check == VersionCheck::Both);                                  \
+        BT_LEGACY_REQUEST_CHECK(Function)                                                          \
+        Log##Name(req);                                                                            \
+        const LegacyRequest<Function> request = rec::Encode(version, req);                         \
+        return Delivered<Function>(version, &request, con);                                        \
+    }
+#define BT_LEGACY_BODY_Check(Name, Request, Confirm, Function, Check)                              \
+    BT_OP_SIGNATURE_Check(BluetoothLegacy::Name, Request, Confirm) {                               \
+        static_assert(VersionCheck::Check == VersionCheck::None);                                  \
+        Log##Name();                                                                               \
+        const Outcome outcome = engine_.Call<Function>(nullptr, nullptr);                          \
+        if (result) *result = outcome == Outcome::Success ? 1 : 0;                                 \
+        return outcome != Outcome::HostFailed;                                                     \
+    }
+#define BT_LEGACY_BODY_OwnVer(...)
+#define BT_LEGACY_BODY_OwnReset(...)
+#define BT_LEGACY_BODY_OwnHci(...)
+#define BT_LEGACY_BODY_OwnSet(...)
+#define BT_LEGACY_BODY_OwnGet(...)
+#define BT_LEGACY_BODY(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)    \
+    BT_LEGACY_BODY_##Shape(Name, Request, Confirm, Function, Check)
+BT_OPERATIONS(BT_LEGACY_BODY)
+
+// --- the operations of their own -------------------------------------------------------
 
 T_Result BluetoothLegacy::GetHwInfo(uint8_t version) {
-    LogGetHwInfo(version);
+    using Op = bt_op::GetHwInfo;
+    LogGetHwInfo();
     bt_on = 0;
-    LegacyConfirm<atctst_bt_hw_info> confirm{};
-    if (!engine_.HwInfo(&confirm)) {
+    LegacyConfirm<Op::function> confirm{};
+    if (engine_.Call<Op::function>(nullptr, &confirm) != Outcome::Success) {
         host_interface = 2;
         return {T_RESULT_FAILED, "Error: not able to retrieve BT HW information\n"};
     }
     if (rec::ConfirmVersion(confirm) != version) {
         host_interface = 2;
-        return Mismatch(BT_RECORD_NAME(T_ATCTST_BT_HW_INFO_CON_UNION), version,
+        return Mismatch(rec::kRecordName<Op::function, rec::Side::confirm>, version,
                         rec::ConfirmVersion(confirm));
     }
     const auto wire = rec::FromBytes<T_ATCTST_BT_HW_INFO_CON_UNION>(confirm);
@@ -107,267 +162,45 @@ T_Result BluetoothLegacy::GetHwInfo(uint8_t version) {
     return {};
 }
 
+// The mismatch names the function, not its record.
 T_Result BluetoothLegacy::Initialize(uint8_t version) {
+    using Op = bt_op::Initialize;
     T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_initialize, "atctst_bt_initialize", &result))
+    if (RequestVersionDiffers(version, Op::function, "atctst_bt_initialize", &result))
         return result;
-    LogInitialize(version);
+    LogInitialize();
     const uint8_t requested = bt_on == 1 ? 0 : 1;
-    if (!engine_.Initialize(rec::EncodeInitialize(version, requested)))
-        return {T_RESULT_FAILED, {}};
-    bt_on = requested;
-    return {};
+    result = Sent<Op::function>(rec::EncodeInitialize(version, requested));
+    if (result.code == T_RESULT_OK) bt_on = requested;
+    return result;
 }
 
-bool BluetoothLegacy::ResetHci(uint8_t version, bool* resetOk) {
-    LogResetHci(version);
-    const Outcome outcome = engine_.transport().Call<atctst_bt_reset>(nullptr, nullptr);
+// No version check.
+bool BluetoothLegacy::ResetHci(uint8_t, bool* resetOk) {
+    LogResetHci();
+    const Outcome outcome = engine_.Call<bt_op::ResetHci::function>(nullptr, nullptr);
     if (resetOk) *resetOk = outcome == Outcome::Success;
     return outcome != Outcome::HostFailed;
 }
 
-T_Result BluetoothLegacy::SetRfTestMode(uint8_t version, T_BT_SET_RF_TEST_MODE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_rf_test_mode,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_RF_TEST_MODE_REQ), &result))
-        return result;
-    LogSetRfTestMode(version, req);
-    return StatusOnly(engine_.SetRfTestMode(rec::EncodeSetRfTestMode(version, req)));
-}
-
-T_Result BluetoothLegacy::SetTxBurstMode(uint8_t version, T_BT_SET_TX_BURST_MODE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_tx_burst_mode,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_TX_BURST_MODE_REQ), &result))
-        return result;
-    LogSetTxBurstMode(version, req);
-    return StatusOnly(engine_.SetTxBurstMode(rec::EncodeSetTxBurstMode(version, req)));
-}
-
-T_Result BluetoothLegacy::SetTxContinuousMode(uint8_t version,
-                                              T_BT_SET_TX_CONTINUOUS_MODE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_tx_continuous_mode,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_TX_CONTINUOUS_MODE_REQ), &result))
-        return result;
-    LogSetTxContinuousMode(version, req);
-    return StatusOnly(engine_.SetTxContinuousMode(rec::EncodeSetTxContinuousMode(version, req)));
-}
-
-T_Result BluetoothLegacy::SetRxContinuousMode(uint8_t version,
-                                              T_BT_SET_RX_CONTINUOUS_MODE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_rx_continuous_mode,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_RX_CONTINUOUS_MODE_REQ), &result))
-        return result;
-    LogSetRxContinuousMode(version, req);
-    return StatusOnly(engine_.SetRxContinuousMode(rec::EncodeSetRxContinuousMode(version, req)));
-}
-
-T_Result BluetoothLegacy::SetTxLeMode(uint8_t version, T_BT_SET_TX_LE_MODE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_tx_le_mode,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_TX_LE_MODE_REQ), &result))
-        return result;
-    LogSetTxLeMode(version, req);
-    return StatusOnly(engine_.SetTxLeMode(rec::EncodeSetTxLeMode(version, req)));
-}
-
-T_Result BluetoothLegacy::RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_rx_le_start,
-                              BT_RECORD_NAME(T_ATCTST_BT_RX_LE_START_REQ), &result))
-        return result;
-    LogRxLeStart(version, req);
-    return StatusOnly(engine_.RxLeStart(rec::EncodeRxLeStart(version, req)));
-}
-
-namespace {
-
-// The common tail of an operation whose confirm carries data: a failed exchange is code 1,
-// a confirm of another data version code 2, and only a confirm in the caller's version
-// reaches the output.
-template <std::size_t N, typename Out>
-T_Result DeliverConfirm(bool exchanged, uint8_t version, const std::array<uint8_t, N>& confirm,
-                        const char* recordName, Out* out) {
-    if (!exchanged) return {T_RESULT_FAILED, {}};
-    const uint8_t phone = rec::ConfirmVersion(confirm);
-    if (phone != version) return Mismatch(recordName, version, phone);
-    if (out) rec::Decode(confirm, out);
-    return {};
-}
-
-} // namespace
-
-T_Result BluetoothLegacy::RxLeEnd(uint8_t version, T_BT_RX_LE_END_CON* con) {
-    LogRxLeEnd(version);
-    LegacyConfirm<atctst_bt_rx_le_end> confirm{};
-    const bool exchanged = engine_.RxLeEnd(&confirm);
-    return DeliverConfirm(exchanged, version, confirm, BT_RECORD_NAME(T_ATCTST_BT_RX_LE_END_CON),
-                          con);
-}
-
-bool BluetoothLegacy::CheckHostInterface(uint8_t* result) {
-    LogCheckHostInterface();
-    const Outcome outcome =
-        engine_.transport().Call<atctst_bt_check_host_interface>(nullptr, nullptr);
-    if (result) *result = outcome == Outcome::Success ? 1 : 0;
-    return outcome != Outcome::HostFailed;
-}
-
-bool BluetoothLegacy::CheckSleepxSignal(uint8_t* result) {
-    LogCheckSleepxSignal();
-    const Outcome outcome =
-        engine_.transport().Call<atctst_bt_check_sleepx_signal>(nullptr, nullptr);
-    if (result) *result = outcome == Outcome::Success ? 1 : 0;
-    return outcome != Outcome::HostFailed;
-}
-
-T_Result BluetoothLegacy::GetLumoraVersion(uint8_t version, T_BT_GET_LUMORA_VERSION_CON* con) {
-    LogGetLumoraVersion(version);
-    LegacyConfirm<atctst_bt_get_lumora_version> confirm{};
-    const bool exchanged = engine_.GetLumoraVersion(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_LUMORA_VERSION_CON), con);
-}
-
-T_Result BluetoothLegacy::GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req,
-                                       T_BT_GET_RSSI_VALUE_CON* con) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_get_rssi_value,
-                              BT_RECORD_NAME(T_ATCTST_BT_GET_RSSI_VALUE_REQ), &result))
-        return result;
-    LogGetRssiValue(version, req);
-    LegacyConfirm<atctst_bt_get_rssi_value> confirm{};
-    const bool exchanged = engine_.GetRssiValue(rec::EncodeGetRssiValue(version, req), &confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_RSSI_VALUE_CON), con);
-}
-
-T_Result BluetoothLegacy::GetRtrimValues(uint8_t version, T_BT_GET_RTRIM_VALUES_CON* con) {
-    LogGetRtrimValues(version);
-    LegacyConfirm<atctst_bt_get_rtrim_values> confirm{};
-    const bool exchanged = engine_.GetRtrimValues(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_RTRIM_VALUES_CON), con);
-}
-
-T_Result BluetoothLegacy::SetRtrimManualValues(uint8_t version,
-                                               T_BT_SET_RTRIM_MANUAL_VALUE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_rtrim_manual_values,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_RTRIM_MANUAL_VALUE_REQ), &result))
-        return result;
-    LogSetRtrimManualValues(version, req);
-    return StatusOnly(engine_.SetRtrimManualValues(rec::EncodeSetRtrimManualValues(version, req)));
-}
-
-T_Result BluetoothLegacy::GetKfreqIbiasdacValues(uint8_t version,
-                                                 T_BT_GET_KFREQ_IBIASDAC_VALUES_CON* con) {
-    LogGetKfreqIbiasdacValues(version);
-    LegacyConfirm<atctst_bt_get_kfreq_ibiasdac_values> confirm{};
-    const bool exchanged = engine_.GetKfreqIbiasdacValues(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_KFREQ_IBIASDAC_VALUES_CON), con);
-}
-
-T_Result
-BluetoothLegacy::SetKfreqIbiasdacManualValues(uint8_t version,
-                                              T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_kfreq_ibiasdac_manual_values,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ),
-                              &result))
-        return result;
-    LogSetKfreqIbiasdacManualValues(version, req);
-    return StatusOnly(engine_.SetKfreqIbiasdacManualValues(
-        rec::EncodeSetKfreqIbiasdacManualValues(version, req)));
-}
-
-T_Result BluetoothLegacy::GetTemperatureValues(uint8_t version,
-                                               T_BT_GET_TEMPERATURE_VALUES_CON* con) {
-    LogGetTemperatureValues(version);
-    LegacyConfirm<atctst_bt_get_temperature_values> confirm{};
-    const bool exchanged = engine_.GetTemperatureValues(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_TEMPERATURE_VALUES_CON), con);
-}
-
-T_Result BluetoothLegacy::SetTemperatureValues(uint8_t version,
-                                               T_BT_SET_TEMPERATURE_VALUES_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_temperature_values,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_TEMPERATURE_VALUES_REQ), &result))
-        return result;
-    LogSetTemperatureValues(version, req);
-    return StatusOnly(engine_.SetTemperatureValues(rec::EncodeSetTemperatureValues(version, req)));
-}
-
-T_Result BluetoothLegacy::GetVoltageValues(uint8_t version, T_BT_GET_VOLTAGE_VALUES_CON* con) {
-    LogGetVoltageValues(version);
-    LegacyConfirm<atctst_bt_get_voltage_values> confirm{};
-    const bool exchanged = engine_.GetVoltageValues(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_VOLTAGE_VALUES_CON), con);
-}
-
-T_Result BluetoothLegacy::SetVoltageValues(uint8_t version, T_BT_SET_VOLTAGE_VALUES_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_voltage_values,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_VOLTAGE_VALUES_REQ), &result))
-        return result;
-    LogSetVoltageValues(version, req);
-    return StatusOnly(engine_.SetVoltageValues(rec::EncodeSetVoltageValues(version, req)));
-}
-
-T_Result BluetoothLegacy::SetPcmUartWakeupInterface(uint8_t version,
-                                                    T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_pcm_uart_wakeup_interface,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ),
-                              &result))
-        return result;
-    LogSetPcmUartWakeupInterface(version, req);
-    return StatusOnly(
-        engine_.SetPcmUartWakeupInterface(rec::EncodeSetPcmUartWakeupInterface(version, req)));
-}
-
-T_Result BluetoothLegacy::GetPcmUartWakeupInterfaceStatus(
-    uint8_t version, T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON* con) {
-    LogGetPcmUartWakeupInterfaceStatus(version);
-    LegacyConfirm<atctst_bt_get_pcm_uart_wakeup_interface_status> confirm{};
-    const bool exchanged = engine_.GetPcmUartWakeupInterfaceStatus(&confirm);
-    return DeliverConfirm(exchanged, version, confirm,
-                          BT_RECORD_NAME(T_ATCTST_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON),
-                          con);
-}
-
-T_Result BluetoothLegacy::SetPcmLoopback(uint8_t version, T_BT_SET_PCM_LOOPBACK_REQ req) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_set_pcm_loopback,
-                              BT_RECORD_NAME(T_ATCTST_BT_SET_PCM_LOOPBACK_REQ), &result))
-        return result;
-    LogSetPcmLoopback(version, req);
-    return StatusOnly(engine_.SetPcmLoopback(rec::EncodeSetPcmLoopback(version, req)));
-}
-
 T_Result BluetoothLegacy::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
                                      T_BT_HCI_COMMAND_CON* con, int radix) {
-    T_Result result;
-    if (RequestVersionDiffers(version, atctst_bt_hci_command,
-                              BT_RECORD_NAME(T_ATCTST_BT_HCI_COMMAND_REQ), &result))
-        return result;
-    LogHciCommand(version, req, radix);
-    LegacyConfirm<atctst_bt_hci_command> confirm{};
-    if (!engine_.HciCommand(rec::EncodeHciCommand(version, req), &confirm))
+    using Op = bt_op::HciCommand;
+    BT_LEGACY_REQUEST_CHECK(Op::function)
+    LogHciCommand(req, radix);
+    const LegacyRequest<Op::function> request = rec::Encode(version, req);
+    LegacyConfirm<Op::function> confirm{};
+    if (engine_.Call<Op::function>(&request, &confirm) != Outcome::Success)
         return {T_RESULT_FAILED, "Error: communication error when sending HCI command"};
     const auto wire = rec::FromBytes<T_ATCTST_BT_HCI_COMMAND_CON>(confirm);
     if (wire.version != version)
-        return Mismatch(BT_RECORD_NAME(T_ATCTST_BT_HCI_COMMAND_CON), version, wire.version);
+        return Mismatch(rec::kRecordName<Op::function, rec::Side::confirm>, version, wire.version);
     if (wire.length > kHciDataSize) return {T_RESULT_DATA_TOO_LONG, {}};
     if (con) rec::Decode(confirm, con);
     return {};
 }
+
+#undef BT_LEGACY_REQUEST_CHECK
 
 // --- NVM parameters ----------------------------------------------------------------------
 

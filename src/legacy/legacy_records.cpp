@@ -19,8 +19,8 @@ uint8_t LowByte(uint32_t value) {
 
 } // namespace
 
-LegacyRequest<atctst_bt_set_rf_test_mode> EncodeSetRfTestMode(uint8_t version,
-                                                              const T_BT_SET_RF_TEST_MODE_REQ& in) {
+LegacyRequest<atctst_bt_set_rf_test_mode> Encode(uint8_t version,
+                                                 const T_BT_SET_RF_TEST_MODE_REQ& in) {
     T_ATCTST_BT_SET_RF_TEST_MODE_REQ w{};
     w.version = version;
     std::memcpy(w.bd_address, in.bd_address, sizeof w.bd_address);
@@ -42,8 +42,8 @@ LegacyRequest<atctst_bt_set_rf_test_mode> EncodeSetRfTestMode(uint8_t version,
     return ToBytes<atctst_bt_set_rf_test_mode>(w);
 }
 
-LegacyRequest<atctst_bt_set_tx_burst_mode>
-EncodeSetTxBurstMode(uint8_t version, const T_BT_SET_TX_BURST_MODE_REQ& in) {
+LegacyRequest<atctst_bt_set_tx_burst_mode> Encode(uint8_t version,
+                                                  const T_BT_SET_TX_BURST_MODE_REQ& in) {
     T_ATCTST_BT_SET_TX_BURST_MODE_REQ w{};
     w.version = version;
     std::memcpy(w.bd_address, in.bd_address, sizeof w.bd_address);
@@ -64,28 +64,26 @@ EncodeSetTxBurstMode(uint8_t version, const T_BT_SET_TX_BURST_MODE_REQ& in) {
     return ToBytes<atctst_bt_set_tx_burst_mode>(w);
 }
 
-LegacyRequest<atctst_bt_set_tx_continuous_mode>
-EncodeSetTxContinuousMode(uint8_t version, const T_BT_SET_TX_CONTINUOUS_MODE_REQ& in) {
+LegacyRequest<atctst_bt_set_tx_continuous_mode> Encode(uint8_t version,
+                                                       const T_BT_SET_TX_CONTINUOUS_MODE_REQ& in) {
     const T_ATCTST_BT_SET_TX_CONTINUOUS_MODE_REQ w{
         version,         in.channel,      in.coarse_power,       in.fine_power,
         in.pattern_kind, in.pattern_byte, LowByte(in.modulation)};
     return ToBytes<atctst_bt_set_tx_continuous_mode>(w);
 }
 
-LegacyRequest<atctst_bt_set_rx_continuous_mode>
-EncodeSetRxContinuousMode(uint8_t version, const T_BT_SET_RX_CONTINUOUS_MODE_REQ& in) {
+LegacyRequest<atctst_bt_set_rx_continuous_mode> Encode(uint8_t version,
+                                                       const T_BT_SET_RX_CONTINUOUS_MODE_REQ& in) {
     return ToBytes<atctst_bt_set_rx_continuous_mode>(
         T_ATCTST_BT_SET_RX_CONTINUOUS_MODE_REQ{version, in.channel});
 }
 
-LegacyRequest<atctst_bt_set_tx_le_mode> EncodeSetTxLeMode(uint8_t version,
-                                                          const T_BT_SET_TX_LE_MODE_REQ& in) {
+LegacyRequest<atctst_bt_set_tx_le_mode> Encode(uint8_t version, const T_BT_SET_TX_LE_MODE_REQ& in) {
     return ToBytes<atctst_bt_set_tx_le_mode>(T_ATCTST_BT_SET_TX_LE_MODE_REQ{
         version, in.channel, in.data_length, in.power_level, LowByte(in.pattern)});
 }
 
-LegacyRequest<atctst_bt_rx_le_start> EncodeRxLeStart(uint8_t version,
-                                                     const T_BT_RX_LE_START_REQ& in) {
+LegacyRequest<atctst_bt_rx_le_start> Encode(uint8_t version, const T_BT_RX_LE_START_REQ& in) {
     return ToBytes<atctst_bt_rx_le_start>(T_ATCTST_BT_RX_LE_START_REQ{version, in.channel});
 }
 
@@ -93,29 +91,27 @@ LegacyRequest<atctst_bt_initialize> EncodeInitialize(uint8_t version, uint8_t st
     return ToBytes<atctst_bt_initialize>(T_ATCTST_BT_INITIALIZE_REQ{version, state});
 }
 
-LegacyRequest<atctst_bt_get_rssi_value> EncodeGetRssiValue(uint8_t version,
-                                                           const T_BT_GET_RSSI_VALUE_REQ& in) {
+LegacyRequest<atctst_bt_get_rssi_value> Encode(uint8_t version, const T_BT_GET_RSSI_VALUE_REQ& in) {
     return ToBytes<atctst_bt_get_rssi_value>(T_ATCTST_BT_GET_RSSI_VALUE_REQ{
         version, {in.connection_handle[0], in.connection_handle[1]}});
 }
 
-LegacyRequest<atctst_bt_set_rtrim_manual_values>
-EncodeSetRtrimManualValues(uint8_t version, const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& in) {
+LegacyRequest<atctst_bt_set_rtrim_manual_values> Encode(uint8_t version,
+                                                        const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& in) {
     return ToBytes<atctst_bt_set_rtrim_manual_values>(
         T_ATCTST_BT_SET_RTRIM_MANUAL_VALUE_REQ{version, in.use_manual, in.manual_value});
 }
 
 LegacyRequest<atctst_bt_set_kfreq_ibiasdac_manual_values>
-EncodeSetKfreqIbiasdacManualValues(uint8_t version,
-                                   const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& in) {
+Encode(uint8_t version, const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& in) {
     return ToBytes<atctst_bt_set_kfreq_ibiasdac_manual_values>(
         T_ATCTST_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ{version, in.use_manual_kfreq,
                                                          in.manual_kfreq, in.use_manual_ibiasdac,
                                                          in.manual_ibiasdac});
 }
 
-LegacyRequest<atctst_bt_set_temperature_values>
-EncodeSetTemperatureValues(uint8_t version, const T_BT_SET_TEMPERATURE_VALUES_REQ& in) {
+LegacyRequest<atctst_bt_set_temperature_values> Encode(uint8_t version,
+                                                       const T_BT_SET_TEMPERATURE_VALUES_REQ& in) {
     T_ATCTST_BT_SET_TEMPERATURE_VALUES_REQ w{};
     w.version = version;
     w.use_manual = in.use_manual;
@@ -123,27 +119,26 @@ EncodeSetTemperatureValues(uint8_t version, const T_BT_SET_TEMPERATURE_VALUES_RE
     return ToBytes<atctst_bt_set_temperature_values>(w);
 }
 
-LegacyRequest<atctst_bt_set_voltage_values>
-EncodeSetVoltageValues(uint8_t version, const T_BT_SET_VOLTAGE_VALUES_REQ& in) {
+LegacyRequest<atctst_bt_set_voltage_values> Encode(uint8_t version,
+                                                   const T_BT_SET_VOLTAGE_VALUES_REQ& in) {
     return ToBytes<atctst_bt_set_voltage_values>(T_ATCTST_BT_SET_VOLTAGE_VALUES_REQ{
         version, in.use_manual, in.propagation, in.manual_value});
 }
 
 LegacyRequest<atctst_bt_set_pcm_uart_wakeup_interface>
-EncodeSetPcmUartWakeupInterface(uint8_t version, const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& in) {
+Encode(uint8_t version, const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& in) {
     return ToBytes<atctst_bt_set_pcm_uart_wakeup_interface>(
         T_ATCTST_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ{version, LowByte(in.pcm), LowByte(in.uart),
                                                       LowByte(in.wakeup)});
 }
 
-LegacyRequest<atctst_bt_set_pcm_loopback>
-EncodeSetPcmLoopback(uint8_t version, const T_BT_SET_PCM_LOOPBACK_REQ& in) {
+LegacyRequest<atctst_bt_set_pcm_loopback> Encode(uint8_t version,
+                                                 const T_BT_SET_PCM_LOOPBACK_REQ& in) {
     return ToBytes<atctst_bt_set_pcm_loopback>(
         T_ATCTST_BT_SET_PCM_LOOPBACK_REQ{version, LowByte(in.loopback_type)});
 }
 
-LegacyRequest<atctst_bt_hci_command> EncodeHciCommand(uint8_t version,
-                                                      const T_BT_HCI_COMMAND_REQ& in) {
+LegacyRequest<atctst_bt_hci_command> Encode(uint8_t version, const T_BT_HCI_COMMAND_REQ& in) {
     T_ATCTST_BT_HCI_COMMAND_REQ w{};
     w.version = version;
     w.length = in.length;

@@ -260,6 +260,15 @@ BT_LEGACY_WIRE_RECORDS(BT_LEGACY_CHECK_SIZE)
 
 namespace legacy_records {
 
+enum class Side { request, confirm };
+
+// The type name of a function's wire record, which a version mismatch names.
+template <T_ATCTST_BT_FUNCTION F, Side S> inline constexpr const char* kRecordName = nullptr;
+#define BT_LEGACY_RECORD_NAME(Record, function, side)                                              \
+    template <> inline constexpr const char* kRecordName<function, Side::side> = #Record;
+BT_LEGACY_WIRE_RECORDS(BT_LEGACY_RECORD_NAME)
+#undef BT_LEGACY_RECORD_NAME
+
 // The bytes of a wire request record.
 template <T_ATCTST_BT_FUNCTION F, typename Wire> LegacyRequest<F> ToBytes(const Wire& wire) {
     static_assert(sizeof(Wire) == kLegacyFunctionSizes[F].request);
@@ -282,36 +291,32 @@ template <std::size_t N> uint8_t ConfirmVersion(const std::array<uint8_t, N>& by
     return bytes[1];
 }
 
-LegacyRequest<atctst_bt_set_rf_test_mode> EncodeSetRfTestMode(uint8_t version,
-                                                              const T_BT_SET_RF_TEST_MODE_REQ& in);
-LegacyRequest<atctst_bt_set_tx_burst_mode>
-EncodeSetTxBurstMode(uint8_t version, const T_BT_SET_TX_BURST_MODE_REQ& in);
-LegacyRequest<atctst_bt_set_tx_continuous_mode>
-EncodeSetTxContinuousMode(uint8_t version, const T_BT_SET_TX_CONTINUOUS_MODE_REQ& in);
-LegacyRequest<atctst_bt_set_rx_continuous_mode>
-EncodeSetRxContinuousMode(uint8_t version, const T_BT_SET_RX_CONTINUOUS_MODE_REQ& in);
-LegacyRequest<atctst_bt_set_tx_le_mode> EncodeSetTxLeMode(uint8_t version,
-                                                          const T_BT_SET_TX_LE_MODE_REQ& in);
-LegacyRequest<atctst_bt_rx_le_start> EncodeRxLeStart(uint8_t version,
-                                                     const T_BT_RX_LE_START_REQ& in);
+// Encoders: the wire request of the form's request record, chosen by the record's type.
+LegacyRequest<atctst_bt_set_rf_test_mode> Encode(uint8_t version,
+                                                 const T_BT_SET_RF_TEST_MODE_REQ& in);
+LegacyRequest<atctst_bt_set_tx_burst_mode> Encode(uint8_t version,
+                                                  const T_BT_SET_TX_BURST_MODE_REQ& in);
+LegacyRequest<atctst_bt_set_tx_continuous_mode> Encode(uint8_t version,
+                                                       const T_BT_SET_TX_CONTINUOUS_MODE_REQ& in);
+LegacyRequest<atctst_bt_set_rx_continuous_mode> Encode(uint8_t version,
+                                                       const T_BT_SET_RX_CONTINUOUS_MODE_REQ& in);
+LegacyRequest<atctst_bt_set_tx_le_mode> Encode(uint8_t version, const T_BT_SET_TX_LE_MODE_REQ& in);
+LegacyRequest<atctst_bt_rx_le_start> Encode(uint8_t version, const T_BT_RX_LE_START_REQ& in);
 LegacyRequest<atctst_bt_initialize> EncodeInitialize(uint8_t version, uint8_t state);
-LegacyRequest<atctst_bt_get_rssi_value> EncodeGetRssiValue(uint8_t version,
-                                                           const T_BT_GET_RSSI_VALUE_REQ& in);
-LegacyRequest<atctst_bt_set_rtrim_manual_values>
-EncodeSetRtrimManualValues(uint8_t version, const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& in);
+LegacyRequest<atctst_bt_get_rssi_value> Encode(uint8_t version, const T_BT_GET_RSSI_VALUE_REQ& in);
+LegacyRequest<atctst_bt_set_rtrim_manual_values> Encode(uint8_t version,
+                                                        const T_BT_SET_RTRIM_MANUAL_VALUE_REQ& in);
 LegacyRequest<atctst_bt_set_kfreq_ibiasdac_manual_values>
-EncodeSetKfreqIbiasdacManualValues(uint8_t version,
-                                   const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& in);
-LegacyRequest<atctst_bt_set_temperature_values>
-EncodeSetTemperatureValues(uint8_t version, const T_BT_SET_TEMPERATURE_VALUES_REQ& in);
-LegacyRequest<atctst_bt_set_voltage_values>
-EncodeSetVoltageValues(uint8_t version, const T_BT_SET_VOLTAGE_VALUES_REQ& in);
+Encode(uint8_t version, const T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ& in);
+LegacyRequest<atctst_bt_set_temperature_values> Encode(uint8_t version,
+                                                       const T_BT_SET_TEMPERATURE_VALUES_REQ& in);
+LegacyRequest<atctst_bt_set_voltage_values> Encode(uint8_t version,
+                                                   const T_BT_SET_VOLTAGE_VALUES_REQ& in);
 LegacyRequest<atctst_bt_set_pcm_uart_wakeup_interface>
-EncodeSetPcmUartWakeupInterface(uint8_t version, const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& in);
-LegacyRequest<atctst_bt_set_pcm_loopback> EncodeSetPcmLoopback(uint8_t version,
-                                                               const T_BT_SET_PCM_LOOPBACK_REQ& in);
-LegacyRequest<atctst_bt_hci_command> EncodeHciCommand(uint8_t version,
-                                                      const T_BT_HCI_COMMAND_REQ& in);
+Encode(uint8_t version, const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& in);
+LegacyRequest<atctst_bt_set_pcm_loopback> Encode(uint8_t version,
+                                                 const T_BT_SET_PCM_LOOPBACK_REQ& in);
+LegacyRequest<atctst_bt_hci_command> Encode(uint8_t version, const T_BT_HCI_COMMAND_REQ& in);
 
 // Decoders copy the payload into the form's record and leave its result field alone.
 void Decode(const LegacyConfirm<atctst_bt_rx_le_end>& in, T_BT_RX_LE_END_CON* out);

@@ -226,10 +226,7 @@ std::string BuildText(uint8_t year, uint8_t week, uint8_t build) {
 }
 
 uint16_t OpcodeOfFunction(T_ATCTST_BT_FUNCTION function) {
-    // The opcode list has NONE in front and SET_AFH_CHANNEL_MAP after INITIALIZE, which
-    // the test functions lack; otherwise both run in the same order.
-    if (function <= atctst_bt_initialize) return static_cast<uint16_t>(function + 1);
-    return static_cast<uint16_t>(function + 2);
+    return function < ATCTST_BT_FUNCTION_COUNT ? kOpcodeOfFunction[function] : NONE;
 }
 
 } // namespace ui
