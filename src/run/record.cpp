@@ -1,0 +1,183 @@
+#include "run/record.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+
+namespace run {
+
+namespace {
+
+QString Time(const QDateTime& t) {
+    return t.isValid() ? t.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+QString Seconds(const QDateTime& from, const QDateTime& to) {
+    const qint64 ms = from.isValid() && to.isValid() ? from.msecsTo(to) : 0;
+    return QString::number(double(ms) / 1000.0, 'f', 3);
+}
+
+bool Save(const QString& path, const QByteArray& bytes, QString& error) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        error = QString("%1: cannot make the folder").arg(info.absolutePath());
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        error = QString("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+struct Counts {
+    int failures = 0, errors = 0, skipped = 0;
+};
+
+Counts CountOf(const RunRecord& r) {
+    Counts c;
+    for (const PhaseRecord& p : r.phases) {
+        c.failures += p.outcome == Outcome::Fail;
+        c.errors += p.outcome == Outcome::Error || p.outcome == Outcome::Aborted;
+        c.skipped += p.outcome == Outcome::Skipped;
+    }
+    return c;
+}
+
+} // namespace
+
+QString DescribeMeasurement(const MeasurementRecord& m) {
+    return QString("%1 = %2 (%3)")
+        .arg(m.name, DescribeValue(m.value, m.units),
+             m.validator ? DescribeLimits(*m.validator) : QString("none"));
+}
+
+QJsonObject RecordToJson(const RunRecord& r) {
+    QJsonArray phases;
+    for (const PhaseRecord& p : r.phases) {
+        QJsonArray measurements;
+        for (const MeasurementRecord& m : p.measurements) {
+            measurements.append(QJsonObject{
+                {"name", m.name},
+                {"value", m.value.isUndefined() ? QJsonValue() : m.value},
+                {"units", m.units},
+                {"validator", m.validator ? m.validator->given : QJsonObject()},
+                {"outcome", m.judgement.pass ? "PASS" : "FAIL"},
+                {"marginal", m.judgement.marginal},
+            });
+        }
+        QJsonObject phase{{"name", p.name},
+                          {"operation", p.operation},
+                          {"outcome", OutcomeName(p.outcome)},
+                          {"start_time", Time(p.start)},
+                          {"end_time", Time(p.end)},
+                          {"attempts", p.attempts},
+                          {"measurements", measurements},
+                          {"log", QJsonArray::fromStringList(p.log)}};
+        if (!p.error.isEmpty()) phase.insert("error", p.error);
+        phases.append(phase);
+    }
+    return QJsonObject{{"run_id", r.runId},
+                       {"dut_id", r.dutId},
+                       {"station_id", r.stationId},
+                       {"plan", r.plan},
+                       {"plan_file", r.planFile},
+                       {"protocol", r.protocol},
+                       {"start_time", Time(r.start)},
+                       {"end_time", Time(r.end)},
+                       {"outcome", OutcomeName(r.outcome)},
+                       {"phases", phases}};
+}
+
+bool WriteRecord(const QString& path, const RunRecord& record, QString& error) {
+    return Save(path, QJsonDocument(RecordToJson(record)).toJson(QJsonDocument::Indented), error);
+}
+
+bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QString& error) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement("testsuites");
+    int tests = 0;
+    Counts all;
+    for (const RunRecord& r : records) {
+        const Counts c = CountOf(r);
+        tests += static_cast<int>(r.phases.size());
+        all.failures += c.failures;
+        all.errors += c.errors;
+        all.skipped += c.skipped;
+    }
+    xml.writeAttribute("name", records.empty() ? QString() : records.front().plan);
+    xml.writeAttribute("tests", QString::number(tests));
+    xml.writeAttribute("failures", QString::number(all.failures));
+    xml.writeAttribute("errors", QString::number(all.errors));
+    xml.writeAttribute("skipped", QString::number(all.skipped));
+    for (const RunRecord& r : records) {
+        const Counts c = CountOf(r);
+        xml.writeStartElement("testsuite");
+        xml.writeAttribute("name", r.plan + " / " + r.dutId);
+        xml.writeAttribute("tests", QString::number(r.phases.size()));
+        xml.writeAttribute("failures", QString::number(c.failures));
+        xml.writeAttribute("errors", QString::number(c.errors));
+        xml.writeAttribute("skipped", QString::number(c.skipped));
+        xml.writeAttribute("timestamp", Time(r.start));
+        xml.writeAttribute("time", Seconds(r.start, r.end));
+        xml.writeAttribute("hostname", r.stationId);
+        xml.writeStartElement("properties");
+        for (const auto& [name, value] : {std::pair<QString, QString>{"dut_id", r.dutId},
+                                          {"station_id", r.stationId},
+                                          {"run_id", r.runId},
+                                          {"protocol", r.protocol},
+                                          {"outcome", OutcomeName(r.outcome)}}) {
+            xml.writeStartElement("property");
+            xml.writeAttribute("name", name);
+            xml.writeAttribute("value", value);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+        for (const PhaseRecord& p : r.phases) {
+            xml.writeStartElement("testcase");
+            xml.writeAttribute("name", p.name);
+            xml.writeAttribute("classname", r.plan + "." + r.dutId);
+            xml.writeAttribute("time", Seconds(p.start, p.end));
+            if (p.outcome == Outcome::Fail) {
+                QStringList failed;
+                for (const MeasurementRecord& m : p.measurements)
+                    if (!m.judgement.pass) failed << DescribeMeasurement(m);
+                xml.writeStartElement("failure");
+                xml.writeAttribute("type", "FAIL");
+                xml.writeAttribute("message", failed.join("; "));
+                xml.writeCharacters(failed.join("\n"));
+                xml.writeEndElement();
+            } else if (p.outcome == Outcome::Error || p.outcome == Outcome::Aborted) {
+                xml.writeStartElement("error");
+                xml.writeAttribute("type", OutcomeName(p.outcome));
+                xml.writeAttribute("message", p.outcome == Outcome::Error ? p.error : "aborted");
+                xml.writeEndElement();
+            } else if (p.outcome == Outcome::Skipped) {
+                xml.writeEmptyElement("skipped");
+            }
+            if (!p.log.isEmpty()) xml.writeTextElement("system-out", p.log.join("\n"));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return Save(path, bytes, error);
+}
+
+QString DefaultRecordPath(const QString& folder, const QString& dutId, const QDateTime& start) {
+    QString safe = dutId;
+    for (QChar& ch : safe)
+        if (!ch.isLetterOrNumber() && ch != '-' && ch != '_' && ch != '.') ch = '_';
+    const QString time = start.toUTC().toString("yyyyMMdd'T'HHmmss.zzz'Z'");
+    return QDir(folder).filePath(safe + "-" + time + ".json");
+}
+
+} // namespace run
