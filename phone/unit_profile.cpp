@@ -154,7 +154,8 @@ bool ParseUnitProfile(const std::string& json, const std::string& file, UnitProf
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        const qsizetype at = std::clamp<qsizetype>(parseError.offset, 0, bytes.size());
+        // The parser reports the offset just past the character it stumbled on.
+        const qsizetype at = std::clamp<qsizetype>(parseError.offset - 1, 0, bytes.size());
         const int line = static_cast<int>(bytes.left(at).count('\n')) + 1;
         const qsizetype column = at - (bytes.lastIndexOf('\n', at - 1) + 1) + 1;
         error = file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +

@@ -245,7 +245,8 @@ bool ParsePlan(const QByteArray& json, const QString& file, Plan& plan, QString&
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        const qsizetype at = std::clamp<qsizetype>(parseError.offset, 0, json.size());
+        // The parser reports the offset just past the character it stumbled on.
+        const qsizetype at = std::clamp<qsizetype>(parseError.offset - 1, 0, json.size());
         const qsizetype lineStart = json.lastIndexOf('\n', at - 1) + 1;
         const int line = static_cast<int>(json.left(at).count('\n')) + 1;
         error = QString("%1:%2:%3: %4")
