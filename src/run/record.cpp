@@ -6,13 +6,28 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
+#include <chrono>
+#include <cstdio>
 
 namespace run {
 
 namespace {
 
+// ISO 8601 in UTC with milliseconds. Formatted here: the general date formatter costs
+// more than the rest of a record together.
 QString Time(const QDateTime& t) {
-    return t.isValid() ? t.toUTC().toString(Qt::ISODateWithMs) : QString();
+    if (!t.isValid()) return {};
+    using namespace std::chrono;
+    const sys_time<milliseconds> at{milliseconds(t.toMSecsSinceEpoch())};
+    const sys_days day = floor<days>(at);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> time{at - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()),
+                  int(time.subseconds().count()));
+    return QString::fromLatin1(text);
 }
 
 QString Seconds(const QDateTime& from, const QDateTime& to) {
