@@ -17,6 +17,7 @@
 
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,7 @@ pid_t StartBtrun(const std::vector<std::string>& args) {
 }
 
 void FirstByte(benchmark::State& state) {
+    double cpuMs = 0, queuedMs = 0;
     for (auto _ : state) {
         const int master = posix_openpt(O_RDWR | O_NOCTTY);
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -135,6 +137,14 @@ void FirstByte(benchmark::State& state) {
         pollfd in{master, POLLIN, 0};
         const bool arrived = poll(&in, 1, 5000) == 1 && (in.revents & POLLIN);
         const auto end = std::chrono::steady_clock::now();
+        // The child's time on a CPU and waiting for one, so far (the machine may be busy).
+        double onCpu = 0, runnable = 0;
+        if (FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/schedstat").c_str(), "r")) {
+            if (std::fscanf(f, "%lf %lf", &onCpu, &runnable) != 2) onCpu = runnable = 0;
+            std::fclose(f);
+        }
+        cpuMs += onCpu / 1e6;
+        queuedMs += runnable / 1e6;
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         close(keeper);
@@ -145,6 +155,8 @@ void FirstByte(benchmark::State& state) {
         }
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
+    state.counters["cpu_ms"] = cpuMs / double(state.iterations());
+    state.counters["runnable_ms"] = queuedMs / double(state.iterations());
 }
 BENCHMARK(FirstByte)->ArgName("kind")->Arg(2)->Arg(1)->UseManualTime()->Iterations(10)->Unit(
     benchmark::kMillisecond);
