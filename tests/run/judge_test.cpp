@@ -1,6 +1,8 @@
 // The judgement of one measurement against its validator as a plan writes it, and the
 // repeatable draws of simulated units.
 
+#include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include "run/plan.h"
@@ -56,6 +58,25 @@ TEST(Judge, LimitsAreInclusiveAndTheMarginalBandLiesInsideThem) {
         const run::Judgement j = run::Judge(v, row.value);
         EXPECT_EQ(j.pass, row.pass);
         EXPECT_EQ(j.marginal, row.marginal);
+    }
+}
+
+TEST(PlanReference, NamesEveryOperationAndMeasurementWithItsUnits) {
+    QFile file(PLANS_DOC);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString doc = QString::fromUtf8(file.readAll());
+    run::Args all;
+    all["param"].text = "all";
+    for (const run::OperationSpec& op : run::Operations()) {
+        EXPECT_TRUE(doc.contains(QString("| `%1` |").arg(op.name))) << op.name;
+        for (const run::MeasurementSpec& m : run::MeasurementsOf(op, op.nvm ? all : run::Args{})) {
+            const QString units = *m.units ? QString(m.units) : "—";
+            EXPECT_TRUE(QRegularExpression(QString("`%1`[^`]*?\\(%2[,)]").arg(m.name, units))
+                            .match(doc)
+                            .hasMatch() ||
+                        (units == "—" && doc.contains(QString("`%1`").arg(m.name))))
+                << op.name << " " << m.name << " " << m.units;
+        }
     }
 }
 
