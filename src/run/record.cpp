@@ -188,7 +188,7 @@ bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QStr
 }
 
 QString DefaultRecordPath(const QString& folder, const QString& dutId, const QDateTime& start) {
-    QString safe = dutId;
+    QString safe = dutId.left(64);
     for (QChar& ch : safe)
         if (!ch.isLetterOrNumber() && ch != '-' && ch != '_' && ch != '.') ch = '_';
     const QString time = start.toUTC().toString("yyyyMMdd'T'HHmmss.zzz'Z'");
