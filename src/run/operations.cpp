@@ -1,6 +1,5 @@
 #include "run/operations.h"
 
-#include <QJsonArray>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -30,6 +29,8 @@ T_Result Checked(T_Result result, int32_t phoneCode) {
 
 // --- NVM parameters as values ---------------------------------------------------------
 
+// Power levels and the RSSI limits are in dBm, the reference clock in Hz; the other
+// parameters are codes, counts and flags.
 const char* NvmUnits(const nvm::ParamInfo& p) {
     const std::string name = p.suffix;
     if (name.find("power") != std::string::npos || name.find("pwr_level") != std::string::npos ||
