@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
+#include <QLocale>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 namespace run {
@@ -71,45 +72,164 @@ QString DescribeMeasurement(const MeasurementRecord& m) {
              m.validator ? DescribeLimits(*m.validator) : QString("none"));
 }
 
-QJsonObject RecordToJson(const RunRecord& r) {
-    QJsonArray phases;
-    for (const PhaseRecord& p : r.phases) {
-        QJsonArray measurements;
-        for (const MeasurementRecord& m : p.measurements) {
-            measurements.append(QJsonObject{
-                {"name", m.name},
-                {"value", m.value.isUndefined() ? QJsonValue() : m.value},
-                {"units", m.units},
-                {"validator", m.validator ? m.validator->given : QJsonObject()},
-                {"outcome", m.judgement.pass ? "PASS" : "FAIL"},
-                {"marginal", m.judgement.marginal},
-            });
-        }
-        QJsonObject phase{{"name", p.name},
-                          {"operation", p.operation},
-                          {"outcome", OutcomeName(p.outcome)},
-                          {"start_time", Time(p.start)},
-                          {"end_time", Time(p.end)},
-                          {"attempts", p.attempts},
-                          {"measurements", measurements},
-                          {"log", QJsonArray::fromStringList(p.log)}};
-        if (!p.error.isEmpty()) phase.insert("error", p.error);
-        phases.append(phase);
+namespace {
+
+// JSON text written straight into a buffer, four blanks a level. A record is the one
+// file btrun writes per phone, and assembling it from QJsonObjects first cost more than
+// running the whole plan.
+class JsonWriter {
+public:
+    QByteArray Take() { return std::move(out_); }
+
+    void Open(char bracket) {
+        Value();
+        out_ += bracket;
+        empty_.push_back(true);
     }
-    return QJsonObject{{"run_id", r.runId},
-                       {"dut_id", r.dutId},
-                       {"station_id", r.stationId},
-                       {"plan", r.plan},
-                       {"plan_file", r.planFile},
-                       {"protocol", r.protocol},
-                       {"start_time", Time(r.start)},
-                       {"end_time", Time(r.end)},
-                       {"outcome", OutcomeName(r.outcome)},
-                       {"phases", phases}};
+    void Close(char bracket) {
+        const bool empty = empty_.back();
+        empty_.pop_back();
+        if (!empty) NewLine();
+        out_ += bracket;
+    }
+    JsonWriter& Key(const char* key) {
+        Value();
+        Quote(QByteArray(key));
+        out_ += ": ";
+        afterKey_ = true;
+        return *this;
+    }
+    void Text(const QString& text) {
+        Value();
+        Quote(text.toUtf8());
+    }
+    void Number(double v) {
+        Value();
+        // Whole numbers as such (a year, a count), others in their shortest exact form.
+        if (v == std::floor(v) && std::fabs(v) < 9007199254740992.0)
+            out_ += QByteArray::number(static_cast<qint64>(v));
+        else
+            out_ += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+    }
+    void Bool(bool v) {
+        Value();
+        out_ += v ? "true" : "false";
+    }
+    void Any(const QJsonValue& v) {
+        if (v.isDouble()) return Number(v.toDouble());
+        if (v.isString()) return Text(v.toString());
+        if (v.isBool()) return Bool(v.toBool());
+        if (v.isArray()) {
+            Open('[');
+            for (const QJsonValue& item : v.toArray())
+                Any(item);
+            return Close(']');
+        }
+        if (v.isObject()) {
+            Open('{');
+            const QJsonObject o = v.toObject();
+            for (auto it = o.begin(); it != o.end(); ++it)
+                Key(it.key().toUtf8().constData()).Any(it.value());
+            return Close('}');
+        }
+        Value();
+        out_ += "null";
+    }
+
+private:
+    // Before every value: nothing right after its key, else a comma after an earlier
+    // sibling and a new line.
+    void Value() {
+        if (std::exchange(afterKey_, false) || empty_.empty()) return;
+        if (!empty_.back()) out_ += ',';
+        empty_.back() = false;
+        NewLine();
+    }
+    void NewLine() {
+        out_ += '\n';
+        out_.append(QByteArray(4 * static_cast<qsizetype>(empty_.size()), ' '));
+    }
+    void Quote(const QByteArray& utf8) {
+        out_ += '"';
+        for (const char ch : utf8) {
+            const auto byte = static_cast<unsigned char>(ch);
+            if (ch == '"' || ch == '\\') {
+                out_ += '\\';
+                out_ += ch;
+            } else if (ch == '\n') {
+                out_ += "\\n";
+            } else if (ch == '\r') {
+                out_ += "\\r";
+            } else if (ch == '\t') {
+                out_ += "\\t";
+            } else if (byte < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                out_ += escaped;
+            } else {
+                out_ += ch;
+            }
+        }
+        out_ += '"';
+    }
+
+    QByteArray out_;
+    std::vector<bool> empty_;
+    bool afterKey_ = false;
+};
+
+} // namespace
+
+QByteArray RecordText(const RunRecord& r) {
+    JsonWriter w;
+    w.Open('{');
+    for (const auto& [key, value] : {std::pair<const char*, QString>{"run_id", r.runId},
+                                     {"dut_id", r.dutId},
+                                     {"station_id", r.stationId},
+                                     {"plan", r.plan},
+                                     {"plan_file", r.planFile},
+                                     {"protocol", r.protocol},
+                                     {"start_time", Time(r.start)},
+                                     {"end_time", Time(r.end)},
+                                     {"outcome", OutcomeName(r.outcome)}})
+        w.Key(key).Text(value);
+    w.Key("phases").Open('[');
+    for (const PhaseRecord& p : r.phases) {
+        w.Open('{');
+        w.Key("name").Text(p.name);
+        w.Key("operation").Text(p.operation);
+        w.Key("outcome").Text(OutcomeName(p.outcome));
+        w.Key("start_time").Text(Time(p.start));
+        w.Key("end_time").Text(Time(p.end));
+        w.Key("attempts").Number(p.attempts);
+        if (!p.error.isEmpty()) w.Key("error").Text(p.error);
+        w.Key("measurements").Open('[');
+        for (const MeasurementRecord& m : p.measurements) {
+            w.Open('{');
+            w.Key("name").Text(m.name);
+            w.Key("value").Any(m.value);
+            w.Key("units").Text(m.units);
+            w.Key("validator").Any(m.validator ? m.validator->given : QJsonObject());
+            w.Key("outcome").Text(m.judgement.pass ? "PASS" : "FAIL");
+            w.Key("marginal").Bool(m.judgement.marginal);
+            w.Close('}');
+        }
+        w.Close(']');
+        w.Key("log").Open('[');
+        for (const QString& line : p.log)
+            w.Text(line);
+        w.Close(']');
+        w.Close('}');
+    }
+    w.Close(']');
+    w.Close('}');
+    QByteArray text = w.Take();
+    text += '\n';
+    return text;
 }
 
 bool WriteRecord(const QString& path, const RunRecord& record, QString& error) {
-    return Save(path, QJsonDocument(RecordToJson(record)).toJson(QJsonDocument::Indented), error);
+    return Save(path, RecordText(record), error);
 }
 
 bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QString& error) {

@@ -2,7 +2,7 @@
 // The files a run leaves: one JSON record per phone and JUnit XML for CI servers. Both
 // are written whole or not at all (a temporary file renamed over the target).
 
-#include <QJsonObject>
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -10,7 +10,8 @@
 
 namespace run {
 
-QJsonObject RecordToJson(const RunRecord& record);
+// The record as indented JSON text.
+QByteArray RecordText(const RunRecord& record);
 bool WriteRecord(const QString& path, const RunRecord& record, QString& error);
 
 // One test suite per phone, one test case per step.
