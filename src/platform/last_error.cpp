@@ -1,11 +1,14 @@
 #include "platform/last_error.h"
 
-#include <QMessageBox>
-#include <QString>
-#include <cerrno>
 #include <cstring>
 
 namespace platform {
+
+namespace {
+
+LastErrorBox InstalledBox = nullptr;
+
+} // namespace
 
 std::string SystemErrorText(int error) {
     char buffer[256] = {};
@@ -14,11 +17,14 @@ std::string SystemErrorText(int error) {
     return text ? text : buffer;
 }
 
-void ShowLastErrorBox() {
-    const int error = errno;
-    QMessageBox box(QMessageBox::Critical, QString(), QString::fromStdString(SystemErrorText(error)),
-                    QMessageBox::Ok, nullptr);
-    box.exec();
+void SetLastErrorBox(LastErrorBox box) {
+    InstalledBox = box;
+}
+
+bool ShowLastErrorBox(const std::string& text) {
+    if (InstalledBox == nullptr) return false;
+    InstalledBox(text);
+    return true;
 }
 
 } // namespace platform

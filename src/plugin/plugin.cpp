@@ -1,6 +1,5 @@
 #include "plugin/plugin.h"
 
-#include <QMdiArea>
 #include <climits>
 #include <unistd.h>
 
@@ -10,28 +9,10 @@ std::string ExecutableName() {
     return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
-namespace {
-
-// The plug-in's own application: no MDI area, forms are top-level windows.
-PluginApplication OwnApplication;
-// The host's application once adopted.
-PluginApplication HostApplication;
-
-} // namespace
-
 ShowLineFunc ShowLineCallback = nullptr;
 void* GetInterface = nullptr;
 int32_t ComHandle = -1;
 void* ModuleHandle = nullptr;
-PluginApplication* SavedApplication = nullptr;
-PluginApplication* Application = &OwnApplication;
-
-// The data symbol the host reads; C linkage and default visibility so that the export
-// list can name it.
-extern "C" {
-__attribute__((visibility("default"))) Tfrm_main* _frm_main = nullptr;
-}
-Tfrm_main*& frm_main = _frm_main;
 
 namespace plugin {
 
@@ -41,17 +22,6 @@ void Attach(void* moduleHandle) {
     ShowLineCallback = nullptr;
     ComHandle = -1;
     ModuleHandle = moduleHandle;
-}
-
-void Detach() {
-    if (SavedApplication != nullptr) Application = SavedApplication;
-}
-
-void AdoptHostApplication(QMdiArea* hostArea) {
-    if (SavedApplication != nullptr) return;
-    SavedApplication = Application;
-    HostApplication.mdiArea = hostArea;
-    Application = &HostApplication;
 }
 
 } // namespace plugin

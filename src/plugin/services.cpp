@@ -1,10 +1,6 @@
 #include "plugin/plugin.h"
 
-#include <QColor>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPalette>
-#include <QVariant>
+#include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
 
@@ -28,7 +24,8 @@ void ReportHostError() {
             ShowLine(message, 1);
         return;
     }
-    platform::ShowLastErrorBox();
+    const std::string text = platform::SystemErrorText(errno);
+    if (!platform::ShowLastErrorBox(text)) ShowLine(text, 1);
 }
 
 namespace {
@@ -77,22 +74,4 @@ std::string GetAboutText() {
     std::string path(info.dli_fname);
     const std::size_t slash = path.find_last_of('/');
     return GetVersionText(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-void SetEditEditable(QLineEdit* edit, bool editable) {
-    if (edit == nullptr) return;
-    edit->setReadOnly(!editable);
-    QPalette palette = edit->palette();
-    const QPalette system;
-    palette.setColor(QPalette::Base, editable ? system.color(QPalette::Base)
-                                              : system.color(QPalette::Button));
-    edit->setPalette(palette);
-    edit->setFocusPolicy(edit->isReadOnly() ? Qt::ClickFocus : Qt::StrongFocus);
-}
-
-QVariant GetSelectedObject(QComboBox* box) {
-    if (box == nullptr) return {};
-    const int index = box->currentIndex();
-    if (index < 0 || index >= box->count()) return {};
-    return box->itemData(index);
 }

@@ -2,15 +2,13 @@
 
 #include "bt/ibluetooth.h"
 #include "legacy/bluetoothlegacy.h"
-#include "plugin/host.h"
+#include "transport/host_info.h"
 #include "zep/bluetoothzep.h"
 
 namespace ui {
 
 int32_t InterfaceKindFromHost() {
-    int32_t kind = 0;
-    if (auto info = host::GetInfoAsIntSlot()) info(31, &kind);
-    return kind;
+    return HostInfo::Instance().GetInterfaceKind();
 }
 
 std::unique_ptr<IBluetooth> CreateBackEnd(bool zep) {

@@ -167,6 +167,7 @@ Tfrm_main::Tfrm_main(std::unique_ptr<IBluetooth> backEnd, bool zep, QWidget* par
 Tfrm_main::~Tfrm_main() = default;
 
 void Tfrm_main::Construct() {
+    ui::InstallMessageBoxes();
     setObjectName("frm_main");
     setWindowTitle("Bluetooth");
     // The host opens and closes the form: its frame has a caption and no buttons.

@@ -13,6 +13,7 @@
 #include "bt/bluetooth_engine.h"
 #include "bt/bt_types.h"
 #include "bt/nvm_params.h"
+#include "ui/current_form.h"
 #include "ui/hci_commands.h"
 
 class IBluetooth;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "plugin/plugin.h"
+#include "transport/host_info.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ bool IsMissing(const uint8_t* value) {
 
 } // namespace
 
-BluetoothZep::BluetoothZep() : command(), versions(command) {}
+BluetoothZep::BluetoothZep() : BluetoothZep(HostInfo::Instance().GetTransportService()) {}
 
 BluetoothZep::BluetoothZep(ITransportService* transport) : command(transport), versions(command) {}
 

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <locale>
 
-#include "transport/host_info.h"
 #include "transport/itransportservice.h"
 
 namespace MANAGED_IF {
@@ -175,8 +174,6 @@ void AddValue(CommandLine& line, const uint8_t* value, std::size_t count) {
 }
 
 } // namespace
-
-bt::bt() : transport(HostInfo::Instance().GetTransportService()) {}
 
 bt::bt(ITransportService* transport) : transport(transport) {}
 

@@ -88,9 +88,8 @@ private:
 
 class bt {
 public:
-    // Takes the transport the host's interface kind selects.
-    bt();
-    // Uses `transport`, which stays owned by whoever made it.
+    // Uses `transport`, which stays owned by whoever made it: the command object never
+    // picks a transport of its own.
     explicit bt(ITransportService* transport);
     virtual ~bt();
     bt(const bt&) = delete;

@@ -4,14 +4,9 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <csignal>
-#include <gtest/gtest.h>
 
 class PhoneProcess {
 public:
-    PhoneProcess() = default;
-    PhoneProcess(const PhoneProcess&) = delete;
-    PhoneProcess& operator=(const PhoneProcess&) = delete;
     ~PhoneProcess() { Kill(); }
 
     // Starts `phonesim --pty` with `arguments`; the device it prints, or empty on failure.

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -28,82 +27,76 @@ QStringList LogLines(const Station& station) {
     return lines;
 }
 
-// Runs `action` and closes every modal box it opens; the boxes' texts are returned.
-QStringList ClosingBoxes(const std::function<void()>& action) {
-    QStringList texts;
+// Runs `action` and closes every modal box it opens; how many there were.
+int ClosingBoxes(const std::function<void()>& action) {
+    int boxes = 0;
     QTimer timer;
     timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&texts] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
-        if (auto* box = qobject_cast<QMessageBox*>(dialog)) texts << box->text();
-        dialog->done(0);
+    QObject::connect(&timer, &QTimer::timeout, [&boxes] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++boxes;
+            dialog->done(0);
+        }
     });
     timer.start();
     action();
-    return texts;
+    return boxes;
+}
+
+// Runs the event loop until `done` or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
 }
 
 class StationOverPty : public testing::TestWithParam<int> {
 protected:
-    void SetUp() override {
+    // The form of a new station with the chip on; over `device` when it is given, else
+    // in-process.
+    std::unique_ptr<Station> Start(const QString& device) {
         StationHostState() = HostState{};
         StationHostState().interfaceKind = GetParam();
         StationPhone().Reset();
         StationPhone().Chip().on = true;
-    }
-    // The form of a new station; over `device` when it is given, else in-process.
-    std::unique_ptr<Station> Start(const QString& device) {
         auto station = std::make_unique<Station>();
         if (!device.isEmpty()) station->UseSerialPort(device, 115200);
         EXPECT_TRUE(station->LoadPlugin(BT_PLUGIN_PATH));
-        boxes_ = ClosingBoxes([&] { station->OpenBluetoothWindow(); });
+        EXPECT_EQ(ClosingBoxes([&] { station->OpenBluetoothWindow(); }), 0);
         return station;
     }
-    static QWidget* Control(const Station& station, const char* name) {
+    template <typename T> static T* Control(const Station& station, const char* name) {
         QWidget* form = station.Plugin().Form();
-        return form ? form->findChild<QWidget*>(name) : nullptr;
+        return form ? form->findChild<T*>(name) : nullptr;
     }
-
-    PhoneProcess phone_;
-    QStringList boxes_;
 };
 
-TEST_P(StationOverPty, StartUpIsTheSameAsInProcess) {
-    QStringList inProcess;
-    {
-        auto station = Start({});
-        inProcess = LogLines(*station);
-    }
-    const QString device = phone_.Start({"--chip-on"});
-    ASSERT_FALSE(device.isEmpty());
-    auto station = Start(device);
-    EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join('|').toStdString();
-    QStringList overPty = LogLines(*station);
-    ASSERT_FALSE(overPty.isEmpty());
-    EXPECT_TRUE(overPty.takeFirst().startsWith("Serial port " + device + " opened"));
-    EXPECT_EQ(overPty, inProcess);
-
-    auto* init = qobject_cast<QAbstractButton*>(Control(*station, "btn_BluetoothInit"));
-    ASSERT_NE(init, nullptr);
-    EXPECT_TRUE(init->isChecked()) << "the chip's state came over the line";
-    EXPECT_EQ(Control(*station, "gbNvmNew")->isHidden(), GetParam() != 2);
-}
-
-TEST_P(StationOverPty, PhoneKilledAndRestartedUnderTheOpenForm) {
+TEST_P(StationOverPty, StartUpIsTheSameAsInProcessAndTheFormOutlivesARestartedPhone) {
+    const QStringList inProcess = LogLines(*Start({}));
     QTemporaryDir dir;
     const QString path = dir.filePath("phone");
-    ASSERT_EQ(phone_.Start({"--chip-on", "--link", path}), path);
+    PhoneProcess phone;
+    ASSERT_EQ(phone.Start({"--chip-on", "--link", path}), path);
     auto station = Start(path);
-    auto* info = qobject_cast<QAbstractButton*>(Control(*station, "btn_GetInformation"));
-    ASSERT_NE(info, nullptr);
-    ASSERT_TRUE(info->isEnabled());
+    QStringList overPty = LogLines(*station);
+    ASSERT_FALSE(overPty.isEmpty());
+    EXPECT_TRUE(overPty.takeFirst().startsWith("Serial port " + path + " opened"));
+    EXPECT_EQ(overPty, inProcess);
+    auto* init = Control<QAbstractButton>(*station, "btn_BluetoothInit");
+    ASSERT_NE(init, nullptr);
+    EXPECT_TRUE(init->isChecked()) << "the chip's state came over the line";
+    EXPECT_EQ(Control<QWidget>(*station, "gbNvmNew")->isHidden(), GetParam() != 2);
 
-    auto* hwInfo = qobject_cast<QGroupBox*>(Control(*station, "gb_HWInfo"));
-    ASSERT_NE(hwInfo, nullptr);
+    auto* info = Control<QAbstractButton>(*station, "btn_GetInformation");
+    auto* hwInfo = Control<QGroupBox>(*station, "gb_HWInfo");
+    ASSERT_TRUE(info && hwInfo && info->isEnabled());
     const QString title = hwInfo->title();
-
-    phone_.Kill();
+    phone.Kill();
     QElapsedTimer clock;
     clock.start();
     ClosingBoxes([info] { info->click(); });
@@ -121,17 +114,10 @@ TEST_P(StationOverPty, PhoneKilledAndRestartedUnderTheOpenForm) {
     EXPECT_EQ(hwInfo->title(), "Lumora universal") << after.join('\n').toStdString();
 }
 
-// Runs the event loop until `done` or `ms` have passed.
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
+INSTANTIATE_TEST_SUITE_P(InterfaceKind, StationOverPty, testing::Values(0, 2),
+                         [](const auto& info) {
+                             return info.param == 2 ? std::string("Text") : std::string("Binary");
+                         });
 
 TEST(StationPort, PhoneUnpluggedAndPluggedBackWhileIdleIsFoundByItself) {
     QTemporaryDir dir;
@@ -151,10 +137,5 @@ TEST(StationPort, PhoneUnpluggedAndPluggedBackWhileIdleIsFoundByItself) {
     EXPECT_EQ(LogLines(station).filter("reopened").size(), 1);
     EXPECT_EQ(LogLines(station).size(), 3) << LogLines(station).join('\n').toStdString();
 }
-
-INSTANTIATE_TEST_SUITE_P(InterfaceKind, StationOverPty, testing::Values(0, 2),
-                         [](const auto& info) {
-                             return info.param == 2 ? std::string("Text") : std::string("Binary");
-                         });
 
 } // namespace

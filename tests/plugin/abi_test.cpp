@@ -1,3 +1,6 @@
+// The built plug-in loaded the way a host loads it: its exports, its constants and the
+// host's show and close sequence, with the fake host's simulated phone behind the table.
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <array>
@@ -7,63 +10,76 @@
 #include <set>
 #include <string>
 
+#include "fake_host.h"
+
 namespace {
 
-std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
+TEST(PluginExports, ExactlyTheHostContract) {
     std::set<std::string> names;
-    const std::string command = "nm -D --defined-only '" + path + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return names;
+    FILE* pipe = ::popen("nm -D --defined-only '" BT_PLUGIN_PATH "'", "r");
+    ASSERT_NE(pipe, nullptr);
     std::array<char, 512> line{};
     while (std::fgets(line.data(), line.size(), pipe)) {
         std::string text(line.data());
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        const std::size_t blank = text.find_last_of(' ');
-        names.insert(blank == std::string::npos ? text : text.substr(blank + 1));
+        text.erase(text.find_last_not_of("\r\n") + 1);
+        names.insert(text.substr(text.find_last_of(' ') + 1));
     }
     ::pclose(pipe);
-    return names;
-}
-
-TEST(PluginExports, ExactlyTheHostContract) {
     const std::set<std::string> expected = {
-        "_SetFuncInterface", "_SetShowLineFunc", "_SetGetInterface", "_SetComHandle",
-        "_SetBasebandType", "_ShowMDIChildForm", "_CloseMDIChildForm", "_CanRun",
+        "_SetFuncInterface",  "_SetShowLineFunc",  "_SetGetInterface",   "_SetComHandle",
+        "_SetBasebandType",   "_ShowMDIChildForm", "_CloseMDIChildForm", "_CanRun",
         "_WantCOMPortClosed", "_frm_main"};
-    EXPECT_EQ(DefinedDynamicSymbols(BT_PLUGIN_PATH), expected);
+    EXPECT_EQ(names, expected);
 }
 
-class LoadedPlugin : public ::testing::Test {
-protected:
-    void SetUp() override {
-        handle_ = ::dlopen(BT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle_, nullptr) << ::dlerror();
-    }
-    void TearDown() override {
-        if (handle_) ::dlclose(handle_);
-    }
-    template <typename F> F Symbol(const char* name) {
-        void* address = ::dlsym(handle_, name);
+TEST(LoadedPlugin, AnswersItsConstantsAndShowsAndClosesFormsInTheHostsArea) {
+    void* handle = ::dlopen(BT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << ::dlerror();
+    auto symbol = [handle](const char* name) {
+        void* address = ::dlsym(handle, name);
         EXPECT_NE(address, nullptr) << name;
-        return reinterpret_cast<F>(address);
-    }
-    void* handle_ = nullptr;
-};
-
-TEST_F(LoadedPlugin, AnswersItsConstants) {
-    EXPECT_EQ(Symbol<int32_t (*)()>("_CanRun")(), 1);
-    EXPECT_EQ(Symbol<int32_t (*)()>("_WantCOMPortClosed")(), 0);
-    EXPECT_EQ(*Symbol<void**>("_frm_main"), nullptr);
-    Symbol<void (*)(int32_t)>("_SetBasebandType")(7); // accepted and ignored
-}
-
-TEST_F(LoadedPlugin, CloseWithoutAFormDoesNothing) {
+        return address;
+    };
+    EXPECT_EQ(reinterpret_cast<int32_t (*)()>(symbol("_CanRun"))(), 1);
+    EXPECT_EQ(reinterpret_cast<int32_t (*)()>(symbol("_WantCOMPortClosed"))(), 0);
+    reinterpret_cast<void (*)(int32_t)>(symbol("_SetBasebandType"))(7); // accepted, ignored
+    auto** form = static_cast<QWidget**>(symbol("_frm_main"));
+    auto show = reinterpret_cast<void (*)(void*)>(symbol("_ShowMDIChildForm"));
+    auto close = reinterpret_cast<void (*)(void*)>(symbol("_CloseMDIChildForm"));
+    auto setLog = reinterpret_cast<void (*)(fakehost::LogCallbackFunc)>(symbol("_SetShowLineFunc"));
+    fakehost::FakeHost host;
+    reinterpret_cast<void (*)(const void*, int32_t)>(symbol("_SetFuncInterface"))(
+        host.Table(), host.TableBytes());
+    reinterpret_cast<void (*)(int32_t)>(symbol("_SetComHandle"))(fakehost::FakeHost::kComHandle);
+    setLog(host.LogCallback());
     QMdiArea area;
-    auto close = Symbol<void (*)(void*)>("_CloseMDIChildForm");
+    close(&area); // nothing to close yet
+    EXPECT_EQ(*form, nullptr);
+
+    show(&area);
+    QWidget* first = *form;
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->objectName(), "frm_main");
+    EXPECT_EQ(first->windowTitle(), " - Version: 4.6.0.0");
+    ASSERT_EQ(area.subWindowList().size(), 1);
+    EXPECT_EQ(area.subWindowList().first()->widget(), first);
+    EXPECT_TRUE(area.subWindowList().first()->isMaximized());
+    EXPECT_FALSE(host.Log().empty()) << "start-up talks to the phone";
+
+    show(&area);
+    EXPECT_NE(*form, first) << "every show makes a new form";
+    EXPECT_EQ(area.subWindowList().size(), 2);
     close(&area);
+    EXPECT_EQ(*form, nullptr);
+    ASSERT_EQ(area.subWindowList().size(), 1) << "close takes the newest";
+    EXPECT_EQ(area.subWindowList().first()->widget(), first) << "an older form stays";
     close(&area);
-    EXPECT_EQ(*Symbol<void**>("_frm_main"), nullptr);
-    EXPECT_TRUE(area.subWindowList().isEmpty());
+    EXPECT_EQ(area.subWindowList().size(), 1);
+
+    // Forms still open belong to the host's area; they must go before their code does.
+    qDeleteAll(area.subWindowList());
+    setLog(nullptr);
+    ::dlclose(handle);
 }
 
 } // namespace

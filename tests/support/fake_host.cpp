@@ -3,89 +3,62 @@
 #include <algorithm>
 
 #include "host_slots.h"
-#include "plugin/host.h"
 #include "plugin/plugin.h"
 
 namespace fakehost {
 namespace {
 
-FakeHost* CurrentHost = nullptr;
-
-extern "C" void FakeShowLine(const char* text, uint8_t flag) {
-    if (CurrentHost) CurrentHost->RecordLine(text, flag);
-}
-
-extern "C" const char* FakeGetLastError() {
-    return CurrentHost ? CurrentHost->LastErrorText() : "No errors";
-}
-
-extern "C" uint8_t FakeResetTimeoutDelay() {
-    if (!CurrentHost) return 0;
-    CurrentHost->RecordTimeoutReset();
-    return 1;
-}
-
-extern "C" uint8_t FakeSetTimeOutDelay(int32_t delay) {
-    if (!CurrentHost) return 0;
-    CurrentHost->RecordTimeout(delay);
-    return 1;
-}
-
-extern "C" uint8_t FakeGetInfoAsInt(int32_t item, int32_t* value) {
-    return CurrentHost && CurrentHost->InfoAsInt(item, value) ? 1 : 0;
-}
+FakeHost* Active = nullptr;
 
 } // namespace
 
-FakeHost::FakeHost() {
-    previous_ = CurrentHost;
-    CurrentHost = this;
-    previousBound_ = phonesim::BindHostSlots(&phone_);
-    table_[3] = reinterpret_cast<void*>(&FakeGetLastError);
-    table_[147] = reinterpret_cast<void*>(&FakeResetTimeoutDelay);
-    table_[149] = reinterpret_cast<void*>(&FakeSetTimeOutDelay);
-    table_[174] = reinterpret_cast<void*>(&FakeGetInfoAsInt);
+struct FakeHost::Slots {
+    static void ShowLine(const char* text, uint8_t flag) {
+        if (Active) Active->log_.push_back({text ? text : "", flag});
+    }
+    static const char* LastError() { return Active ? Active->lastError_.c_str() : "No errors"; }
+    static uint8_t ResetTimeoutDelay() {
+        if (Active) ++Active->resetTimeoutCalls_;
+        return Active ? 1 : 0;
+    }
+    static uint8_t SetTimeOutDelay(int32_t delay) {
+        if (Active) Active->timeoutCalls_.push_back(delay);
+        return Active ? 1 : 0;
+    }
+    static uint8_t GetInfoAsInt(int32_t item, int32_t* value) {
+        if (!Active || item != 31 || value == nullptr) return 0;
+        *value = Active->interfaceKind_;
+        return 1;
+    }
+};
+
+FakeHost::FakeHost() : previousBound_(phonesim::BindHostSlots(&phone_)), previous_(Active) {
+    Active = this;
+    table_[3] = reinterpret_cast<void*>(&Slots::LastError);
+    table_[147] = reinterpret_cast<void*>(&Slots::ResetTimeoutDelay);
+    table_[149] = reinterpret_cast<void*>(&Slots::SetTimeOutDelay);
+    table_[174] = reinterpret_cast<void*>(&Slots::GetInfoAsInt);
     for (int slot : {18, 54, 175})
         table_[static_cast<std::size_t>(slot)] = phonesim::HostSlotEntry(slot);
 }
 
 FakeHost::~FakeHost() {
-    if (CurrentHost == this) CurrentHost = previous_;
+    if (Active == this) Active = previous_;
     if (phonesim::BoundSimulator() == &phone_) phonesim::BindHostSlots(previousBound_);
 }
 
-FakeHost* FakeHost::Current() {
-    return CurrentHost;
-}
-
-void FakeHost::SetSlot(int index, void* function) {
-    table_.at(static_cast<std::size_t>(index)) = function;
-}
-
 LogCallbackFunc FakeHost::LogCallback() const {
-    return &FakeShowLine;
+    return &Slots::ShowLine;
 }
 
 void FakeHost::InstallIntoPlugin() {
     SetFuncInterface(table_.data(), TableBytes());
-    ShowLineCallback = &FakeShowLine;
+    ShowLineCallback = &Slots::ShowLine;
     ComHandle = kComHandle;
-}
-
-void FakeHost::RecordLine(const char* text, uint8_t flag) {
-    log_.push_back({text ? std::string(text) : std::string(), flag});
-}
-
-bool FakeHost::InfoAsInt(int32_t item, int32_t* value) {
-    infoItems_.push_back(item);
-    if (item != 31 || value == nullptr) return false;
-    *value = interfaceKind_;
-    return true;
 }
 
 std::vector<std::string> FakeHost::LogTexts() const {
     std::vector<std::string> texts;
-    texts.reserve(log_.size());
     for (const LogLine& line : log_)
         texts.push_back(line.text);
     return texts;

@@ -2,7 +2,7 @@
 // A small host for tests that need no phone: slot 3 (last error), 54 and 175 (text link)
 // and 174 (interface kind) answered by plain functions, and the log lines the plug-in
 // showed. Installing one replaces the plug-in's table and log callback; destroying it
-// empties them again.
+// installs the one before it again, or empties them.
 
 #include <algorithm>
 #include <array>
@@ -34,8 +34,7 @@ class LocalHost {
 public:
     static constexpr int32_t kComHandle = 11;
 
-    LocalHost() {
-        previous_ = current_;
+    LocalHost() : previous_(current_) {
         current_ = this;
         table_[host::kGetLastError] = reinterpret_cast<void*>(&LastError);
         table_[host::kZepGeneric] = reinterpret_cast<void*>(&ZepGeneric);
@@ -47,18 +46,18 @@ public:
         current_ = previous_;
         if (previous_ != nullptr) {
             previous_->Install();
-        } else {
-            void* empty[host::kSlotCount] = {};
-            SetFuncInterface(empty, sizeof empty);
-            ShowLineCallback = nullptr;
-            ComHandle = -1;
+            return;
         }
+        const std::array<void*, host::kSlotCount> empty{};
+        SetFuncInterface(empty.data(), sizeof empty);
+        ShowLineCallback = nullptr;
+        ComHandle = -1;
     }
     LocalHost(const LocalHost&) = delete;
     LocalHost& operator=(const LocalHost&) = delete;
 
     void SetSlot(int slot, void* function) {
-        table_[slot] = function;
+        table_[static_cast<std::size_t>(slot)] = function;
         Install();
     }
 
@@ -68,8 +67,7 @@ public:
             reply = "0\r\nOK\r\n";
             return true;
         };
-    // Slot 54 reports this length instead of the reply's own when set.
-    int reportedLength = -1;
+    int reportedLength = -1; // slot 54 reports this length instead of the reply's own
     std::string lastError = "No errors";
     int32_t interfaceKind = 0;
 
@@ -83,21 +81,17 @@ public:
         return texts;
     }
     std::size_t Count(const std::string& text) const {
-        std::size_t n = 0;
-        for (const Line& l : lines)
-            n += l.text == text;
-        return n;
+        return static_cast<std::size_t>(std::count_if(
+            lines.begin(), lines.end(), [&](const Line& l) { return l.text == text; }));
     }
 
 private:
     void Install() {
-        SetFuncInterface(table_.data(), static_cast<int32_t>(sizeof(void*) * table_.size()));
-        ShowLineCallback = &Record;
+        SetFuncInterface(table_.data(), static_cast<int32_t>(sizeof table_));
+        ShowLineCallback = [](const char* text, uint8_t flag) {
+            current_->lines.push_back(Line{text != nullptr ? text : "", flag});
+        };
         ComHandle = kComHandle;
-    }
-
-    static void Record(const char* text, uint8_t flag) {
-        current_->lines.push_back(Line{text != nullptr ? text : "", flag});
     }
     static const char* LastError() { return current_->lastError.c_str(); }
     static uint8_t InfoAsInt(int32_t item, int32_t* value) {

@@ -5,18 +5,46 @@
 #include <QMdiSubWindow>
 #include <cstdint>
 
+#include "plugin/host.h"
 #include "plugin/plugin.h"
+#include "ui/current_form.h"
 #include "ui/main.h"
 
 #define BT_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
+// The "application" a form belongs to: the host's MDI area, or (for the plug-in's own
+// application) none. Both stand for the running executable.
+struct PluginApplication {
+    QMdiArea* mdiArea = nullptr;
+};
+
+// The plug-in's own application: no MDI area, forms are top-level windows.
+PluginApplication OwnApplication;
+// The host's application once adopted.
+PluginApplication HostApplication;
+// The plug-in's own application while the host's one is in use; null until the first
+// show or close of the form.
+PluginApplication* SavedApplication = nullptr;
+// The application that new forms belong to.
+PluginApplication* Application = &OwnApplication;
+
+// Adopts the host's MDI area as the application, once per library life.
+void AdoptHostApplication(QMdiArea* hostArea) {
+    if (SavedApplication != nullptr) return;
+    SavedApplication = Application;
+    HostApplication.mdiArea = hostArea;
+    Application = &HostApplication;
+}
+
 __attribute__((constructor)) void LibraryAttach() {
     plugin::Attach(reinterpret_cast<void*>(&LibraryAttach));
 }
 
-__attribute__((destructor)) void LibraryDetach() { plugin::Detach(); }
+__attribute__((destructor)) void LibraryDetach() {
+    if (SavedApplication != nullptr) Application = SavedApplication;
+}
 
 } // namespace
 
@@ -33,7 +61,7 @@ BT_EXPORT void _SetComHandle(int32_t handle) { ComHandle = handle; }
 BT_EXPORT void _SetBasebandType(int32_t) {}
 
 BT_EXPORT void _ShowMDIChildForm(void* application) {
-    plugin::AdoptHostApplication(static_cast<QMdiArea*>(application));
+    AdoptHostApplication(static_cast<QMdiArea*>(application));
     auto* form = new Tfrm_main();
     frm_main = form;
     form->setWindowTitle(QString::fromStdString(GetAboutText()));
@@ -48,7 +76,7 @@ BT_EXPORT void _ShowMDIChildForm(void* application) {
 }
 
 BT_EXPORT void _CloseMDIChildForm(void* application) {
-    plugin::AdoptHostApplication(static_cast<QMdiArea*>(application));
+    AdoptHostApplication(static_cast<QMdiArea*>(application));
     Tfrm_main* form = frm_main;
     if (form == nullptr) return;
     form->close();

@@ -1,0 +1,21 @@
+# A layer's headers are reachable only through a link to the layer's target. Sources
+# spell includes from src/ ("bt/ibluetooth.h"); each target gets an include root of its
+# own, ${CMAKE_BINARY_DIR}/include/<target>, holding one link named after the folder: to
+# the whole folder, or (with HEADERS) a folder of links to those headers only.
+#
+# bt_layer_headers(<target> <folder under src> [HEADERS <file>...])
+function(bt_layer_headers target folder)
+    cmake_parse_arguments(L "" "" "HEADERS" ${ARGN})
+    set(root "${CMAKE_BINARY_DIR}/include/${target}")
+    set(source "${PROJECT_SOURCE_DIR}/src/${folder}")
+    if(L_HEADERS)
+        file(MAKE_DIRECTORY "${root}/${folder}")
+        foreach(header IN LISTS L_HEADERS)
+            file(CREATE_LINK "${source}/${header}" "${root}/${folder}/${header}" SYMBOLIC)
+        endforeach()
+    else()
+        file(MAKE_DIRECTORY "${root}")
+        file(CREATE_LINK "${source}" "${root}/${folder}" SYMBOLIC)
+    endif()
+    target_include_directories(${target} PUBLIC "${root}")
+endfunction()
