@@ -143,6 +143,16 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
         << run.err.toStdString();
 }
 
+// Every run here starts without a display; a line PC need not have Qt's GUI libraries.
+TEST_F(Btrun, LinksNeitherQtWidgetsNorQtGui) {
+    QFile program(BTRUN_PATH);
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    const QByteArray bytes = program.readAll();
+    EXPECT_TRUE(bytes.contains("libQt6Core.so"));
+    EXPECT_FALSE(bytes.contains("libQt6Widgets.so"));
+    EXPECT_FALSE(bytes.contains("libQt6Gui.so"));
+}
+
 class BtrunProtocol : public Btrun, public testing::WithParamInterface<int> {};
 
 TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
