@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "station.h"
+#include "unit_profile.h"
 
 namespace {
 
@@ -86,12 +87,17 @@ int main(int argc, char** argv) {
                             "phonesim --pty).",
                             "DEVICE");
     QCommandLineOption baud("baud", "Baud rate of --port (default 115200).", "N", "115200");
+    QCommandLineOption unit("sim-unit",
+                            "The built-in simulated phone takes the readings of the unit "
+                            "profile FILE (docs/plans.md).",
+                            "FILE");
     parser.addOption(kind);
     parser.addOption(shot);
     parser.addOption(page);
     parser.addOption(chipOn);
     parser.addOption(port);
     parser.addOption(baud);
+    parser.addOption(unit);
     parser.process(app);
 
     bool ok = false;
@@ -102,6 +108,15 @@ int main(int argc, char** argv) {
     if (!ok || baudRate <= 0) parser.showHelp(2);
 
     if (parser.isSet(chipOn)) StationPhone().Chip().on = true;
+    if (parser.isSet(unit)) {
+        phonesim::UnitProfile profile;
+        std::string error;
+        if (!phonesim::LoadUnitProfile(parser.value(unit).toStdString(), profile, error)) {
+            std::fprintf(stderr, "station: %s\n", error.c_str());
+            return 2;
+        }
+        phonesim::ApplyUnitProfile(profile, 0, StationPhone().Chip());
+    }
     Station station;
     station.show();
     if (parser.isSet(port)) station.UseSerialPort(parser.value(port), baudRate);

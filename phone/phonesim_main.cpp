@@ -2,6 +2,7 @@
 // reaches it as it reaches a real phone on a serial port.
 //
 //   phonesim --pty [--link PATH] [--fault KIND]... [--versions SPEC]... [--chip-on]
+//            [--sim-unit FILE]
 //
 // The first line on stdout is the device the station opens (the --link path when given).
 
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "phonesim.h"
+#include "unit_profile.h"
 #include "wire_server.h"
 
 namespace {
@@ -39,11 +41,12 @@ constexpr int kSplitPauseMs = 300; // between the pieces of a split reply
 void Usage() {
     std::fprintf(stderr,
                  "usage: phonesim --pty [--link PATH] [--fault KIND]... [--versions SPEC]... "
-                 "[--chip-on]\n"
+                 "[--chip-on] [--sim-unit FILE]\n"
                  "  --link PATH      also reach the device through the symbolic link PATH\n"
                  "  --fault KIND     split, noise, damaged-copy, bad-crc or silent\n"
                  "  --versions SPEC  text:OPCODE=REQ,CON or binary:FUNCTION=REQ,CON\n"
-                 "  --chip-on        start with the Bluetooth chip switched on\n");
+                 "  --chip-on        start with the Bluetooth chip switched on\n"
+                 "  --sim-unit FILE  take the readings of the unit profile FILE (docs/plans.md)\n");
 }
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -121,7 +124,7 @@ void RemoveLink(const std::string& target, const std::string& path) {
 
 int main(int argc, char** argv) {
     bool pty = false, chipOn = false;
-    std::string link;
+    std::string link, unitFile;
     std::set<phonesim::LinkFault> faults;
     std::vector<std::string> versions;
     for (int i = 1; i < argc; ++i) {
@@ -140,6 +143,8 @@ int main(int argc, char** argv) {
                 return 2;
             }
             faults.insert(fault);
+        } else if (arg == "--sim-unit" && hasValue) {
+            unitFile = argv[++i];
         } else if (arg == "--versions" && hasValue) {
             versions.emplace_back(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {
@@ -163,6 +168,15 @@ int main(int argc, char** argv) {
         }
     }
     sim.Chip().on = chipOn;
+    if (!unitFile.empty()) {
+        phonesim::UnitProfile profile;
+        std::string error;
+        if (!phonesim::LoadUnitProfile(unitFile, profile, error)) {
+            std::fprintf(stderr, "phonesim: %s\n", error.c_str());
+            return 2;
+        }
+        phonesim::ApplyUnitProfile(profile, 0, sim.Chip());
+    }
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {

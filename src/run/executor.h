@@ -1,0 +1,74 @@
+#pragma once
+// Runs a plan on one phone through IBluetooth and keeps what happened as a record.
+
+#include <QDateTime>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "run/plan.h"
+
+class IBluetooth;
+
+namespace run {
+
+// Skipped: a step not run (an earlier one failed with stop_on_first_failure, the link
+// failed, or the run was aborted).
+enum class Outcome { Pass, Fail, Error, Aborted, Skipped };
+QString OutcomeName(Outcome outcome);
+
+struct MeasurementRecord {
+    QString name;
+    QJsonValue value; // undefined when the operation did not deliver it
+    QString units;
+    const Validator* validator = nullptr;
+    Judgement judgement;
+};
+
+struct PhaseRecord {
+    QString name;
+    QString operation;
+    Outcome outcome = Outcome::Skipped;
+    QDateTime start, end;
+    std::vector<MeasurementRecord> measurements;
+    QStringList log; // the plug-in's log lines during the step
+    QString error;   // why an ERROR step failed
+    int attempts = 0;
+};
+
+struct RunRecord {
+    QString runId;
+    QString dutId;
+    QString stationId;
+    QString plan;
+    QString planFile;
+    QString protocol; // "text" or "binary"
+    QDateTime start, end;
+    Outcome outcome = Outcome::Pass;
+    std::vector<PhaseRecord> phases;
+};
+
+struct RunOptions {
+    QString dutId;
+    QString stationId;
+    bool textProtocol = true;
+    // Asked between steps and while waiting; a step in progress finishes.
+    std::function<bool()> aborted;
+    // Told of each step as it ends (index from 0).
+    std::function<void(const PhaseRecord&, int index, int count)> stepDone;
+    // False skips wait steps (benchmarks of the runner's own work).
+    bool waits = true;
+};
+
+// Runs `plan` (already checked) on `bt`. Every exchange with the phone goes through `bt`;
+// the plug-in's log lines are collected per step.
+RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options);
+
+// The exit status of a run: 0 pass, 1 fail, 2 aborted, 3 error.
+int ExitCodeOf(Outcome outcome);
+// The more serious of two run outcomes (aborted, then error, then fail, then pass).
+Outcome Worse(Outcome a, Outcome b);
+
+} // namespace run

@@ -1,0 +1,318 @@
+#include "run/record.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QLocale>
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace run {
+
+namespace {
+
+// ISO 8601 in UTC with milliseconds. Formatted here: the general date formatter costs
+// more than the rest of a record together.
+QString Time(const QDateTime& t) {
+    if (!t.isValid()) return {};
+    using namespace std::chrono;
+    const sys_time<milliseconds> at{milliseconds(t.toMSecsSinceEpoch())};
+    const sys_days day = floor<days>(at);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> time{at - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()),
+                  int(time.subseconds().count()));
+    return QString::fromLatin1(text);
+}
+
+QString Seconds(const QDateTime& from, const QDateTime& to) {
+    const qint64 ms = from.isValid() && to.isValid() ? from.msecsTo(to) : 0;
+    return QString::number(double(ms) / 1000.0, 'f', 3);
+}
+
+bool Save(const QString& path, const QByteArray& bytes, QString& error) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        error = QString("%1: cannot make the folder").arg(info.absolutePath());
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        error = QString("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+struct Counts {
+    int failures = 0, errors = 0, skipped = 0;
+};
+
+Counts CountOf(const RunRecord& r) {
+    Counts c;
+    for (const PhaseRecord& p : r.phases) {
+        c.failures += p.outcome == Outcome::Fail;
+        c.errors += p.outcome == Outcome::Error || p.outcome == Outcome::Aborted;
+        c.skipped += p.outcome == Outcome::Skipped;
+    }
+    return c;
+}
+
+} // namespace
+
+QString DescribeMeasurement(const MeasurementRecord& m) {
+    return QString("%1 = %2 (%3)")
+        .arg(m.name, DescribeValue(m.value, m.units),
+             m.validator ? DescribeLimits(*m.validator) : QString("none"));
+}
+
+namespace {
+
+// JSON text written straight into a buffer, four blanks a level. A record is the one
+// file btrun writes per phone, and assembling it from QJsonObjects first cost more than
+// running the whole plan.
+class JsonWriter {
+public:
+    QByteArray Take() { return std::move(out_); }
+
+    void Open(char bracket) {
+        Value();
+        out_ += bracket;
+        empty_.push_back(true);
+    }
+    void Close(char bracket) {
+        const bool empty = empty_.back();
+        empty_.pop_back();
+        if (!empty) NewLine();
+        out_ += bracket;
+    }
+    JsonWriter& Key(const char* key) {
+        Value();
+        Quote(QByteArray(key));
+        out_ += ": ";
+        afterKey_ = true;
+        return *this;
+    }
+    void Text(const QString& text) {
+        Value();
+        Quote(text.toUtf8());
+    }
+    void Number(double v) {
+        Value();
+        // Whole numbers as such (a year, a count), others in their shortest exact form.
+        if (v == std::floor(v) && std::fabs(v) < 9007199254740992.0)
+            out_ += QByteArray::number(static_cast<qint64>(v));
+        else
+            out_ += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+    }
+    void Bool(bool v) {
+        Value();
+        out_ += v ? "true" : "false";
+    }
+    void Any(const QJsonValue& v) {
+        if (v.isDouble()) return Number(v.toDouble());
+        if (v.isString()) return Text(v.toString());
+        if (v.isBool()) return Bool(v.toBool());
+        if (v.isArray()) {
+            Open('[');
+            for (const QJsonValue& item : v.toArray())
+                Any(item);
+            return Close(']');
+        }
+        if (v.isObject()) {
+            Open('{');
+            const QJsonObject o = v.toObject();
+            for (auto it = o.begin(); it != o.end(); ++it)
+                Key(it.key().toUtf8().constData()).Any(it.value());
+            return Close('}');
+        }
+        Value();
+        out_ += "null";
+    }
+
+private:
+    // Before every value: nothing right after its key, else a comma after an earlier
+    // sibling and a new line.
+    void Value() {
+        if (std::exchange(afterKey_, false) || empty_.empty()) return;
+        if (!empty_.back()) out_ += ',';
+        empty_.back() = false;
+        NewLine();
+    }
+    void NewLine() {
+        out_ += '\n';
+        out_.append(QByteArray(4 * static_cast<qsizetype>(empty_.size()), ' '));
+    }
+    void Quote(const QByteArray& utf8) {
+        out_ += '"';
+        for (const char ch : utf8) {
+            const auto byte = static_cast<unsigned char>(ch);
+            if (ch == '"' || ch == '\\') {
+                out_ += '\\';
+                out_ += ch;
+            } else if (ch == '\n') {
+                out_ += "\\n";
+            } else if (ch == '\r') {
+                out_ += "\\r";
+            } else if (ch == '\t') {
+                out_ += "\\t";
+            } else if (byte < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                out_ += escaped;
+            } else {
+                out_ += ch;
+            }
+        }
+        out_ += '"';
+    }
+
+    QByteArray out_;
+    std::vector<bool> empty_;
+    bool afterKey_ = false;
+};
+
+} // namespace
+
+QByteArray RecordText(const RunRecord& r) {
+    JsonWriter w;
+    w.Open('{');
+    for (const auto& [key, value] : {std::pair<const char*, QString>{"run_id", r.runId},
+                                     {"dut_id", r.dutId},
+                                     {"station_id", r.stationId},
+                                     {"plan", r.plan},
+                                     {"plan_file", r.planFile},
+                                     {"protocol", r.protocol},
+                                     {"start_time", Time(r.start)},
+                                     {"end_time", Time(r.end)},
+                                     {"outcome", OutcomeName(r.outcome)}})
+        w.Key(key).Text(value);
+    w.Key("phases").Open('[');
+    for (const PhaseRecord& p : r.phases) {
+        w.Open('{');
+        w.Key("name").Text(p.name);
+        w.Key("operation").Text(p.operation);
+        w.Key("outcome").Text(OutcomeName(p.outcome));
+        w.Key("start_time").Text(Time(p.start));
+        w.Key("end_time").Text(Time(p.end));
+        w.Key("attempts").Number(p.attempts);
+        if (!p.error.isEmpty()) w.Key("error").Text(p.error);
+        w.Key("measurements").Open('[');
+        for (const MeasurementRecord& m : p.measurements) {
+            w.Open('{');
+            w.Key("name").Text(m.name);
+            w.Key("value").Any(m.value);
+            w.Key("units").Text(m.units);
+            w.Key("validator").Any(m.validator ? m.validator->given : QJsonObject());
+            w.Key("outcome").Text(m.judgement.pass ? "PASS" : "FAIL");
+            w.Key("marginal").Bool(m.judgement.marginal);
+            w.Close('}');
+        }
+        w.Close(']');
+        w.Key("log").Open('[');
+        for (const QString& line : p.log)
+            w.Text(line);
+        w.Close(']');
+        w.Close('}');
+    }
+    w.Close(']');
+    w.Close('}');
+    QByteArray text = w.Take();
+    text += '\n';
+    return text;
+}
+
+bool WriteRecord(const QString& path, const RunRecord& record, QString& error) {
+    return Save(path, RecordText(record), error);
+}
+
+bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QString& error) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement("testsuites");
+    int tests = 0;
+    Counts all;
+    for (const RunRecord& r : records) {
+        const Counts c = CountOf(r);
+        tests += static_cast<int>(r.phases.size());
+        all.failures += c.failures;
+        all.errors += c.errors;
+        all.skipped += c.skipped;
+    }
+    xml.writeAttribute("name", records.empty() ? QString() : records.front().plan);
+    xml.writeAttribute("tests", QString::number(tests));
+    xml.writeAttribute("failures", QString::number(all.failures));
+    xml.writeAttribute("errors", QString::number(all.errors));
+    xml.writeAttribute("skipped", QString::number(all.skipped));
+    for (const RunRecord& r : records) {
+        const Counts c = CountOf(r);
+        xml.writeStartElement("testsuite");
+        xml.writeAttribute("name", r.plan + " / " + r.dutId);
+        xml.writeAttribute("tests", QString::number(r.phases.size()));
+        xml.writeAttribute("failures", QString::number(c.failures));
+        xml.writeAttribute("errors", QString::number(c.errors));
+        xml.writeAttribute("skipped", QString::number(c.skipped));
+        xml.writeAttribute("timestamp", Time(r.start));
+        xml.writeAttribute("time", Seconds(r.start, r.end));
+        xml.writeAttribute("hostname", r.stationId);
+        xml.writeStartElement("properties");
+        for (const auto& [name, value] : {std::pair<QString, QString>{"dut_id", r.dutId},
+                                          {"station_id", r.stationId},
+                                          {"run_id", r.runId},
+                                          {"protocol", r.protocol},
+                                          {"outcome", OutcomeName(r.outcome)}}) {
+            xml.writeStartElement("property");
+            xml.writeAttribute("name", name);
+            xml.writeAttribute("value", value);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+        for (const PhaseRecord& p : r.phases) {
+            xml.writeStartElement("testcase");
+            xml.writeAttribute("name", p.name);
+            xml.writeAttribute("classname", r.plan + "." + r.dutId);
+            xml.writeAttribute("time", Seconds(p.start, p.end));
+            if (p.outcome == Outcome::Fail) {
+                QStringList failed;
+                for (const MeasurementRecord& m : p.measurements)
+                    if (!m.judgement.pass) failed << DescribeMeasurement(m);
+                xml.writeStartElement("failure");
+                xml.writeAttribute("type", "FAIL");
+                xml.writeAttribute("message", failed.join("; "));
+                xml.writeCharacters(failed.join("\n"));
+                xml.writeEndElement();
+            } else if (p.outcome == Outcome::Error || p.outcome == Outcome::Aborted) {
+                xml.writeStartElement("error");
+                xml.writeAttribute("type", OutcomeName(p.outcome));
+                xml.writeAttribute("message", p.outcome == Outcome::Error ? p.error : "aborted");
+                xml.writeEndElement();
+            } else if (p.outcome == Outcome::Skipped) {
+                xml.writeEmptyElement("skipped");
+            }
+            if (!p.log.isEmpty()) xml.writeTextElement("system-out", p.log.join("\n"));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return Save(path, bytes, error);
+}
+
+QString DefaultRecordPath(const QString& folder, const QString& dutId, const QDateTime& start) {
+    QString safe = dutId.left(64);
+    for (QChar& ch : safe)
+        if (!ch.isLetterOrNumber() && ch != '-' && ch != '_' && ch != '.') ch = '_';
+    const QString time = start.toUTC().toString("yyyyMMdd'T'HHmmss.zzz'Z'");
+    return QDir(folder).filePath(safe + "-" + time + ".json");
+}
+
+} // namespace run
