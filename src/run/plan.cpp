@@ -80,9 +80,9 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
     }
     m.name = name.toString();
     const QString where = QString("measurement '%1'").arg(m.name);
-    const auto spec = std::find_if(offered.begin(), offered.end(),
+    const auto offer = std::find_if(offered.begin(), offered.end(),
                                    [&](const MeasurementSpec& s) { return m.name == s.name; });
-    if (spec == offered.end()) {
+    if (offer == offered.end()) {
         QStringList names;
         for (const MeasurementSpec& s : offered)
             names << s.name;
@@ -93,8 +93,8 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
     if (!OnlyKnownKeys(o, {"name", "min", "max", "equals", "matches", "marginal", "units"}, where,
                        error))
         return false;
-    m.type = spec->type;
-    m.units = spec->units;
+    m.type = offer->type;
+    m.units = offer->units;
     Validator& v = m.validator;
     v.given = o;
     v.given.remove("name");
