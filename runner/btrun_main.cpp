@@ -16,6 +16,7 @@
 #include "run/plan.h"
 #include "run/record.h"
 #include "run_host.h"
+#include "trace/btsnoop.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ int Usage(const QString& why) {
     Say("btrun: " + why);
     Say("usage: btrun PLAN.json [--dut SERIAL] [--station ID] [--out FILE] [--junit FILE]\n"
         "             [--port DEVICE [--baud N]] [--interface-kind N] [--sim-unit FILE] "
-        "[--loop] [--quiet]\n"
+        "[--loop] [--quiet] [--btsnoop FILE]\n"
         "       btrun --help");
     return kExitUsage;
 }
@@ -121,8 +122,12 @@ int main(int argc, char** argv) {
                                   "Read one serial per line from standard input and run the "
                                   "plan once per serial until end of input.");
     const QCommandLineOption quiet("quiet", "Print only the summary line of each phone.");
+    const QCommandLineOption btsnoop(
+        "btsnoop", "Record the raw HCI commands and their events to FILE (btmon -r FILE).",
+        "FILE");
     const QCommandLineOption help({"h", "help"}, "Show this help.");
-    parser.addOptions({dut, station, out, junit, port, baud, kind, unit, loop, quiet, help});
+    parser.addOptions(
+        {dut, station, out, junit, port, baud, kind, unit, loop, quiet, btsnoop, help});
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
@@ -157,6 +162,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    bttrace::BtsnoopWriter trace;
+    if (parser.isSet(btsnoop) && !trace.Open(parser.value(btsnoop).toStdString())) {
+        Say("btrun: cannot record the HCI trace: " + QString::fromStdString(trace.Error()));
+        return kExitBadInput;
+    }
+
     btrun::RunHost host(interfaceKind, [isQuiet](const QString& text, bool isError) {
         if (isError || !isQuiet) Say("btrun: " + text);
     });
@@ -166,6 +177,15 @@ int main(int argc, char** argv) {
     options.stationId = parser.isSet(station) ? parser.value(station) : QSysInfo::machineHostName();
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
+    if (parser.isSet(btsnoop))
+        options.hciTraffic = [&trace](const QByteArray& bytes, bool answer) {
+            const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                size_t(bytes.size()));
+            if (answer)
+                trace.RecordAnswer(data);
+            else
+                trace.RecordCommand(data);
+        };
     if (!isQuiet)
         options.stepDone = [](const run::PhaseRecord& phase, int index, int count) {
             Say(StepLine(phase, index, count));

@@ -121,7 +121,8 @@ RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
             readings.clear();
             ++phase.attempts;
             OpContext context{
-                bt, step.args, readings, options.textProtocol, options.aborted, options.waits};
+                bt,           step.args,     readings,           options.textProtocol,
+                options.aborted, options.waits, options.hciTraffic};
             result = step.op->run(context);
         } while (result.code == T_RESULT_FAILED && phase.attempts <= plan.retries && !aborted());
         phase.end = QDateTime::currentDateTimeUtc();

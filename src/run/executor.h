@@ -60,6 +60,8 @@ struct RunOptions {
     std::function<void(const PhaseRecord&, int index, int count)> stepDone;
     // False skips wait steps (benchmarks of the runner's own work).
     bool waits = true;
+    // Told of each raw HCI command sent (answer false) and of what came back (true).
+    std::function<void(const QByteArray& bytes, bool answer)> hciTraffic;
 };
 
 // Runs `plan` (already checked) on `bt`. Every exchange with the phone goes through `bt`;

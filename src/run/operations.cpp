@@ -554,6 +554,11 @@ std::vector<OperationSpec> BuildTable() {
                      const T_Result r = Checked(c.bt.HciCommand(kVersion, q, &con, 16), con.result);
                      const int length = std::min<int>(con.length, kHciDataSize);
                      const QByteArray reply(reinterpret_cast<const char*>(con.data), length);
+                     // A refused record version sent nothing; a failed exchange got nothing.
+                     if (c.hciTraffic && r.code != T_RESULT_VERSION_MISMATCH) {
+                         c.hciTraffic(bytes, false);
+                         if (r.code != T_RESULT_FAILED) c.hciTraffic(reply, true);
+                     }
                      c.readings["hci_reply"] = Hex(reply);
                      c.readings["hci_reply_length"] = double(con.length);
                      // The status of a Command Complete or Command Status event.

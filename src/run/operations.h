@@ -63,6 +63,8 @@ struct OpContext {
     // Polled while a wait step sleeps; waits are skipped when `waits` is false.
     const std::function<bool()>& aborted;
     bool waits;
+    // Told of each raw HCI command sent (answer false) and of what came back (true).
+    const std::function<void(const QByteArray& bytes, bool answer)>& hciTraffic;
 
     int64_t Int(const char* name) const { return args.value(name).number; }
     QByteArray Bytes(const char* name) const { return args.value(name).bytes; }

@@ -185,6 +185,24 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     EXPECT_EQ(failures, 0);
 }
 
+TEST_P(BtrunProtocol, HciSmokePlanLeavesATraceThatBtmonDecodes) {
+    const QString trace = Path("smoke.btsnoop");
+    const Finished run = RunBtrun({kPlans + "/hci-smoke.json", "--sim-unit", Unit("golden"),
+                                   "--interface-kind", QString::number(GetParam()), "--out",
+                                   Path("smoke.json"), "--btsnoop", trace});
+    ASSERT_EQ(run.exit, 0) << run.err.toStdString();
+    QProcess btmon;
+    btmon.start("btmon", {"-r", trace});
+    ASSERT_TRUE(btmon.waitForFinished(30000)) << "btmon (package bluez) must be installed";
+    const QString decoded = btmon.readAllStandardOutput();
+    for (const char* name : {"HCI Command: Reset", "HCI Command: Read BD ADDR",
+                             "HCI Command: Read Local Version Information",
+                             "HCI Command: LE Receiver Test", "HCI Command: LE Test End"})
+        EXPECT_TRUE(decoded.contains(name)) << name << "\n" << decoded.toStdString();
+    EXPECT_EQ(decoded.count("Status: Success (0x00)"), 5) << decoded.toStdString();
+    EXPECT_TRUE(decoded.contains(QRegularExpression("Number of packets: [1-9][0-9]*")));
+}
+
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));
 
 struct FailingUnit {
