@@ -1,0 +1,353 @@
+#include "store/analysis.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace store {
+namespace {
+
+constexpr int kBins = 20;
+
+// PostgreSQL hands times back as QDateTime, SQLite as the record's ISO text.
+QDateTime TimeOf(const QVariant& v) {
+    if (v.isNull()) return {};
+    if (v.metaType().id() == QMetaType::QDateTime) return v.toDateTime().toUTC();
+    const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODateWithMs);
+    return t.isValid() ? t.toUTC() : QDateTime();
+}
+
+QString TextOf(const QVariant& v) {
+    if (v.metaType().id() == QMetaType::QUuid) return v.toUuid().toString(QUuid::WithoutBraces);
+    return v.toString();
+}
+
+std::optional<double> NumberOf(const QVariant& v) {
+    bool ok = false;
+    const double d = v.isNull() ? 0 : v.toDouble(&ok);
+    if (!ok || !std::isfinite(d)) return std::nullopt;
+    return d;
+}
+
+// The runs' filter on their start as one clause and its parameter. SQLite compares the
+// record's fixed-width UTC text, PostgreSQL its timestamps.
+QString Since(const QSqlDatabase& db, const QDateTime& since, QVariantList& params) {
+    if (!since.isValid()) return {};
+    if (db.driverName() == "QPSQL")
+        params << since.toUTC();
+    else
+        params << since.toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzz") + "Z";
+    return " AND r.start_time >= ?";
+}
+
+bool Exec(QSqlQuery& q, const QString& sql, const QVariantList& params, QString& error) {
+    q.setForwardOnly(true);
+    bool ok = q.prepare(sql);
+    for (const QVariant& p : params)
+        q.addBindValue(p);
+    ok = ok && q.exec();
+    if (!ok) error = "cannot read the results store: " + q.lastError().text().simplified();
+    return ok;
+}
+
+void Tally(YieldRow& row, const QString& outcome) {
+    ++row.runs;
+    if (outcome == "PASS")
+        ++row.pass;
+    else if (outcome == "FAIL")
+        ++row.fail;
+    else
+        ++row.error;
+}
+
+bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+    QVariantList params;
+    const QString filter = Since(db, since, params);
+    QSqlQuery q(db);
+    // A phone's first run ever decides its first-pass yield, also when it lies before `since`.
+    if (!Exec(q,
+              "SELECT r.dut_id, r.station_id, r.outcome, r.start_time, (r.start_time = "
+              "(SELECT MIN(f.start_time) FROM runs f WHERE f.dut_id = r.dut_id)) FROM runs r "
+              "WHERE 1 = 1" +
+                  filter + " ORDER BY r.start_time, r.run_id",
+              params, error))
+        return false;
+    std::map<QString, YieldRow> totals;
+    std::map<QString, std::map<QDate, YieldRow>> days;
+    std::map<QString, PhoneRow> phones;
+    std::set<QString> counted;
+    while (q.next()) {
+        const QString dut = q.value(0).toString();
+        const QString station = q.value(1).toString();
+        const QString outcome = q.value(2).toString();
+        const QDateTime start = TimeOf(q.value(3));
+        ++out.runs;
+        YieldRow& total = totals[station];
+        total.station = station;
+        Tally(total, outcome);
+        if (q.value(4).toBool() && counted.insert(dut).second) {
+            ++total.firstRuns;
+            total.firstPass += outcome == "PASS";
+        }
+        if (start.isValid()) {
+            YieldRow& day = days[station][start.date()];
+            day.station = station;
+            day.day = start.date();
+            Tally(day, outcome);
+        }
+        PhoneRow& phone = phones[dut];
+        phone.dutId = dut;
+        ++phone.runs;
+        phone.lastOutcome = outcome;
+        phone.lastStart = start;
+    }
+    for (const auto& [station, total] : totals) {
+        out.yield.push_back(total);
+        for (const auto& [day, row] : days[station])
+            out.yield.push_back(row);
+    }
+    for (const auto& [dut, phone] : phones)
+        out.phones.push_back(phone);
+    return true;
+}
+
+bool LoadFailures(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+    QVariantList params;
+    const QString filter = Since(db, since, params);
+    QSqlQuery q(db);
+    if (!Exec(q,
+              "SELECT m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE WHEN m.outcome = "
+              "'FAIL' THEN m.run_id END) FROM measurements m JOIN runs r ON r.run_id = m.run_id "
+              "WHERE 1 = 1" +
+                  filter + " GROUP BY m.name",
+              params, error))
+        return false;
+    while (q.next())
+        if (q.value(2).toInt() > 0)
+            out.failures.push_back({q.value(0).toString(), q.value(2).toInt(), q.value(1).toInt()});
+    std::sort(out.failures.begin(), out.failures.end(), [](const auto& a, const auto& b) {
+        if (a.failures != b.failures) return a.failures > b.failures;
+        // Equal counts: the one failing more of the runs that took it first.
+        const double shareA = Percent(a.failures, a.runs), shareB = Percent(b.failures, b.runs);
+        if (shareA != shareB) return shareA > shareB;
+        return a.name < b.name;
+    });
+    return true;
+}
+
+Histogram MakeHistogram(const NumericStats& s, const std::vector<double>& values) {
+    double lo = std::min({s.min, s.low.value_or(s.min), s.high.value_or(s.min)});
+    double hi = std::max({s.max, s.low.value_or(s.max), s.high.value_or(s.max)});
+    if (!(hi > lo)) {
+        const double half = std::max(0.5, std::abs(lo) * 1e-3);
+        lo -= half;
+        hi += half;
+    }
+    // A margin, so that a limit at the edge of the values still shows as a line.
+    const double pad = (hi - lo) * 0.05;
+    lo -= pad;
+    hi += pad;
+    const double width = (hi - lo) / kBins;
+    if (!std::isfinite(width) || !(width > 0)) return {};
+    Histogram h{lo, width, std::vector<int>(kBins, 0)};
+    for (double v : values) {
+        const double pos = (v - lo) / width;
+        ++h.counts[pos <= 0 ? 0 : pos >= kBins ? kBins - 1 : static_cast<size_t>(pos)];
+    }
+    return h;
+}
+
+void Finish(NumericStats& s, const std::vector<double>& values) {
+    // Welford's running mean and sum of squares: stable for large values close together.
+    double mean = 0, squares = 0;
+    int n = 0;
+    s.min = s.max = values.front();
+    for (double v : values) {
+        ++n;
+        const double d = v - mean;
+        mean += d / n;
+        squares += d * (v - mean);
+        s.min = std::min(s.min, v);
+        s.max = std::max(s.max, v);
+    }
+    s.count = n;
+    s.mean = mean;
+    s.sigma = n > 1 ? std::sqrt(squares / (n - 1)) : 0;
+    if (!s.low && !s.high) {
+        s.noCpk = "no limits";
+    } else if (n < 2) {
+        s.noCpk = "one value";
+    } else if (s.sigma == 0) {
+        s.noCpk = "no spread, every value is " + Number(s.mean);
+    } else {
+        double cpk = INFINITY;
+        if (s.high) cpk = std::min(cpk, (*s.high - s.mean) / (3 * s.sigma));
+        if (s.low) cpk = std::min(cpk, (s.mean - *s.low) / (3 * s.sigma));
+        if (std::isfinite(cpk))
+            s.cpk = cpk;
+        else
+            s.noCpk = "values out of range";
+    }
+    s.histogram = MakeHistogram(s, values);
+}
+
+bool LoadNumeric(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+    QVariantList params;
+    const QString filter = Since(db, since, params);
+    QSqlQuery q(db);
+    if (!Exec(q,
+              "SELECT m.name, m.value, m.units, m.low_limit, m.high_limit FROM measurements m "
+              "JOIN runs r ON r.run_id = m.run_id WHERE m.value IS NOT NULL" +
+                  filter + " ORDER BY m.name, r.start_time, m.run_id, m.phase_no",
+              params, error))
+        return false;
+    NumericStats current;
+    std::vector<double> values;
+    const auto finish = [&] {
+        if (values.empty()) return;
+        Finish(current, values);
+        out.numeric.push_back(current);
+        values.clear();
+    };
+    while (q.next()) {
+        const QString name = q.value(0).toString();
+        if (name != current.name || values.empty()) {
+            finish();
+            current = NumericStats{};
+            current.name = name;
+        }
+        const std::optional<double> value = NumberOf(q.value(1));
+        if (!value) continue;
+        values.push_back(*value);
+        current.units = q.value(2).toString();
+        const std::optional<double> low = NumberOf(q.value(3)), high = NumberOf(q.value(4));
+        if (low || high) {
+            current.low = low;
+            current.high = high;
+        }
+    }
+    finish();
+    std::stable_sort(out.numeric.begin(), out.numeric.end(), [](const auto& a, const auto& b) {
+        if (a.cpk && b.cpk) return *a.cpk < *b.cpk;
+        return a.cpk.has_value() > b.cpk.has_value();
+    });
+    return true;
+}
+
+QString ValidatorText(const QVariant& validator, const std::optional<double>& low,
+                      const std::optional<double>& high) {
+    if (low || high) return LimitsText(low, high);
+    const QJsonObject v = QJsonDocument::fromJson(validator.toString().toUtf8()).object();
+    if (v.contains("equals")) return "equals " + v.value("equals").toVariant().toString();
+    if (v.contains("matches")) return "matches " + v.value("matches").toString();
+    return {};
+}
+
+} // namespace
+
+bool LoadSummary(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+    out = Summary{};
+    return LoadYield(db, since, out, error) && LoadFailures(db, since, out, error) &&
+           LoadNumeric(db, since, out, error);
+}
+
+bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& since,
+               std::vector<PhoneRun>& out, QString& error) {
+    out.clear();
+    QVariantList params{dutId};
+    const QString filter = Since(db, since, params);
+    QSqlQuery q(db);
+    if (!Exec(q,
+              "SELECT r.run_id, r.station_id, r.plan, r.outcome, r.start_time, r.end_time "
+              "FROM runs r WHERE r.dut_id = ?" +
+                  filter + " ORDER BY r.start_time, r.run_id",
+              params, error))
+        return false;
+    std::map<QString, size_t> index;
+    while (q.next()) {
+        index[TextOf(q.value(0))] = out.size();
+        out.push_back({TextOf(q.value(0)),
+                       q.value(1).toString(),
+                       q.value(2).toString(),
+                       q.value(3).toString(),
+                       TimeOf(q.value(4)),
+                       TimeOf(q.value(5)),
+                       {},
+                       {}});
+    }
+    if (!Exec(q,
+              "SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
+              "m.high_limit, m.validator FROM measurements m JOIN runs r ON r.run_id = m.run_id "
+              "WHERE r.dut_id = ? AND m.outcome = 'FAIL'" +
+                  filter + " ORDER BY m.phase_no, m.name",
+              params, error))
+        return false;
+    while (q.next()) {
+        const auto run = index.find(TextOf(q.value(0)));
+        if (run == index.end()) continue;
+        const std::optional<double> value = NumberOf(q.value(2));
+        out[run->second].failed.push_back(
+            {q.value(1).toString(), value ? Number(*value, 6) : q.value(3).toString(),
+             q.value(4).toString(),
+             ValidatorText(q.value(7), NumberOf(q.value(5)), NumberOf(q.value(6)))});
+    }
+    if (!Exec(q,
+              "SELECT p.run_id, p.name, p.error FROM phases p JOIN runs r ON r.run_id = p.run_id "
+              "WHERE r.dut_id = ? AND p.outcome IN ('ERROR', 'ABORTED')" +
+                  filter + " ORDER BY p.phase_no",
+              params, error))
+        return false;
+    while (q.next()) {
+        const auto run = index.find(TextOf(q.value(0)));
+        const QString why = q.value(2).isNull() ? QString("aborted") : q.value(2).toString();
+        if (run != index.end()) out[run->second].errors << q.value(1).toString() + ": " + why;
+    }
+    return true;
+}
+
+bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error) {
+    QSqlQuery q(db);
+    if (!Exec(q, "SELECT COUNT(*), MAX(stored_time) FROM runs", {}, error)) return false;
+    if (!q.next()) {
+        error = "cannot read the results store: no answer to a count of the runs";
+        return false;
+    }
+    stamp = q.value(0).toString() + ' ' + TimeOf(q.value(1)).toString(Qt::ISODateWithMs);
+    return true;
+}
+
+double Percent(int part, int whole) {
+    return whole > 0 ? 100.0 * part / whole : 0;
+}
+
+QString Number(double value, int decimals) {
+    if (!std::isfinite(value)) return "-";
+    if (std::abs(value) >= 1e9) return QString::number(value, 'g', 6);
+    QString text = QString::number(value, 'f', decimals);
+    if (text.contains('.')) {
+        while (text.endsWith('0'))
+            text.chop(1);
+        if (text.endsWith('.')) text.chop(1);
+    }
+    return text == "-0" ? "0" : text;
+}
+
+QString CpkText(const NumericStats& s) {
+    return s.cpk ? "Cpk " + Number(*s.cpk, 2) : "no Cpk: " + s.noCpk;
+}
+
+QString LimitsText(const std::optional<double>& low, const std::optional<double>& high) {
+    if (low && high) return Number(*low) + " .. " + Number(*high);
+    if (low) return "min " + Number(*low);
+    if (high) return "max " + Number(*high);
+    return {};
+}
+
+} // namespace store

@@ -1,0 +1,114 @@
+#pragma once
+// What the results store says about the line, computed once for every front end that shows
+// it (btrun --report writes HTML, the station's Results window draws it): yield per station
+// and day, the failing measurements ranked, the spread of every numeric measurement against
+// its limits, and the runs of one phone. Reads only; no widgets.
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace store {
+
+// Runs of one station: a station total (day invalid) or one UTC day of it.
+struct YieldRow {
+    QString station;
+    QDate day;
+    int runs = 0;
+    int pass = 0;
+    int fail = 0;
+    int error = 0; // ERROR and ABORTED
+    // Station totals only: phones whose first run ever was here, and how many of those passed.
+    int firstRuns = 0;
+    int firstPass = 0;
+};
+
+// A measurement that failed in some run: in how many runs it failed, how many runs took it.
+struct FailureRow {
+    QString name;
+    int failures = 0;
+    int runs = 0;
+};
+
+// Counts of values in `counts.size()` bins of equal width from `low`.
+struct Histogram {
+    double low = 0;
+    double width = 0;
+    std::vector<int> counts;
+    double High() const { return low + width * double(counts.size()); }
+};
+
+struct NumericStats {
+    QString name;
+    QString units;
+    int count = 0;
+    double mean = 0;
+    double sigma = 0; // sample standard deviation (n - 1)
+    double min = 0;
+    double max = 0;
+    std::optional<double> low; // limits of the most recent run that had any
+    std::optional<double> high;
+    std::optional<double> cpk;
+    QString noCpk; // why there is no Cpk
+    Histogram histogram;
+};
+
+struct PhoneRow {
+    QString dutId;
+    int runs = 0;
+    QString lastOutcome;
+    QDateTime lastStart;
+};
+
+struct Summary {
+    int runs = 0;
+    // Each station's total followed by its days, stations by name, days in order.
+    std::vector<YieldRow> yield;
+    // Most failures first.
+    std::vector<FailureRow> failures;
+    // Worst Cpk first, then those without a Cpk by name.
+    std::vector<NumericStats> numeric;
+    std::vector<PhoneRow> phones; // by serial
+};
+
+// A failing measurement of one run as it was judged.
+struct FailedMeasurement {
+    QString name;
+    QString value; // the number or text; empty when the reading was not delivered
+    QString units;
+    QString limits; // "400 .. 600", or the validator when it has no min/max
+};
+
+struct PhoneRun {
+    QString runId;
+    QString station;
+    QString plan;
+    QString outcome;
+    QDateTime start;
+    QDateTime end;
+    std::vector<FailedMeasurement> failed;
+    QStringList errors; // "step: why" of the steps in error
+};
+
+// `since` (UTC; invalid for all) keeps the runs that started at or after it. False with a
+// one-line message when the store cannot be read.
+bool LoadSummary(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error);
+bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& since,
+               std::vector<PhoneRun>& out, QString& error);
+
+// The number of runs and the newest stored_time as text: a cheap look whether runs arrived.
+bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error);
+
+double Percent(int part, int whole); // 0 when whole is 0
+// A number for people: up to `decimals` decimals, no trailing zeros, "-" for inf and nan.
+QString Number(double value, int decimals = 3);
+// "Cpk 1.33" or "no Cpk: no limits".
+QString CpkText(const NumericStats& s);
+// "400 .. 600", "min 400", "max 600" or empty.
+QString LimitsText(const std::optional<double>& low, const std::optional<double>& high);
+
+} // namespace store
