@@ -1,0 +1,71 @@
+#pragma once
+// A results store filled by hand: the store's tables in a fresh SQLite file and rows written
+// with plain SQL, so that every expected figure comes from the rows, not from the store's code.
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+class HandStore {
+public:
+    HandStore() {
+        db_ = QSqlDatabase::addDatabase("QSQLITE", name_);
+        db_.setDatabaseName(Path());
+        EXPECT_TRUE(db_.open());
+        for (const char* ddl :
+             {"CREATE TABLE runs (run_id UUID PRIMARY KEY, dut_id TEXT NOT NULL, station_id "
+              "TEXT NOT NULL, plan TEXT NOT NULL, plan_file TEXT NOT NULL, protocol TEXT NOT "
+              "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ NOT NULL, end_time "
+              "TIMESTAMPTZ NOT NULL, stored_time TIMESTAMPTZ NOT NULL)",
+              "CREATE TABLE phases (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, name TEXT "
+              "NOT NULL, operation TEXT NOT NULL, outcome TEXT NOT NULL, start_time "
+              "TIMESTAMPTZ, end_time TIMESTAMPTZ, attempts INTEGER NOT NULL, error TEXT, log "
+              "TEXT NOT NULL, PRIMARY KEY (run_id, phase_no))",
+              "CREATE TABLE measurements (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, "
+              "name TEXT NOT NULL, value DOUBLE PRECISION, value_text TEXT, units TEXT NOT "
+              "NULL, low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, validator TEXT "
+              "NOT NULL, outcome TEXT NOT NULL, marginal BOOLEAN NOT NULL, PRIMARY KEY "
+              "(run_id, phase_no, name))"})
+            Sql(ddl, {});
+    }
+    ~HandStore() {
+        db_.close();
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase Db() const { return db_; }
+    QString Path() const { return dir_.filePath("results.sqlite"); }
+
+    // A run that started at `start` ("2025-03-01T08:00:00.000Z") and took a second.
+    void Run(const QString& id, const QString& dut, const QString& station, const QString& outcome,
+             const QString& start) {
+        Sql("INSERT INTO runs VALUES (?, ?, ?, 'Production', 'plans/p.json', 'text', ?, ?, ?, ?)",
+            {id, dut, station, outcome, start, start.left(18) + "1.000Z", start});
+    }
+    void Measure(const QString& run, const QString& name, const QVariant& value,
+                 const QVariant& low, const QVariant& high, const QString& outcome,
+                 const QString& validator = "{}") {
+        const bool number = value.metaType().id() != QMetaType::QString;
+        Sql("INSERT INTO measurements VALUES (?, 1, ?, ?, ?, '', ?, ?, ?, ?, 0)",
+            {run, name, number ? value : QVariant(), number ? QVariant() : value, low, high,
+             validator, outcome});
+    }
+    void Sql(const QString& sql, const QVariantList& params) {
+        QSqlQuery q(db_);
+        ASSERT_TRUE(q.prepare(sql)) << q.lastError().text().toStdString();
+        for (const QVariant& p : params)
+            q.addBindValue(p);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString name_ = QUuid::createUuid().toString();
+    QSqlDatabase db_;
+};
+
+inline const QVariant kNone{}; // a NULL limit
