@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bt/ibluetooth.h"
+#include "report.h"
 #include "run/executor.h"
 #include "run/plan.h"
 #include "run/record.h"
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
     CatchInterrupts();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("btrun");
+    // btrun --report DIR [--db URL] [--since DATE]: an HTML report of the store, no run.
+    if (btrun::IsReportCommand(QCoreApplication::arguments()))
+        return btrun::ReportMain(QCoreApplication::arguments());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -10,37 +10,6 @@
 
 namespace {
 
-// Two stations over two days. P2 fails on day one and passes its retest on day two.
-void FillLine(HandStore& s) {
-    s.Run("r1", "P1", "A", "PASS", "2025-03-01T08:00:00.000Z");
-    s.Run("r2", "P2", "A", "FAIL", "2025-03-01T09:00:00.000Z");
-    s.Run("r3", "P2", "A", "PASS", "2025-03-02T08:00:00.000Z");
-    s.Run("r4", "P3", "A", "ERROR", "2025-03-02T09:00:00.000Z");
-    s.Run("r5", "P4", "B", "ABORTED", "2025-03-02T10:00:00.000Z");
-    s.Run("r6", "P5", "B", "PASS", "2025-03-02T11:00:00.000Z");
-    // temp: the newest run with limits (r3) sets them, the one after it has none.
-    s.Measure("r1", "temp", 10, 0, 30, "PASS");
-    s.Measure("r2", "temp", 12, 0, 30, "PASS");
-    s.Measure("r3", "temp", 14, 0, 20, "PASS");
-    s.Measure("r4", "temp", 12, kNone, kNone, "PASS");
-    s.Measure("r1", "per", 1, kNone, 9, "PASS");
-    s.Measure("r2", "per", 3, kNone, 9, "FAIL");
-    s.Measure("r5", "rssi", -50, -80, kNone, "PASS");
-    s.Measure("r6", "rssi", -54, -80, kNone, "FAIL");
-    s.Measure("r1", "flat", 5, 0, 10, "PASS");
-    s.Measure("r2", "flat", 5, 0, 10, "PASS");
-    s.Measure("r1", "count", 7, kNone, kNone, "PASS");
-    s.Measure("r2", "count", 9, kNone, kNone, "PASS");
-    s.Measure("r1", "single", 3, 0, 10, "PASS");
-    s.Measure("r6", "x", 1, 0, 0.5, "FAIL");
-    for (const char* run : {"r1", "r2", "r4"})
-        s.Measure(run, "fw", run == QString("r1") ? "4.6" : "4.5", kNone, kNone,
-                  run == QString("r1") ? "PASS" : "FAIL", R"({"equals": "4.6"})");
-    s.Sql("INSERT INTO phases VALUES ('r4', 1, 'Firmware', 'firmware_info', 'ERROR', NULL, NULL, "
-          "1, 'no answer', '')",
-          {});
-}
-
 const QDateTime kDay2(QDate(2025, 3, 2), QTime(0, 0), Qt::UTC);
 
 TEST(StoreAnalysis, YieldPerStationAndDayWithFirstPassYield) {
