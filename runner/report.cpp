@@ -71,19 +71,17 @@ QString Outcome(const QString& outcome) {
 
 QString YieldTable(const std::vector<store::YieldRow>& rows) {
     if (rows.empty()) return "<p>No runs.</p>\n";
-    QString html = "<table><tr><th class=\"l\">Station</th><th class=\"l\">Day (UTC)</th>"
-                   "<th>Runs</th><th>PASS</th><th>FAIL</th><th>ERROR / ABORTED</th>"
-                   "<th>Yield</th><th>First-pass yield</th></tr>\n";
+    QString html = "<table><tr>";
+    const QStringList headers = store::YieldHeaders();
+    for (int i = 0; i < headers.size(); ++i)
+        html += (i < 2 ? "<th class=\"l\">" : "<th>") + E(headers[i]) + "</th>";
+    html += "</tr>\n";
     for (const store::YieldRow& y : rows) {
-        const bool total = !y.day.isValid();
-        html += QString(total ? "<tr class=\"total\">" : "<tr>") + Td(total ? E(y.station) : "") +
-                Td(total ? "all days" : y.day.toString("yyyy-MM-dd")) + Td(y.runs) + Td(y.pass) +
-                Td(y.fail) + Td(y.error) + Td(PercentText(y.pass, y.runs), "") +
-                Td(total ? PercentText(y.firstPass, y.firstRuns) +
-                               QString(" of %1 phones").arg(y.firstRuns)
-                         : "",
-                   "") +
-                "</tr>\n";
+        html += y.day.isValid() ? "<tr>" : "<tr class=\"total\">";
+        const QStringList cells = store::YieldCells(y);
+        for (int i = 0; i < cells.size(); ++i)
+            html += Td(E(cells[i]), i < 2 ? "l" : "");
+        html += "</tr>\n";
     }
     return html + "</table>\n";
 }
@@ -160,11 +158,7 @@ QString HistogramSvg(const store::NumericStats& m) {
     svg +=
         Svg("text", QString("x=\"%1\" y=\"%2\" text-anchor=\"end\"").arg(left - 4).arg(top + plotH),
             "0");
-    // Ticks on round numbers: 1, 2 or 5 times a power of ten, four to ten of them.
-    const double magnitude = std::pow(10.0, std::floor(std::log10(span / 4)));
-    const double step = span / 4 / magnitude >= 5   ? 5 * magnitude
-                        : span / 4 / magnitude >= 2 ? 2 * magnitude
-                                                    : magnitude;
+    const double step = store::TickStep(span);
     const double first = std::ceil(h.low / step) * step;
     for (int k = 0; k <= 10 && first + k * step <= h.High(); ++k) {
         const double v = first + k * step;

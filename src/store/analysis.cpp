@@ -323,6 +323,35 @@ bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error) {
     return true;
 }
 
+QStringList YieldHeaders() {
+    return {"Station", "Day (UTC)",       "Runs",  "PASS",
+            "FAIL",    "ERROR / ABORTED", "Yield", "First-pass yield"};
+}
+
+QStringList YieldCells(const YieldRow& y) {
+    const auto percent = [](int part, int whole) {
+        return whole > 0 ? Number(Percent(part, whole), 1) + " %" : QString("-");
+    };
+    const bool total = !y.day.isValid();
+    return {total ? y.station : QString(),
+            total ? QString("all days") : y.day.toString("yyyy-MM-dd"),
+            QString::number(y.runs),
+            QString::number(y.pass),
+            QString::number(y.fail),
+            QString::number(y.error),
+            percent(y.pass, y.runs),
+            total ? percent(y.firstPass, y.firstRuns) + QString(" of %1 phones").arg(y.firstRuns)
+                  : QString()};
+}
+
+double TickStep(double span) {
+    const double quarter = span / 4;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(quarter)));
+    return quarter / magnitude >= 5   ? 5 * magnitude
+           : quarter / magnitude >= 2 ? 2 * magnitude
+                                      : magnitude;
+}
+
 double Percent(int part, int whole) {
     return whole > 0 ? 100.0 * part / whole : 0;
 }

@@ -103,6 +103,13 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
 // The number of runs and the newest stored_time as text: a cheap look whether runs arrived.
 bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error);
 
+// The yield table as every front end shows it: its headers and the cells of one row.
+QStringList YieldHeaders();
+QStringList YieldCells(const YieldRow& row);
+
+// The distance of round axis ticks (1, 2 or 5 times a power of ten) for 4 to 10 of them.
+double TickStep(double span);
+
 double Percent(int part, int whole); // 0 when whole is 0
 // A number for people: up to `decimals` decimals, no trailing zeros, "-" for inf and nan.
 QString Number(double value, int decimals = 3);
