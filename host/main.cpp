@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "results_window.h"
 #include "station.h"
 #include "unit_profile.h"
 
@@ -49,6 +50,8 @@ bool ChoosePlatform(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const bool needsNoScreen = std::strcmp(argv[i], "--screenshot") == 0 ||
                                    std::strncmp(argv[i], "--screenshot=", 13) == 0 ||
+                                   std::strcmp(argv[i], "--results-screenshot") == 0 ||
+                                   std::strncmp(argv[i], "--results-screenshot=", 21) == 0 ||
                                    std::strcmp(argv[i], "--help") == 0 ||
                                    std::strcmp(argv[i], "-h") == 0;
         if (needsNoScreen) {
@@ -91,6 +94,14 @@ int main(int argc, char** argv) {
                             "The built-in simulated phone takes the readings of the unit "
                             "profile FILE (docs/plans.md).",
                             "FILE");
+    QCommandLineOption db("db",
+                          "The results store of the Results window (default "
+                          "sqlite:results/results.sqlite; or postgresql://HOST/DB).",
+                          "URL");
+    QCommandLineOption resultsShot("results-screenshot",
+                                   "Open the Results window, render it to FILE and exit.", "FILE");
+    parser.addOption(db);
+    parser.addOption(resultsShot);
     parser.addOption(kind);
     parser.addOption(shot);
     parser.addOption(page);
@@ -118,6 +129,7 @@ int main(int argc, char** argv) {
         phonesim::ApplyUnitProfile(profile, 0, StationPhone().Chip());
     }
     Station station;
+    if (parser.isSet(db)) station.SetResultsStore(parser.value(db));
     station.show();
     if (parser.isSet(port)) station.UseSerialPort(parser.value(port), baudRate);
     const QString pluginPath =
@@ -138,6 +150,14 @@ int main(int argc, char** argv) {
         QTimer::singleShot(300, &station, [&station, file] {
             const bool saved = station.grab().save(file);
             QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    if (parser.isSet(resultsShot)) {
+        ResultsWindow* results = station.OpenResultsWindow();
+        if (results == nullptr) return 1;
+        const QString file = parser.value(resultsShot);
+        QTimer::singleShot(500, results, [results, file] {
+            QCoreApplication::exit(results->grab().save(file) ? 0 : 1);
         });
     }
     return app.exec();

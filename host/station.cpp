@@ -16,7 +16,9 @@
 #include <QTimer>
 
 #include "hci_trace.h"
+#include "results_window.h"
 #include "serial_link.h"
+#include "store/connection.h"
 #include "trace/btsnoop.h"
 
 namespace {
@@ -61,6 +63,8 @@ Station::Station(QWidget* parent) : QMainWindow(parent) {
         if (!path.isEmpty()) StartHciTrace(path);
     });
     traceAction_->setObjectName("actionHciTrace");
+    file->addAction("&Results...", this, &Station::OpenResultsWindow)
+        ->setObjectName("actionResults");
     file->addSeparator();
     file->addAction("&Quit", this, &QWidget::close);
     QMenu* bluetooth = menuBar()->addMenu("&Bluetooth");
@@ -70,10 +74,12 @@ Station::Station(QWidget* parent) : QMainWindow(parent) {
     FillStationSlots(table_);
     TapHciSlots(table_);
     LogTarget = this;
+    resultsUrl_ = store::DefaultUrl("results");
     resize(1280, 900);
 }
 
 Station::~Station() {
+    delete resultsWindow_; // before its store connection closes
     StopHciTrace();
     if (plugin_.IsLoaded()) {
         CloseBluetoothWindow();
@@ -120,6 +126,27 @@ void Station::OpenBluetoothWindow() {
 
 void Station::CloseBluetoothWindow() {
     if (plugin_.IsLoaded()) plugin_.CloseMDIChildForm(mdi_);
+}
+
+void Station::SetResultsStore(const QString& url) {
+    resultsUrl_ = url;
+}
+
+ResultsWindow* Station::OpenResultsWindow() {
+    if (resultsWindow_ == nullptr) {
+        store::Target target;
+        QString error;
+        auto connection = std::make_unique<store::Connection>();
+        if (!store::ParseUrl(resultsUrl_, target, error) || !connection->Open(target, error)) {
+            AppendLog("Results: " + error, 0);
+            return nullptr;
+        }
+        results_ = std::move(connection);
+        resultsWindow_ = new ResultsWindow(results_->Db(), target.Display(), this);
+    }
+    resultsWindow_->show();
+    resultsWindow_->raise();
+    return resultsWindow_;
 }
 
 bool Station::SaveLog(const QString& path) const {

@@ -12,9 +12,13 @@ class QAction;
 class QMdiArea;
 class QPlainTextEdit;
 class QTimer;
+class ResultsWindow;
 class SerialLink;
 namespace bttrace {
 class BtsnoopWriter;
+}
+namespace store {
+class Connection;
 }
 
 class Station : public QMainWindow {
@@ -43,6 +47,13 @@ public:
     bool RecordingHciTrace() const;
     QAction* HciTraceAction() const { return traceAction_; }
 
+    // The results store of the Results window (File > "Results..."): "sqlite:PATH" or
+    // "postgresql://HOST/DB", by default sqlite:results/results.sqlite. Opened with the window.
+    void SetResultsStore(const QString& url);
+    // Opens or raises the window; nullptr, with the reason in the log, when the store cannot be
+    // opened.
+    ResultsWindow* OpenResultsWindow();
+
     QMdiArea* MdiArea() const { return mdi_; }
     QPlainTextEdit* LogPane() const { return log_; }
     const PluginLoader& Plugin() const { return plugin_; }
@@ -59,4 +70,7 @@ private:
     QTimer* reopen_ = nullptr;
     QAction* traceAction_ = nullptr;
     std::unique_ptr<bttrace::BtsnoopWriter> trace_;
+    QString resultsUrl_;
+    std::unique_ptr<store::Connection> results_;
+    ResultsWindow* resultsWindow_ = nullptr;
 };

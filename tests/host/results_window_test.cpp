@@ -1,0 +1,72 @@
+// The station's Results window as the line leader watches it: the yield table, the histogram
+// of the chosen measurement with its limits, and runs that arrive while it is open.
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include "hand_store.h"
+#include "results_window.h"
+#include "station.h"
+
+namespace {
+
+QStringList SeriesNames(const ResultsWindow& w) {
+    QStringList names;
+    for (const QAbstractSeries* s : w.Histogram()->chart()->series())
+        names << s->name();
+    return names;
+}
+
+TEST(ResultsWindow, ShowsYieldAndHistogramAndPicksUpRunsStoredLater) {
+    HandStore s;
+    FillLine(s);
+    ResultsWindow w(s.Db(), "sqlite:hand");
+    w.SetPollInterval(50);
+    w.show();
+    ASSERT_EQ(w.YieldTable()->rowCount(), 5);
+    EXPECT_EQ(w.YieldTable()->item(0, 6)->text(), "50 %");
+    // The worst Cpk is shown first, with both limits and the mean drawn in.
+    EXPECT_TRUE(w.Histogram()->chart()->title().contains("temp: n 4, mean 12"));
+    EXPECT_TRUE(w.Histogram()->chart()->title().contains("Cpk 1.63"));
+    EXPECT_TRUE(SeriesNames(w).contains("LSL 0") && SeriesNames(w).contains("USL 20"));
+    w.ShowMeasurement("rssi");
+    EXPECT_TRUE(SeriesNames(w).contains("LSL -80"));
+    EXPECT_FALSE(SeriesNames(w).join(' ').contains("USL"));
+
+    s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
+    QElapsedTimer waited;
+    waited.start();
+    while (w.YieldTable()->rowCount() != 7 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    ASSERT_EQ(w.YieldTable()->rowCount(), 7);
+    EXPECT_EQ(w.YieldTable()->item(5, 0)->text(), "C");
+    EXPECT_TRUE(w.Histogram()->chart()->title().startsWith("rssi:")); // still the chosen one
+}
+
+TEST(ResultsWindow, OpensFromTheStationMenuOnItsStore) {
+    HandStore s;
+    FillLine(s);
+    Station station;
+    station.SetResultsStore("sqlite:" + s.Path());
+    station.findChild<QAction*>("actionResults")->trigger();
+    const auto* w = station.findChild<ResultsWindow*>();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->YieldTable()->rowCount(), 5);
+
+    Station other;
+    other.SetResultsStore("results.sqlite");
+    EXPECT_EQ(other.OpenResultsWindow(), nullptr);
+    EXPECT_TRUE(other.LogPane()->toPlainText().contains("Results: "));
+}
+
+} // namespace
