@@ -340,7 +340,8 @@ QStringList YieldCells(const YieldRow& y) {
             QString::number(y.fail),
             QString::number(y.error),
             percent(y.pass, y.runs),
-            total ? percent(y.firstPass, y.firstRuns) + QString(" of %1 phones").arg(y.firstRuns)
+            total ? percent(y.firstPass, y.firstRuns) +
+                        QString(" of %1 phone%2").arg(y.firstRuns).arg(y.firstRuns == 1 ? "" : "s")
                   : QString()};
 }
 

@@ -24,44 +24,36 @@ QStringList SeriesNames(const ResultsWindow& w) {
     return names;
 }
 
-TEST(ResultsWindow, ShowsYieldAndHistogramAndPicksUpRunsStoredLater) {
-    HandStore s;
-    FillLine(s);
-    ResultsWindow w(s.Db(), "sqlite:hand");
-    w.SetPollInterval(50);
-    w.show();
-    ASSERT_EQ(w.YieldTable()->rowCount(), 5);
-    EXPECT_EQ(w.YieldTable()->item(0, 6)->text(), "50 %");
-    // The worst Cpk is shown first, with both limits and the mean drawn in.
-    EXPECT_TRUE(w.Histogram()->chart()->title().contains("temp: n 4, mean 12"));
-    EXPECT_TRUE(w.Histogram()->chart()->title().contains("Cpk 1.63"));
-    EXPECT_TRUE(SeriesNames(w).contains("LSL 0") && SeriesNames(w).contains("USL 20"));
-    w.ShowMeasurement("rssi");
-    EXPECT_TRUE(SeriesNames(w).contains("LSL -80"));
-    EXPECT_FALSE(SeriesNames(w).join(' ').contains("USL"));
-
-    s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
-    QElapsedTimer waited;
-    waited.start();
-    while (w.YieldTable()->rowCount() != 7 && waited.elapsed() < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    ASSERT_EQ(w.YieldTable()->rowCount(), 7);
-    EXPECT_EQ(w.YieldTable()->item(5, 0)->text(), "C");
-    EXPECT_TRUE(w.Histogram()->chart()->title().startsWith("rssi:")); // still the chosen one
-}
-
-TEST(ResultsWindow, OpensFromTheStationMenuOnItsStore) {
+TEST(ResultsWindow, OpensFromTheMenuAndPicksUpRunsStoredLater) {
     HandStore s;
     FillLine(s);
     Station station;
     station.SetResultsStore("sqlite:" + s.Path());
     station.findChild<QAction*>("actionResults")->trigger();
-    const auto* w = station.findChild<ResultsWindow*>();
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->YieldTable()->rowCount(), 5);
+    auto* w = station.findChild<ResultsWindow*>();
+    ASSERT_TRUE(w && w->isVisible());
+    w->SetPollInterval(50);
+    ASSERT_EQ(w->YieldTable()->rowCount(), 5);
+    EXPECT_EQ(w->YieldTable()->item(0, 6)->text(), "50 %");
+    // The worst Cpk is shown first, with both limits and the mean drawn in.
+    EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("temp: n 4, mean 12, sigma 1.633"));
+    EXPECT_TRUE(w->Histogram()->chart()->title().endsWith("Cpk 1.63"));
+    EXPECT_EQ(SeriesNames(*w), QStringList({"runs per bin", "LSL 0", "USL 20", "mean 12"}));
+    w->ShowMeasurement("rssi");
+    EXPECT_EQ(SeriesNames(*w).mid(1), QStringList({"LSL -80", "mean -52"}));
+    w->ShowMeasurement("x");
+    EXPECT_EQ(SeriesNames(*w).at(1), "outside the limits");
+
+    s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
+    QElapsedTimer waited;
+    waited.start();
+    while (w->YieldTable()->rowCount() != 7 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    ASSERT_EQ(w->YieldTable()->rowCount(), 7);
+    EXPECT_EQ(w->YieldTable()->item(5, 0)->text(), "C");
+    EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("x:")); // still the chosen one
 
     Station other;
     other.SetResultsStore("results.sqlite");
