@@ -1,43 +1,26 @@
 #pragma once
-// A results store filled by hand: the store's tables in a fresh SQLite file and rows written
-// with plain SQL, so that every expected figure comes from the rows, not from the store's code.
+// A results store filled by hand: the store's own schema in a fresh SQLite file and rows
+// written with plain SQL, so that every expected figure comes from the rows, not from the
+// store's writer.
 
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <QVariant>
 #include <gtest/gtest.h>
+
+#include "store/connection.h"
 
 class HandStore {
 public:
     HandStore() {
-        db_ = QSqlDatabase::addDatabase("QSQLITE", name_);
-        db_.setDatabaseName(Path());
-        EXPECT_TRUE(db_.open());
-        for (const char* ddl :
-             {"CREATE TABLE runs (run_id UUID PRIMARY KEY, dut_id TEXT NOT NULL, station_id "
-              "TEXT NOT NULL, plan TEXT NOT NULL, plan_file TEXT NOT NULL, protocol TEXT NOT "
-              "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ NOT NULL, end_time "
-              "TIMESTAMPTZ NOT NULL, stored_time TIMESTAMPTZ NOT NULL)",
-              "CREATE TABLE phases (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, name TEXT "
-              "NOT NULL, operation TEXT NOT NULL, outcome TEXT NOT NULL, start_time "
-              "TIMESTAMPTZ, end_time TIMESTAMPTZ, attempts INTEGER NOT NULL, error TEXT, log "
-              "TEXT NOT NULL, PRIMARY KEY (run_id, phase_no))",
-              "CREATE TABLE measurements (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, "
-              "name TEXT NOT NULL, value DOUBLE PRECISION, value_text TEXT, units TEXT NOT "
-              "NULL, low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, validator TEXT "
-              "NOT NULL, outcome TEXT NOT NULL, marginal BOOLEAN NOT NULL, PRIMARY KEY "
-              "(run_id, phase_no, name))"})
-            Sql(ddl, {});
+        store::Target target;
+        QString error;
+        EXPECT_TRUE(store::ParseUrl("sqlite:" + Path(), target, error) &&
+                    connection_.Open(target, error))
+            << error.toStdString();
     }
-    ~HandStore() {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QSqlDatabase Db() const { return db_; }
+    QSqlDatabase Db() const { return connection_.Db(); }
     QString Path() const { return dir_.filePath("results.sqlite"); }
 
     // A run that started at `start` ("2025-03-01T08:00:00.000Z") and took a second.
@@ -50,12 +33,15 @@ public:
                  const QVariant& low, const QVariant& high, const QString& outcome,
                  const QString& validator = "{}") {
         const bool number = value.metaType().id() != QMetaType::QString;
+        Sql("INSERT OR IGNORE INTO phases VALUES (?, 1, 'Step', 'op', 'PASS', NULL, NULL, 1, NULL, "
+            "'')",
+            {run});
         Sql("INSERT INTO measurements VALUES (?, 1, ?, ?, ?, '', ?, ?, ?, ?, 0)",
             {run, name, number ? value : QVariant(), number ? QVariant() : value, low, high,
              validator, outcome});
     }
     void Sql(const QString& sql, const QVariantList& params) {
-        QSqlQuery q(db_);
+        QSqlQuery q(Db());
         ASSERT_TRUE(q.prepare(sql)) << q.lastError().text().toStdString();
         for (const QVariant& p : params)
             q.addBindValue(p);
@@ -64,8 +50,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QString name_ = QUuid::createUuid().toString();
-    QSqlDatabase db_;
+    store::Connection connection_;
 };
 
 inline const QVariant kNone{}; // a NULL limit
@@ -96,7 +81,7 @@ inline void FillLine(HandStore& s) {
     for (const char* run : {"r1", "r2", "r4"})
         s.Measure(run, "fw", run == QString("r1") ? "4.6" : "4.5", kNone, kNone,
                   run == QString("r1") ? "PASS" : "FAIL", R"({"equals": "4.6"})");
-    s.Sql("INSERT INTO phases VALUES ('r4', 1, 'Firmware', 'firmware_info', 'ERROR', NULL, NULL, "
+    s.Sql("INSERT INTO phases VALUES ('r4', 2, 'Firmware', 'firmware_info', 'ERROR', NULL, NULL, "
           "1, 'no answer', '')",
           {});
 }
