@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -106,3 +107,11 @@ void Flush(benchmark::State& state) {
 BENCHMARK(Flush)->Arg(1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
