@@ -1,5 +1,6 @@
 #include "pg_server.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <cstdlib>
@@ -34,6 +35,10 @@ bool PgServer::Start() {
         error_ = "no temporary folder or free port";
         return false;
     }
+    // The server runs as another user when the tests run as root: it must reach its folder.
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
     running_ = Script({"start", dir_.path() + "/pg", QString::number(port_)});
     return running_;
 }
