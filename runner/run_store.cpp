@@ -22,6 +22,14 @@ bool IsPostgres(const store::Target& t) {
     return t.kind == store::Target::Kind::Postgres;
 }
 
+// "btrun: N runs waiting in <spool>: <why>"
+QString Waiting(const store::Spool::Upload& up, const QString& spool) {
+    const QString why = !up.unreachable.isEmpty() ? up.unreachable : up.failures.join("; ");
+    return QString("btrun: %1 runs waiting in %2: %3")
+        .arg(up.left)
+        .arg(spool, why.isEmpty() ? "spooled meanwhile by another btrun" : why);
+}
+
 } // namespace
 
 RunStore::RunStore(const store::Target& target, const QString& recordsFolder, SayFunc say)
@@ -59,11 +67,9 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
     const store::Spool::Upload up = spool.Flush(target_, connection_);
     for (const QString& failure : up.failures)
         say_(QString("btrun: cannot store in %1: %2").arg(target_.Display(), failure));
-    if (up.left > 0)
-        say_(QString("btrun: %1 runs waiting in %2: %3")
-                 .arg(up.left)
-                 .arg(spool.Path(),
-                      up.unreachable.isEmpty() ? up.failures.join("; ") : up.unreachable));
+    // Runs left for no reason of ours are another btrun's, uploading them as we speak.
+    if (up.left > 0 && !(up.unreachable.isEmpty() && up.failures.isEmpty()))
+        say_(Waiting(up, spool.Path()));
     return !up.failedRuns.contains(runId);
 }
 
@@ -99,11 +105,7 @@ int RunStore::Flush(bool onlyTarget) {
         say_(line);
         for (const QString& failure : up.failures)
             say_(QString("btrun: cannot store in %1: %2").arg(url, failure));
-        if (up.left > 0)
-            say_(QString("btrun: %1 runs waiting in %2: %3")
-                     .arg(up.left)
-                     .arg(spool.Path(),
-                          up.unreachable.isEmpty() ? up.failures.join("; ") : up.unreachable));
+        if (up.left > 0) say_(Waiting(up, spool.Path()));
         left += up.left;
     }
     return left == 0 ? 0 : kExitError;

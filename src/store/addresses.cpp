@@ -53,10 +53,10 @@ bool ParseAddress(const QString& text, uint64_t& address) {
 
 AssignResult AssignAddress(const Connection& c, const QString& dutId, const QString& stationId,
                            uint64_t first, uint64_t last, uint64_t& address, QString& error) {
+    QSqlQuery q(c.Db()); // before the transaction, which ends before it is freed
     Transaction t(c);
     if (!t.Begin(error) || !Lock(c, error)) return AssignResult::Failed;
     const QVariant low = qint64(first), high = qint64(last);
-    QSqlQuery q(c.Db());
     q.prepare("SELECT address FROM addresses WHERE dut_id = ? AND address >= ? AND address <= ? "
               "ORDER BY address LIMIT 1");
     if (!Exec(q, {dutId, low, high}, error)) return AssignResult::Failed;
@@ -93,9 +93,9 @@ AssignResult AssignAddress(const Connection& c, const QString& dutId, const QStr
 
 ReleaseResult ReleaseAddress(const Connection& c, uint64_t address, QString& dutId,
                              QString& error) {
+    QSqlQuery q(c.Db());
     Transaction t(c);
     if (!t.Begin(error) || !Lock(c, error)) return ReleaseResult::Failed;
-    QSqlQuery q(c.Db());
     q.prepare("SELECT dut_id, bdaddr FROM addresses WHERE address = ?");
     if (!Exec(q, {qint64(address)}, error)) return ReleaseResult::Failed;
     if (!q.next()) {

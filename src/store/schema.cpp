@@ -105,9 +105,9 @@ bool UpgradeSchema(const Connection& c, QString& error) {
     const Steps& steps = UpgradeSteps();
     const int known = kSchemaVersion;
     for (;;) {
+        QSqlQuery q(c.Db());
         Transaction t(c);
         int version = 0;
-        QSqlQuery q(c.Db());
         if (!t.Begin(error) || (c.IsPostgres() && !Exec(q, kLockSchema, error)) ||
             !ReadVersion(c, version, error))
             return false;

@@ -190,17 +190,9 @@ private:
 };
 
 WriteResult Insert(const Connection& c, const Run& r, QString& error) {
-    Transaction t(c);
-    if (!t.Begin(error)) return WriteResult::Failed;
     Statement run(c, "INSERT INTO runs (run_id, dut_id, station_id, plan, plan_file, protocol, "
                      "outcome, start_time, end_time, stored_time) VALUES (?, ?, ?, ?, ?, ?, ?, ?, "
                      "?, ?) ON CONFLICT (run_id) DO NOTHING");
-    if (!run.Run({r.runId, r.dutId, r.stationId, r.plan, r.planFile, r.protocol, r.outcome, r.start,
-                  r.end, NowText()},
-                 error))
-        return WriteResult::Failed;
-    if (run.Rows() == 0) return WriteResult::AlreadyStored;
-
     Statement station(c, "INSERT INTO stations (station_id, first_seen, last_seen) VALUES (?, ?, "
                          "?) ON CONFLICT (station_id) DO UPDATE SET first_seen = "
                          "LEAST(stations.first_seen, excluded.first_seen), last_seen = "
@@ -208,16 +200,23 @@ WriteResult Insert(const Connection& c, const Run& r, QString& error) {
     Statement plan(c, "INSERT INTO plans (plan, plan_file, first_seen) VALUES (?, ?, ?) ON "
                       "CONFLICT (plan, plan_file) DO UPDATE SET first_seen = "
                       "LEAST(plans.first_seen, excluded.first_seen)");
-    if (!station.Run({r.stationId, r.start, r.start}, error) ||
-        !plan.Run({r.plan, r.planFile, r.start}, error))
-        return WriteResult::Failed;
-
     Statement phase(c, "INSERT INTO phases (run_id, phase_no, name, operation, outcome, "
                        "start_time, end_time, attempts, error, log) VALUES (?, ?, ?, ?, ?, ?, ?, "
                        "?, ?, ?)");
     Statement measurement(c, "INSERT INTO measurements (run_id, phase_no, name, value, "
                              "value_text, units, low_limit, high_limit, validator, outcome, "
                              "marginal) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    // Declared after the statements: a failed transaction ends before they are freed.
+    Transaction t(c);
+    if (!t.Begin(error)) return WriteResult::Failed;
+    if (!run.Run({r.runId, r.dutId, r.stationId, r.plan, r.planFile, r.protocol, r.outcome, r.start,
+                  r.end, NowText()},
+                 error))
+        return WriteResult::Failed;
+    if (run.Rows() == 0) return WriteResult::AlreadyStored;
+    if (!station.Run({r.stationId, r.start, r.start}, error) ||
+        !plan.Run({r.plan, r.planFile, r.start}, error))
+        return WriteResult::Failed;
     int number = 0;
     for (const Phase& p : r.phases) {
         ++number;
