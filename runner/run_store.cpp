@@ -50,12 +50,13 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
     QString error;
     if (!IsPostgres(target_)) {
         // The local file is its own spool.
-        const store::WriteResult result = Connect(error)
-                                              ? store::StoreRecordText(connection_, record, error)
-                                              : store::WriteResult::Failed;
-        if (result == store::WriteResult::Stored || result == store::WriteResult::AlreadyStored)
-            return true;
-        say_(QString("btrun: cannot store run %1 in %2: %3").arg(runId, target_.Display(), error));
+        if (Connect(error)) {
+            const store::WriteResult result = store::StoreRecordText(connection_, record, error);
+            if (result == store::WriteResult::Stored || result == store::WriteResult::AlreadyStored)
+                return true;
+            error = target_.Display() + ": " + error;
+        }
+        say_(QString("btrun: cannot store run %1: %2").arg(runId, error));
         connection_.Close();
         return false;
     }
@@ -66,7 +67,7 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
     }
     const store::Spool::Upload up = spool.Flush(target_, connection_);
     for (const QString& failure : up.failures)
-        say_(QString("btrun: cannot store in %1: %2").arg(target_.Display(), failure));
+        say_("btrun: cannot store: " + failure);
     // Runs left for no reason of ours are another btrun's, uploading them as we speak.
     if (up.left > 0 && !(up.unreachable.isEmpty() && up.failures.isEmpty()))
         say_(Waiting(up, spool.Path()));
@@ -104,7 +105,7 @@ int RunStore::Flush(bool onlyTarget) {
         if (up.already > 0) line += QString(" (%1 more were stored before)").arg(up.already);
         say_(line);
         for (const QString& failure : up.failures)
-            say_(QString("btrun: cannot store in %1: %2").arg(url, failure));
+            say_("btrun: cannot store: " + failure);
         if (up.left > 0) say_(Waiting(up, spool.Path()));
         left += up.left;
     }

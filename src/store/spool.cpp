@@ -123,7 +123,7 @@ Spool::Upload Spool::Flush(const Target& target, Connection& connection) {
             remove.addBindValue(id);
             if (!remove.exec()) up.failures << path_ + ": " + Why(remove);
         } else {
-            up.failures << QString("run %1: %2").arg(id, error);
+            up.failures << QString("%1: run %2: %3").arg(name, id, error);
             up.failedRuns << id;
             if (result == WriteResult::Failed) connection.Close();
         }

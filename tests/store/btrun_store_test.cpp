@@ -14,7 +14,9 @@
 #include <QUrl>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "pg_server.h"
 
@@ -131,6 +133,23 @@ TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndOneFlushUploadsThemOnce) {
     EXPECT_TRUE(run.err.contains("btrun: no runs waiting in")) << run.err.toStdString();
     EXPECT_EQ(Column(server.Url(), "SELECT dut_id FROM runs ORDER BY dut_id"),
               (QStringList{"S1", "S2"}));
+}
+
+TEST_F(BtrunStore, SixteenStationsOpeningANewDatabaseTogetherAllStoreTheirRuns) {
+    const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    for (const QString& url : {Server().Url(), "sqlite:" + Path("shared.sqlite")}) {
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (int i = 0; i < 16; ++i) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->start(BTRUN_PATH, {plan, "--dut", QString("P%1").arg(i), "--out",
+                                            Path(QString("p%1.json").arg(i)), "--db", url});
+        }
+        for (const auto& p : runs) {
+            EXPECT_TRUE(p->waitForFinished(60000));
+            EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        }
+        EXPECT_EQ(Column(url, "SELECT count(*) FROM runs"), QStringList{"16"}) << url.toStdString();
+    }
 }
 
 TEST_F(BtrunStore, KilledOutrightItLeavesOnlyWholeRunsInTheDatabase) {
