@@ -10,6 +10,11 @@
 #endif
 
 PgServer::PgServer() : dir_("/tmp/bt-pg-XXXXXX") {
+    // Run as root, the script hands the server's folder inside this one to the postgres
+    // user, who must be able to pass through it (a temporary folder is the owner's only).
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                           QFileDevice::ExeOther);
     QTcpServer probe; // a port that is free now
     if (probe.listen(QHostAddress::LocalHost, 0)) port_ = probe.serverPort();
     setenv("PGUSER", "btstore", 1);
