@@ -1,10 +1,11 @@
 // btrun: runs a test plan on phones with no one at the bench and leaves one record per
-// phone. Exit status: 0 every measurement passed, 1 a measurement failed, 2 aborted,
-// 3 the link or the phone failed, 64 usage error, 65 a plan or unit profile that cannot
-// be used.
+// phone, also in the results database. Exit status: 0 every measurement passed, 1 a
+// measurement failed, 2 aborted, 3 the link, the phone or the store failed, 64 usage
+// error, 65 a plan or unit profile that cannot be used.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "run/plan.h"
 #include "run/record.h"
 #include "run_host.h"
+#include "run_store.h"
 #include "trace/btsnoop.h"
 
 namespace {
@@ -59,7 +61,7 @@ QString StepLine(const run::PhaseRecord& phase, int index, int count) {
     for (const run::MeasurementRecord& m : phase.measurements)
         if (!m.judgement.pass || m.judgement.marginal)
             notes << (m.judgement.pass ? "marginal: " : "") + run::DescribeMeasurement(m);
-    if (phase.outcome == run::Outcome::Error) notes << phase.error;
+    if (!phase.error.isEmpty()) notes << phase.error;
     if (phase.attempts > 1) notes << QString("after %1 attempts").arg(phase.attempts);
     return notes.isEmpty() ? line : line + "  " + notes.join("; ");
 }
@@ -72,7 +74,7 @@ QString Summary(const run::RunRecord& r, const QString& path) {
         ++failed;
         for (const run::MeasurementRecord& m : p.measurements)
             if (!m.judgement.pass) why << run::DescribeMeasurement(m);
-        if (p.outcome == run::Outcome::Error) why << p.name + ": " + p.error;
+        if (!p.error.isEmpty()) why << p.name + ": " + p.error;
     }
     QString line = QString("btrun: %1 %2").arg(r.dutId, run::OutcomeName(r.outcome));
     if (failed > 0)
@@ -87,6 +89,10 @@ int Usage(const QString& why) {
     Say("usage: btrun PLAN.json [--dut SERIAL] [--station ID] [--out FILE] [--junit FILE]\n"
         "             [--port DEVICE [--baud N]] [--interface-kind N] [--sim-unit FILE] "
         "[--loop] [--quiet] [--btsnoop FILE]\n"
+        "             [--db URL]\n"
+        "       btrun --flush [--db URL] [--out FOLDER]\n"
+        "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+        "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
         "       btrun --help");
     return kExitUsage;
 }
@@ -104,7 +110,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Runs a test plan on a phone and writes one JSON record per phone.\n"
-        "Exit status: 0 pass, 1 fail, 2 aborted, 3 link or phone error, 64 usage, 65 bad plan.");
+        "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
+        "65 bad plan.");
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const QCommandLineOption dut("dut", "Serial number of the phone (default UNKNOWN).", "SERIAL");
     const QCommandLineOption station("station", "Station name (default: host name).", "ID");
@@ -127,15 +134,44 @@ int main(int argc, char** argv) {
                                   "plan once per serial until end of input.");
     const QCommandLineOption quiet("quiet", "Print only the summary line of each phone.");
     const QCommandLineOption btsnoop(
-        "btsnoop", "Record the raw HCI commands and their events to FILE (btmon -r FILE).",
-        "FILE");
+        "btsnoop", "Record the raw HCI commands and their events to FILE (btmon -r FILE).", "FILE");
+    const QCommandLineOption db("db",
+                                "Results database: sqlite:PATH or "
+                                "postgresql://[USER@]HOST[:PORT]/DB (default "
+                                "sqlite:<records folder>/results.sqlite; docs/store.md).",
+                                "URL");
+    const QCommandLineOption flush(
+        "flush", "Upload the runs waiting in <records folder>/spool.sqlite and exit.");
+    const QCommandLineOption release(
+        "release-address", "Free the device address ADDR for another phone and exit.", "ADDR");
     const QCommandLineOption help({"h", "help"}, "Show this help.");
-    parser.addOptions(
-        {dut, station, out, junit, port, baud, kind, unit, loop, quiet, btsnoop, help});
+    parser.addOptions({dut, station, out, junit, port, baud, kind, unit, loop, quiet, btsnoop, db,
+                       flush, release, help});
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
+    }
+
+    // Records folder: the --out folder (with --loop, --flush, --release-address), the
+    // folder of --out FILE, or "results".
+    const bool storeOnly = parser.isSet(flush) || parser.isSet(release);
+    const QString folder = !parser.isSet(out)                ? QString("results")
+                           : parser.isSet(loop) || storeOnly ? parser.value(out)
+                                                             : QFileInfo(parser.value(out)).path();
+    store::Target target;
+    QString error;
+    if (!store::ParseUrl(parser.isSet(db) ? parser.value(db) : store::DefaultUrl(folder), target,
+                         error))
+        return Usage("--db: " + error);
+    btrun::RunStore results(target, folder, &Say);
+    if (storeOnly) {
+        if (parser.isSet(flush) && parser.isSet(release))
+            return Usage("--flush and --release-address are separate commands");
+        if (!parser.positionalArguments().isEmpty())
+            return Usage("--flush and --release-address take no plan");
+        return parser.isSet(flush) ? results.Flush(parser.isSet(db))
+                                   : results.Release(parser.value(release));
     }
     if (parser.positionalArguments().size() != 1) return Usage("give exactly one plan file");
     bool ok = false;
@@ -152,7 +188,6 @@ int main(int argc, char** argv) {
 
     // Everything that can be wrong with the input is found before anything is sent.
     run::Plan plan;
-    QString error;
     if (!run::LoadPlan(parser.positionalArguments().front(), plan, error)) {
         Say("btrun: " + error);
         return kExitBadInput;
@@ -181,6 +216,7 @@ int main(int argc, char** argv) {
     options.stationId = parser.isSet(station) ? parser.value(station) : QSysInfo::machineHostName();
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
+    options.assignAddress = results.Addresses(options.stationId, options.aborted);
     if (parser.isSet(btsnoop))
         options.hciTraffic = [&trace](const QByteArray& bytes, bool answer) {
             const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()),
@@ -216,6 +252,9 @@ int main(int argc, char** argv) {
             Say("btrun: cannot write the record: " + why);
             overall = run::Worse(overall, run::Outcome::Error);
         }
+        // After the file: trouble with the store never costs the record.
+        if (!results.Keep(record.runId, run::RecordText(record)))
+            overall = run::Worse(overall, run::Outcome::Error);
         Say(Summary(record, path));
         if (parser.isSet(junit)) {
             junitRecords.push_back(record);

@@ -27,7 +27,7 @@ start)
     [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
     if [ ! -f "$dir/data/PG_VERSION" ]; then
         as_owner sh -c "umask 077; printf '%s\n' '$password' > '$dir/pw'"
-        as_owner "$bindir/initdb" -D "$dir/data" -U "$user" --pwfile="$dir/pw" \
+        as_owner "$bindir/initdb" -D "$dir/data" -U "$user" --pwfile="$dir/pw" --no-sync \
             --auth=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
             { cat "$dir/initdb.log" >&2; exit 1; }
         rm -f "$dir/pw"

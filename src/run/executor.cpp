@@ -117,12 +117,21 @@ RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
         phase.start = QDateTime::currentDateTimeUtc();
         Readings readings;
         T_Result result;
+        QString failure;
         do {
             readings.clear();
+            failure.clear();
             ++phase.attempts;
-            OpContext context{
-                bt,           step.args,     readings,           options.textProtocol,
-                options.aborted, options.waits, options.hciTraffic};
+            OpContext context{bt,
+                              step.args,
+                              readings,
+                              options.textProtocol,
+                              options.aborted,
+                              options.waits,
+                              options.hciTraffic,
+                              options.dutId,
+                              options.assignAddress,
+                              failure};
             result = step.op->run(context);
         } while (result.code == T_RESULT_FAILED && phase.attempts <= plan.retries && !aborted());
         phase.end = QDateTime::currentDateTimeUtc();
@@ -138,7 +147,8 @@ RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
             // A link that stays broken after its retries fails every later step as well.
             if (result.code == T_RESULT_FAILED || plan.stopOnFirstFailure) stop = true;
         } else {
-            phase.outcome = Outcome::Pass;
+            phase.outcome = failure.isEmpty() ? Outcome::Pass : Outcome::Fail;
+            phase.error = failure;
             for (const PlannedMeasurement& planned : step.measurements) {
                 MeasurementRecord m{planned.name,
                                     readings.value(planned.name),

@@ -34,7 +34,7 @@ struct PhaseRecord {
     QDateTime start, end;
     std::vector<MeasurementRecord> measurements;
     QStringList log; // the plug-in's log lines during the step
-    QString error;   // why an ERROR step failed
+    QString error;   // why an ERROR step failed, or a FAIL not down to a measurement
     int attempts = 0;
 };
 
@@ -62,6 +62,8 @@ struct RunOptions {
     bool waits = true;
     // Told of each raw HCI command sent (answer false) and of what came back (true).
     std::function<void(const QByteArray& bytes, bool answer)> hciTraffic;
+    // Device addresses for bdaddr_assign; without it that step is an error.
+    AddressSource assignAddress;
 };
 
 // Runs `plan` (already checked) on `bt`. Every exchange with the phone goes through `bt`;

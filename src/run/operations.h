@@ -55,6 +55,12 @@ using Args = QHash<QString, ArgValue>;
 // What one operation read, by measurement name.
 using Readings = QHash<QString, QJsonValue>;
 
+// Hands out a device address for the phone `dutId` from the block [first, last] (6-byte
+// addresses as big-endian numbers): the one the phone already holds there, else the lowest
+// free one. False with the reason (block used up, store out of reach).
+using AddressSource = std::function<bool(const QString& dutId, uint64_t first, uint64_t last,
+                                         uint64_t& address, QString& error)>;
+
 struct OpContext {
     IBluetooth& bt;
     const Args& args;
@@ -65,6 +71,11 @@ struct OpContext {
     bool waits;
     // Told of each raw HCI command sent (answer false) and of what came back (true).
     const std::function<void(const QByteArray& bytes, bool answer)>& hciTraffic;
+    const QString& dutId;
+    const AddressSource& assignAddress;
+    // Set when every exchange worked but the phone did not do what it was told: the step
+    // fails with this reason.
+    QString& failure;
 
     int64_t Int(const char* name) const { return args.value(name).number; }
     QByteArray Bytes(const char* name) const { return args.value(name).bytes; }
@@ -78,6 +89,8 @@ struct OperationSpec {
     bool nvm = false;
     // Runs the operation; status 0 means every exchange worked and the phone agreed.
     T_Result (*run)(OpContext&) = nullptr;
+    // Checks the arguments together, once each alone is known good; false with the message.
+    bool (*check)(const Args&, QString& error) = nullptr;
 };
 
 const std::vector<OperationSpec>& Operations();

@@ -284,6 +284,7 @@ bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QStr
                 QStringList failed;
                 for (const MeasurementRecord& m : p.measurements)
                     if (!m.judgement.pass) failed << DescribeMeasurement(m);
+                if (!p.error.isEmpty()) failed << p.error;
                 xml.writeStartElement("failure");
                 xml.writeAttribute("type", "FAIL");
                 xml.writeAttribute("message", failed.join("; "));

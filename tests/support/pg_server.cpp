@@ -1,5 +1,6 @@
 #include "pg_server.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <cstdlib>
@@ -9,6 +10,11 @@
 #endif
 
 PgServer::PgServer() : dir_("/tmp/bt-pg-XXXXXX") {
+    // Run as root, the script hands the server's folder inside this one to the postgres
+    // user, who must be able to pass through it (a temporary folder is the owner's only).
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                           QFileDevice::ExeOther);
     QTcpServer probe; // a port that is free now
     if (probe.listen(QHostAddress::LocalHost, 0)) port_ = probe.serverPort();
     setenv("PGUSER", "btstore", 1);
@@ -34,6 +40,10 @@ bool PgServer::Start() {
         error_ = "no temporary folder or free port";
         return false;
     }
+    // The server runs as another user when the tests run as root: it must reach its folder.
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
     running_ = Script({"start", dir_.path() + "/pg", QString::number(port_)});
     return running_;
 }

@@ -1,0 +1,170 @@
+#include "run_store.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <thread>
+
+#include "store/addresses.h"
+#include "store/spool.h"
+#include "store/writer.h"
+
+namespace btrun {
+
+namespace {
+
+constexpr int kExitNotFound = 1;
+constexpr int kExitError = 3;
+constexpr int kExitUsage = 64;
+constexpr qint64 kAddressPatienceMs = 10000;
+
+bool IsPostgres(const store::Target& t) {
+    return t.kind == store::Target::Kind::Postgres;
+}
+
+// "btrun: N runs waiting in <spool>: <why>"
+QString Waiting(const store::Spool::Upload& up, const QString& spool) {
+    const QString why = !up.unreachable.isEmpty() ? up.unreachable : up.failures.join("; ");
+    return QString("btrun: %1 runs waiting in %2: %3")
+        .arg(up.left)
+        .arg(spool, why.isEmpty() ? "spooled meanwhile by another btrun" : why);
+}
+
+} // namespace
+
+RunStore::RunStore(const store::Target& target, const QString& recordsFolder, SayFunc say)
+    : target_(target), folder_(recordsFolder), say_(std::move(say)) {}
+
+RunStore::~RunStore() = default;
+
+bool RunStore::Connect(QString& error) {
+    return connection_.IsOpen() || connection_.Open(target_, error);
+}
+
+store::Spool& RunStore::Spooled() {
+    if (!spool_) spool_ = std::make_unique<store::Spool>(QDir(folder_).filePath("spool.sqlite"));
+    return *spool_;
+}
+
+bool RunStore::Keep(const QString& runId, const QByteArray& record) {
+    QString error;
+    if (!IsPostgres(target_)) {
+        // The local file is its own spool.
+        if (Connect(error)) {
+            const store::WriteResult result = store::StoreRecordText(connection_, record, error);
+            if (result == store::WriteResult::Stored || result == store::WriteResult::AlreadyStored)
+                return true;
+            error = target_.Display() + ": " + error;
+        }
+        say_(QString("btrun: cannot store run %1: %2").arg(runId, error));
+        connection_.Close();
+        return false;
+    }
+    store::Spool& spool = Spooled();
+    if (!spool.Add(runId, target_.Display(), record, error)) {
+        say_("btrun: cannot spool the run: " + error);
+        return false;
+    }
+    const store::Spool::Upload up = spool.Flush(target_, connection_);
+    for (const QString& failure : up.failures)
+        say_("btrun: cannot store: " + failure);
+    // Runs left for no reason of ours are another btrun's, uploading them as we speak.
+    if (up.left > 0 && !(up.unreachable.isEmpty() && up.failures.isEmpty()))
+        say_(Waiting(up, spool.Path()));
+    return !up.failedRuns.contains(runId);
+}
+
+int RunStore::Flush(bool onlyTarget) {
+    store::Spool& spool = Spooled();
+    QString error;
+    QStringList targets = onlyTarget ? QStringList{target_.Display()} : spool.Targets(error);
+    if (!error.isEmpty()) {
+        say_("btrun: " + error);
+        return kExitError;
+    }
+    if (!QFileInfo::exists(spool.Path()) || (onlyTarget && !IsPostgres(target_))) targets.clear();
+    if (targets.isEmpty()) {
+        say_(QString("btrun: no runs waiting in %1").arg(spool.Path()));
+        return 0;
+    }
+    int left = 0;
+    for (const QString& url : targets) {
+        store::Target target;
+        if (!store::ParseUrl(url, target, error)) {
+            say_(QString("btrun: %1 in %2: %3").arg(url, spool.Path(), error));
+            ++left;
+            continue;
+        }
+        store::Connection connection;
+        const store::Spool::Upload up = spool.Flush(target, connection);
+        if (up.stored + up.already + up.left == 0 && up.failures.isEmpty()) {
+            say_(QString("btrun: no runs waiting in %1 for %2").arg(spool.Path(), url));
+            continue;
+        }
+        QString line = QString("btrun: uploaded %1 runs to %2").arg(up.stored).arg(url);
+        if (up.already > 0) line += QString(" (%1 more were stored before)").arg(up.already);
+        say_(line);
+        for (const QString& failure : up.failures)
+            say_("btrun: cannot store: " + failure);
+        if (up.left > 0) say_(Waiting(up, spool.Path()));
+        left += up.left;
+    }
+    return left == 0 ? 0 : kExitError;
+}
+
+int RunStore::Release(const QString& addressText) {
+    uint64_t address = 0;
+    if (!store::ParseAddress(addressText, address)) {
+        say_(QString("btrun: '%1' is not a device address (12 hex digits, e.g. 001A7D000100)")
+                 .arg(addressText));
+        return kExitUsage;
+    }
+    QString error, dutId;
+    if (!Connect(error)) {
+        say_("btrun: " + error);
+        return kExitError;
+    }
+    switch (store::ReleaseAddress(connection_, address, dutId, error)) {
+    case store::ReleaseResult::Released:
+        say_(QString("btrun: released %1 (held by %2)").arg(store::AddressText(address), dutId));
+        return 0;
+    case store::ReleaseResult::Unknown:
+        say_(QString("btrun: %1 in %2").arg(error, target_.Display()));
+        return kExitNotFound;
+    default:
+        say_(QString("btrun: %1: %2").arg(target_.Display(), error));
+        return kExitError;
+    }
+}
+
+run::AddressSource RunStore::Addresses(const QString& stationId, std::function<bool()> aborted) {
+    return [this, stationId, aborted](const QString& dutId, uint64_t first, uint64_t last,
+                                      uint64_t& address, QString& error) {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            QString why;
+            if (Connect(why)) {
+                const store::AssignResult result =
+                    store::AssignAddress(connection_, dutId, stationId, first, last, address, why);
+                if (result == store::AssignResult::Assigned) return true;
+                if (result == store::AssignResult::UsedUp) {
+                    error = why;
+                    return false;
+                }
+                why = target_.Display() + ": " + why;
+                connection_.Close();
+            }
+            // Only a server can come back; a local file that fails keeps failing.
+            if (!IsPostgres(target_) || waited.elapsed() >= kAddressPatienceMs ||
+                (aborted && aborted())) {
+                error = "no address from the store: " + why;
+                return false;
+            }
+            for (int i = 0; i < 10 && !(aborted && aborted()); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    };
+}
+
+} // namespace btrun

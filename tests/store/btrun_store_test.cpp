@@ -1,0 +1,232 @@
+// btrun with its results database, as a line runs it: the default SQLite file, a PostgreSQL
+// server that goes away and comes back, a btrun killed outright, device addresses.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "pg_server.h"
+
+namespace {
+
+const QString kPlans = PLANS_DIR;
+
+struct Finished {
+    int exit = -1;
+    QString err;
+};
+
+Finished RunBtrun(const QStringList& args, const QByteArray& input = {}, const QString& cwd = {}) {
+    QProcess p;
+    p.setWorkingDirectory(cwd);
+    p.start(BTRUN_PATH, args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject ReadJson(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+// The first column of every row of `sql`, in an SQLite file or on a PostgreSQL server.
+QStringList Column(const QString& url, const QString& sql) {
+    QStringList values;
+    {
+        const bool pg = url.startsWith("postgresql:");
+        QSqlDatabase db = QSqlDatabase::addDatabase(pg ? "QPSQL" : "QSQLITE", "check");
+        const QUrl u(url);
+        db.setHostName(u.host());
+        db.setPort(u.port());
+        db.setDatabaseName(pg ? u.path().mid(1) : url.mid(7));
+        EXPECT_TRUE(db.open()) << url.toStdString();
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        while (q.next())
+            values << q.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase("check");
+    return values;
+}
+
+class BtrunStore : public testing::Test {
+protected:
+    static void TearDownTestSuite() { server_.reset(); }
+    // The suite's PostgreSQL server, started on first use.
+    static PgServer& Server() {
+        if (!server_) {
+            server_ = std::make_unique<PgServer>();
+            EXPECT_TRUE(server_->Start()) << server_->Error().toStdString();
+        }
+        return *server_;
+    }
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QString Write(const QString& name, const QByteArray& text) const {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return Path(name);
+    }
+
+    static inline std::unique_ptr<PgServer> server_;
+    QTemporaryDir dir_;
+};
+
+TEST_F(BtrunStore, DefaultRunLeavesItsRecordInResultsSqliteOfTheWorkingDirectory) {
+    const Finished run = RunBtrun(
+        {kPlans + "/production.json", "--sim-unit", kPlans + "/units/golden.json", "--quiet"}, {},
+        dir_.path());
+    ASSERT_EQ(run.exit, 0) << run.err.toStdString();
+    const QStringList files = QDir(Path("results")).entryList({"*.json"});
+    ASSERT_EQ(files.size(), 1);
+    const QJsonObject record = ReadJson(Path("results/" + files[0]));
+    int measurements = 0;
+    for (const QJsonValue& phase : record.value("phases").toArray())
+        measurements += int(phase.toObject().value("measurements").toArray().size());
+    const QString db = "sqlite:" + Path("results/results.sqlite");
+    EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
+              QStringList{record.value("run_id").toString() + " UNKNOWN PASS"});
+    EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
+              QStringList{QString::number(record.value("phases").toArray().size())});
+    EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
+              QStringList{QString::number(measurements)});
+}
+
+TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndOneFlushUploadsThemOnce) {
+    PgServer& server = Server();
+    ASSERT_TRUE(server.Stop());
+    const QString plan = Write("short.json", R"({"name": "short", "steps": [
+        {"operation": "chip_on"}, {"operation": "tmeas_read"}]})");
+    const QString records = Path("records");
+    Finished run =
+        RunBtrun({plan, "--loop", "--out", records, "--db", server.Url(), "--quiet"}, "S1\nS2\n");
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(
+        QString("btrun: 2 runs waiting in %1/spool.sqlite: %2: ").arg(records, server.Url())))
+        << run.err.toStdString();
+    EXPECT_EQ(QDir(records).entryList({"*.json"}).size(), 2);
+    EXPECT_EQ(RunBtrun({"--flush", "--out", records}).exit, 3);
+
+    ASSERT_TRUE(server.Start()) << server.Error().toStdString();
+    run = RunBtrun({"--flush", "--out", records});
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("btrun: uploaded 2 runs to " + server.Url()));
+    run = RunBtrun({"--flush", "--out", records, "--db", server.Url()});
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("btrun: no runs waiting in")) << run.err.toStdString();
+    EXPECT_EQ(Column(server.Url(), "SELECT dut_id FROM runs ORDER BY dut_id"),
+              (QStringList{"S1", "S2"}));
+}
+
+TEST_F(BtrunStore, SixteenStationsOpeningANewDatabaseTogetherAllStoreTheirRuns) {
+    const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    for (const QString& url : {Server().Url(), "sqlite:" + Path("shared.sqlite")}) {
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (int i = 0; i < 16; ++i) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->start(BTRUN_PATH, {plan, "--dut", QString("P%1").arg(i), "--out",
+                                            Path(QString("p%1.json").arg(i)), "--db", url});
+        }
+        for (const auto& p : runs) {
+            EXPECT_TRUE(p->waitForFinished(60000));
+            EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        }
+        EXPECT_EQ(Column(url, "SELECT count(*) FROM runs"), QStringList{"16"}) << url.toStdString();
+    }
+}
+
+TEST_F(BtrunStore, KilledOutrightItLeavesOnlyWholeRunsInTheDatabase) {
+    const QString plan = Write("eight.json", R"({"name": "eight", "steps": [
+        {"operation": "chip_on"}, {"operation": "hw_info"}, {"operation": "firmware_info"},
+        {"operation": "rtrim_read"}, {"operation": "tmeas_read"}, {"operation": "vmeas_read"},
+        {"operation": "interfaces_read"},
+        {"operation": "nvm_read", "args": {"param": "bdaddr"}, "measurements": [{"name": "bdaddr"}]}]})");
+    QByteArray serials;
+    for (int i = 0; i < 5000; ++i)
+        serials += "K" + QByteArray::number(i) + "\n";
+    // Killed at delays spread over a whole run, some kills land inside a write.
+    for (int delay = 0; delay < 12; ++delay) {
+        QProcess p;
+        p.setReadChannel(QProcess::StandardError);
+        p.start(BTRUN_PATH, {plan, "--loop", "--out", Path("records"), "--quiet"});
+        p.write(serials);
+        QByteArray err;
+        while (err.count("btrun: K") < 3 && p.waitForReadyRead(20000))
+            err += p.readAllStandardError();
+        std::this_thread::sleep_for(std::chrono::microseconds(delay * 700));
+        ::kill(pid_t(p.processId()), SIGKILL);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        ASSERT_GE(err.count("btrun: K"), 3) << err.toStdString();
+    }
+    const QString db = "sqlite:" + Path("records/results.sqlite");
+    EXPECT_GE(Column(db, "SELECT count(*) FROM runs").value(0).toInt(), 36);
+    // Every run with all 8 phases and the one measurement, or not there at all.
+    EXPECT_EQ(Column(db, "SELECT count(*) FROM runs r WHERE (SELECT count(*) FROM phases p "
+                         "WHERE p.run_id = r.run_id) != 8 OR (SELECT count(*) FROM "
+                         "measurements m WHERE m.run_id = r.run_id) != 1"),
+              QStringList{"0"});
+}
+
+TEST_F(BtrunStore, BdaddrAssignProgramsEachPhoneFromTheBlockUntilItIsUsedUp) {
+    PgServer& server = Server();
+    const QString plan = Write("assign.json", R"({"name": "assign", "steps": [
+        {"name": "Assign", "operation": "bdaddr_assign",
+         "args": {"first": "001A7D000100", "last": "001A7D000101"}},
+        {"operation": "nvm_read", "args": {"param": "bdaddr"}, "measurements": [{"name": "bdaddr"}]}]})");
+    const auto runLoop = [&](const QByteArray& serials, const QString& folder) {
+        const QStringList args{plan,
+                               "--loop",
+                               "--out",
+                               Path(folder),
+                               "--db",
+                               server.Url(),
+                               "--sim-unit",
+                               kPlans + "/units/golden.json",
+                               "--interface-kind",
+                               "1"};
+        const Finished run = RunBtrun(args, serials);
+        // What each phone holds in NVM afterwards, as its record read it.
+        QSet<QString> held;
+        for (const QString& name : QDir(Path(folder)).entryList({"*.json"})) {
+            const QJsonObject r = ReadJson(Path(folder + "/" + name));
+            held << r.value("dut_id").toString() + "=" +
+                        r.value("phases")[1]["measurements"][0]["value"].toString();
+        }
+        return std::make_pair(run, held);
+    };
+    auto [run, held] = runLoop("A\nB\nA\nC\n", "first");
+    EXPECT_EQ(run.exit, 3);
+    EXPECT_TRUE(run.err.contains("btrun: C ERROR (1 of 2 steps: Assign: address block "
+                                 "001A7D000100..001A7D000101 is used up)"))
+        << run.err.toStdString();
+    EXPECT_EQ(held, (QSet<QString>{"A=001A7D000100", "B=001A7D000101", "C=001A7D4C2E91"}));
+
+    const QStringList db{"--db", server.Url()};
+    run = RunBtrun(QStringList{"--release-address", "001A7D000101"} + db);
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_TRUE(run.err.contains("btrun: released 001A7D000101 (held by B)"));
+    EXPECT_EQ(RunBtrun(QStringList{"--release-address", "001A7D000101"} + db).exit, 1);
+    EXPECT_EQ(RunBtrun(QStringList{"--release-address", "001A7D0001"} + db).exit, 64);
+    std::tie(run, held) = runLoop("C\n", "second");
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_EQ(held, QSet<QString>{"C=001A7D000101"});
+}
+
+} // namespace
