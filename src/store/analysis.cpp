@@ -300,7 +300,7 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
     }
     if (!Exec(q,
               "SELECT p.run_id, p.name, p.error FROM phases p JOIN runs r ON r.run_id = p.run_id "
-              "WHERE r.dut_id = ? AND p.outcome IN ('ERROR', 'ABORTED')" +
+              "WHERE r.dut_id = ? AND (p.outcome IN ('ERROR', 'ABORTED') OR p.error <> '')" +
                   filter + " ORDER BY p.phase_no",
               params, error))
         return false;

@@ -91,7 +91,7 @@ struct PhoneRun {
     QDateTime start;
     QDateTime end;
     std::vector<FailedMeasurement> failed;
-    QStringList errors; // "step: why" of the steps in error
+    QStringList errors; // "step: why" of the steps in error or with a reason
 };
 
 // `since` (UTC; invalid for all) keeps the runs that started at or after it. False with a
