@@ -217,6 +217,12 @@ int main(int argc, char** argv) {
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
     options.assignAddress = results.Addresses(options.stationId, options.aborted);
+    // Phones without a serial would all be one phone to the store, and share its address.
+    if (!parser.isSet(dut) && !parser.isSet(loop))
+        options.assignAddress = [](const QString&, uint64_t, uint64_t, uint64_t&, QString& why) {
+            why = "no serial to hand a device address to: give --dut SERIAL or --loop";
+            return false;
+        };
     if (parser.isSet(btsnoop))
         options.hciTraffic = [&trace](const QByteArray& bytes, bool answer) {
             const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()),

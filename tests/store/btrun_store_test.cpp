@@ -224,6 +224,9 @@ TEST_F(BtrunStore, BdaddrAssignProgramsEachPhoneFromTheBlockUntilItIsUsedUp) {
     EXPECT_TRUE(run.err.contains("btrun: released 001A7D000101 (held by B)"));
     EXPECT_EQ(RunBtrun(QStringList{"--release-address", "001A7D000101"} + db).exit, 1);
     EXPECT_EQ(RunBtrun(QStringList{"--release-address", "001A7D0001"} + db).exit, 64);
+    run = RunBtrun({plan, "--out", Path("none.json"), "--db", server.Url()});
+    EXPECT_EQ(run.exit, 3);
+    EXPECT_TRUE(run.err.contains("no serial to hand a device address to")) << run.err.toStdString();
     std::tie(run, held) = runLoop("C\n", "second");
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
     EXPECT_EQ(held, QSet<QString>{"C=001A7D000101"});
