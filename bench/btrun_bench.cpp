@@ -142,8 +142,8 @@ void FirstByte(benchmark::State& state) {
         tcsetattr(keeper, TCSANOW, &raw);
         const auto start = std::chrono::steady_clock::now();
         const pid_t pid = StartBtrun({kPlan, "--port", device, "--interface-kind",
-                                      std::to_string(state.range(0)), "--out", "/dev/null",
-                                      "--db", "sqlite:" + store.filePath("r.sqlite").toStdString()});
+                                      std::to_string(state.range(0)), "--out", "/dev/null", "--db",
+                                      "sqlite:" + store.filePath("r.sqlite").toStdString()});
         pollfd in{master, POLLIN, 0};
         const bool arrived = poll(&in, 1, 5000) == 1 && (in.revents & POLLIN);
         const auto end = std::chrono::steady_clock::now();

@@ -63,7 +63,11 @@ void LineThroughput(benchmark::State& state) {
         state.counters["runs_per_s"] = double(stations * phones) / seconds;
     }
 }
-BENCHMARK(LineThroughput)->Args({16, 200})->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(LineThroughput)
+    ->Args({16, 200})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 void StationSqlite(benchmark::State& state) {
     const int phones = int(state.range(0));

@@ -283,5 +283,6 @@ int main(int argc, char** argv) {
         if (!isQuiet)
             Say(QString("btrun: %1 phones, %2").arg(units).arg(run::OutcomeName(overall)));
     }
+    results.Finish();
     return run::ExitCodeOf(overall);
 }

@@ -17,6 +17,7 @@ constexpr int kExitNotFound = 1;
 constexpr int kExitError = 3;
 constexpr int kExitUsage = 64;
 constexpr qint64 kAddressPatienceMs = 10000;
+constexpr qint64 kServerRestMs = 30000;
 
 bool IsPostgres(const store::Target& t) {
     return t.kind == store::Target::Kind::Postgres;
@@ -65,13 +66,35 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
         say_("btrun: cannot spool the run: " + error);
         return false;
     }
+    // A server out of reach is left to rest for a while: a station whose network is down
+    // would otherwise wait for the connect timeout on every phone.
+    if (unreachableSince_.isValid() && unreachableSince_.elapsed() < kServerRestMs) {
+        store::Spool::Upload waiting;
+        waiting.left = spool.Count(target_.Display());
+        waiting.unreachable = unreachable_;
+        say_(Waiting(waiting, spool.Path()));
+        return true;
+    }
     const store::Spool::Upload up = spool.Flush(target_, connection_);
     for (const QString& failure : up.failures)
         say_("btrun: cannot store: " + failure);
     // Runs left for no reason of ours are another btrun's, uploading them as we speak.
     if (up.left > 0 && !(up.unreachable.isEmpty() && up.failures.isEmpty()))
         say_(Waiting(up, spool.Path()));
+    unreachable_ = up.unreachable;
+    if (up.unreachable.isEmpty())
+        unreachableSince_.invalidate();
+    else
+        unreachableSince_.start();
     return !up.failedRuns.contains(runId);
+}
+
+void RunStore::Finish() {
+    if (!unreachableSince_.isValid()) return;
+    const store::Spool::Upload up = Spooled().Flush(target_, connection_);
+    if (up.stored > 0)
+        say_(QString("btrun: uploaded %1 runs to %2").arg(up.stored).arg(target_.Display()));
+    if (up.left > 0) say_(Waiting(up, Spooled().Path()));
 }
 
 int RunStore::Flush(bool onlyTarget) {
@@ -147,7 +170,10 @@ run::AddressSource RunStore::Addresses(const QString& stationId, std::function<b
             if (Connect(why)) {
                 const store::AssignResult result =
                     store::AssignAddress(connection_, dutId, stationId, first, last, address, why);
-                if (result == store::AssignResult::Assigned) return true;
+                if (result == store::AssignResult::Assigned) {
+                    unreachableSince_.invalidate(); // the server is back
+                    return true;
+                }
                 if (result == store::AssignResult::UsedUp) {
                     error = why;
                     return false;

@@ -4,6 +4,7 @@
 // each run until the server has committed it. Also the device addresses of bdaddr_assign.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ public:
     // counts as an error. A server out of reach is no failure: the run waits in the spool
     // and a line says so.
     bool Keep(const QString& runId, const QByteArray& record);
+    // At the end of a run or loop: one more try for runs that only went into the spool
+    // while the server was resting (below).
+    void Finish();
 
     // btrun --flush: uploads what waits in the spool, for the target given with --db
     // (`onlyTarget`) or for every target it holds. 0 when nothing waits afterwards, else 3.
@@ -52,6 +56,9 @@ private:
     SayFunc say_;
     store::Connection connection_;
     std::unique_ptr<store::Spool> spool_;
+    // Since the server was last found out of reach (invalid while it answers), and why.
+    QElapsedTimer unreachableSince_;
+    QString unreachable_;
 };
 
 } // namespace btrun

@@ -37,10 +37,11 @@ public:
     Upload Flush(const Target& target, Connection& connection);
     // The targets with runs waiting.
     QStringList Targets(QString& error);
+    // How many runs wait for `target` (its Display()); -1 when the spool cannot be read.
+    int Count(const QString& target);
 
 private:
     bool Open(QString& error);
-    int Count(const QString& target);
 
     QString path_;
     QString name_;

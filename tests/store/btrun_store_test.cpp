@@ -135,6 +135,30 @@ TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndOneFlushUploadsThemOnce) {
               (QStringList{"S1", "S2"}));
 }
 
+TEST_F(BtrunStore, AServerOutOfReachRestsWhilePhonesGoOnAndIsTriedAgainAtTheEnd) {
+    PgServer& server = Server();
+    ASSERT_TRUE(server.Stop());
+    const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    QProcess p;
+    p.start(BTRUN_PATH,
+            {plan, "--loop", "--out", Path("records"), "--db", server.Url(), "--quiet"});
+    p.write("R1\n");
+    QByteArray err;
+    while (!err.contains("btrun: R1 PASS") && p.waitForReadyRead(20000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(server.Start()) << server.Error().toStdString();
+    // The server is back, but the next phone only goes into the spool; the end uploads both.
+    p.write("R2\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    err += p.readAllStandardError();
+    EXPECT_TRUE(err.contains("btrun: R2 PASS")) << err.toStdString();
+    EXPECT_TRUE(err.contains("btrun: uploaded 2 runs to " + server.Url().toUtf8()))
+        << err.toStdString();
+    EXPECT_EQ(Column(server.Url(), "SELECT count(*) FROM runs WHERE dut_id LIKE 'R%'"),
+              QStringList{"2"});
+}
+
 TEST_F(BtrunStore, SixteenStationsOpeningANewDatabaseTogetherAllStoreTheirRuns) {
     const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
     for (const QString& url : {Server().Url(), "sqlite:" + Path("shared.sqlite")}) {

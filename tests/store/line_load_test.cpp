@@ -77,10 +77,12 @@ TEST(Line, SixteenStationsStoreEveryRunOnceThroughAServerRestart) {
 
         for (int s = 0; s < line.stations; ++s) {
             QProcess flush;
-            flush.start(BTRUN_PATH, {"--flush", "--db", server.Url(), "--out", line.StationFolder(s)});
+            flush.start(BTRUN_PATH,
+                        {"--flush", "--db", server.Url(), "--out", line.StationFolder(s)});
             ASSERT_TRUE(flush.waitForFinished(120000));
             EXPECT_EQ(flush.exitCode(), 0) << flush.readAllStandardError().toStdString();
-            QSqlDatabase spool = Open(name + "spool", "QSQLITE", line.StationFolder(s) + "/spool.sqlite");
+            QSqlDatabase spool =
+                Open(name + "spool", "QSQLITE", line.StationFolder(s) + "/spool.sqlite");
             EXPECT_EQ(Number(spool, "SELECT count(*) FROM spool"), 0) << "station " << s;
             spool.close();
             spool = {};
@@ -101,12 +103,15 @@ TEST(Line, SixteenStationsStoreEveryRunOnceThroughAServerRestart) {
             {"stations", "SELECT count(*) FROM stations", line.stations},
             {"addresses", "SELECT count(*) FROM addresses", total / 2},
             {"phones with an address", "SELECT count(DISTINCT dut_id) FROM addresses", total / 2},
-            {"addresses read back", "SELECT count(DISTINCT value_text) FROM measurements "
-                                    "WHERE name = 'bdaddr' AND outcome = 'PASS'", total / 2},
+            {"addresses read back",
+             "SELECT count(DISTINCT value_text) FROM measurements "
+             "WHERE name = 'bdaddr' AND outcome = 'PASS'",
+             total / 2},
             {"addresses read back as handed out",
              "SELECT count(*) FROM measurements m JOIN runs r ON r.run_id = m.run_id "
              "JOIN addresses a ON a.dut_id = r.dut_id AND a.bdaddr = m.value_text "
-             "WHERE m.name = 'bdaddr'", total / 2},
+             "WHERE m.name = 'bdaddr'",
+             total / 2},
         };
         for (const auto& c : checks)
             EXPECT_EQ(Number(db, c.sql), c.expected) << c.what;

@@ -22,7 +22,8 @@ bool LineLoad::Run(const std::function<void()>& whileRunning, QString& error) {
             return false;
         }
         for (int p = 0; p < phones; ++p)
-            serials.write(QString("S%1-%2\n").arg(s, 2, 10, QChar('0')).arg(p, 4, 10, QChar('0')).toUtf8());
+            serials.write(
+                QString("S%1-%2\n").arg(s, 2, 10, QChar('0')).arg(p, 4, 10, QChar('0')).toUtf8());
         serials.close();
         auto process = std::make_unique<QProcess>();
         process->setStandardInputFile(serials.fileName());
@@ -62,7 +63,8 @@ bool LineLoad::Run(const std::function<void()>& whileRunning, QString& error) {
         const QProcess& p = *running[static_cast<std::size_t>(s)];
         exits.push_back(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1);
         QFile log(StationFolder(s) + "/btrun.log");
-        logs.push_back(log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString());
+        logs.push_back(log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll())
+                                                     : QString());
     }
     return true;
 }

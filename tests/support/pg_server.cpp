@@ -29,8 +29,8 @@ bool PgServer::Script(const QStringList& args) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(PG_SERVER_SCRIPT, args);
-    const bool ok = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit &&
-                    p.exitCode() == 0;
+    const bool ok =
+        p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!ok) error_ = QString::fromLocal8Bit(p.readAll()) + p.errorString();
     return ok;
 }
