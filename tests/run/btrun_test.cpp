@@ -14,6 +14,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+#include "btrun_process.h"
 #include "phone_process.h"
 
 namespace {
@@ -23,38 +24,6 @@ const QString kProduction = kPlans + "/production.json";
 
 QString Unit(const QString& name) {
     return kPlans + "/units/" + name + ".json";
-}
-
-// btrun started with no display and no Qt platform, as on a line PC.
-void Prepare(QProcess& p, const QStringList& args) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    p.setProcessEnvironment(env);
-    p.setProgram(BTRUN_PATH);
-    p.setArguments(args);
-}
-
-struct Finished {
-    int exit = -1;
-    QString err;
-};
-
-Finished RunBtrun(const QStringList& args, const QByteArray& input = {}) {
-    QProcess p;
-    Prepare(p, args);
-    p.start();
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-QJsonObject ReadJson(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
 }
 
 // Names of the measurements a record judged FAIL.
@@ -78,17 +47,7 @@ int StepCount(const QString& plan) {
     return static_cast<int>(ReadJson(plan).value("steps").toArray().size());
 }
 
-class Btrun : public testing::Test {
-protected:
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-    QString Write(const QString& name, const QByteArray& text) const {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        return Path(name);
-    }
-    QTemporaryDir dir_;
-};
+class Btrun : public BtrunFolder {};
 
 struct BadPlan {
     const char* json;
@@ -187,9 +146,9 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
 
 TEST_P(BtrunProtocol, HciSmokePlanLeavesATraceThatBtmonDecodes) {
     const QString trace = Path("smoke.btsnoop");
-    const Finished run = RunBtrun({kPlans + "/hci-smoke.json", "--sim-unit", Unit("golden"),
-                                   "--interface-kind", QString::number(GetParam()), "--out",
-                                   Path("smoke.json"), "--btsnoop", trace});
+    const Finished run =
+        RunBtrun({kPlans + "/hci-smoke.json", "--sim-unit", Unit("golden"), "--interface-kind",
+                  QString::number(GetParam()), "--out", Path("smoke.json"), "--btsnoop", trace});
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     QProcess btmon;
     btmon.start("btmon", {"-r", trace});
@@ -240,9 +199,8 @@ TEST_F(Btrun, InterruptFinishesTheStepAndWritesAWholeAbortedRecord) {
         {"name": "Info", "operation": "hw_info"}]})");
     const QString record = Path("aborted.json");
     QProcess p;
-    Prepare(p, {plan, "--sim-unit", Unit("golden"), "--out", record});
     p.setReadChannel(QProcess::StandardError);
-    p.start();
+    p.start(BTRUN_PATH, {plan, "--sim-unit", Unit("golden"), "--out", record});
     QByteArray err;
     while (!err.contains("[1/3]") && p.waitForReadyRead(10000))
         err += p.readAllStandardError();

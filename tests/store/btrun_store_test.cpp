@@ -18,55 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "btrun_process.h"
 #include "pg_server.h"
 
 namespace {
 
 const QString kPlans = PLANS_DIR;
 
-struct Finished {
-    int exit = -1;
-    QString err;
-};
-
-Finished RunBtrun(const QStringList& args, const QByteArray& input = {}, const QString& cwd = {}) {
-    QProcess p;
-    p.setWorkingDirectory(cwd);
-    p.start(BTRUN_PATH, args);
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-QJsonObject ReadJson(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
-}
-
-// The first column of every row of `sql`, in an SQLite file or on a PostgreSQL server.
-QStringList Column(const QString& url, const QString& sql) {
-    QStringList values;
-    {
-        const bool pg = url.startsWith("postgresql:");
-        QSqlDatabase db = QSqlDatabase::addDatabase(pg ? "QPSQL" : "QSQLITE", "check");
-        const QUrl u(url);
-        db.setHostName(u.host());
-        db.setPort(u.port());
-        db.setDatabaseName(pg ? u.path().mid(1) : url.mid(7));
-        EXPECT_TRUE(db.open()) << url.toStdString();
-        QSqlQuery q(db);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-        while (q.next())
-            values << q.value(0).toString();
-    }
-    QSqlDatabase::removeDatabase("check");
-    return values;
-}
-
-class BtrunStore : public testing::Test {
+class BtrunStore : public BtrunFolder {
 protected:
     static void TearDownTestSuite() { server_.reset(); }
     // The suite's PostgreSQL server, started on first use.
@@ -77,16 +36,8 @@ protected:
         }
         return *server_;
     }
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-    QString Write(const QString& name, const QByteArray& text) const {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        return Path(name);
-    }
 
     static inline std::unique_ptr<PgServer> server_;
-    QTemporaryDir dir_;
 };
 
 TEST_F(BtrunStore, DefaultRunLeavesItsRecordInResultsSqliteOfTheWorkingDirectory) {
@@ -109,54 +60,41 @@ TEST_F(BtrunStore, DefaultRunLeavesItsRecordInResultsSqliteOfTheWorkingDirectory
               QStringList{QString::number(measurements)});
 }
 
-TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndOneFlushUploadsThemOnce) {
-    PgServer& server = Server();
-    ASSERT_TRUE(server.Stop());
-    const QString plan = Write("short.json", R"({"name": "short", "steps": [
-        {"operation": "chip_on"}, {"operation": "tmeas_read"}]})");
-    const QString records = Path("records");
-    Finished run =
-        RunBtrun({plan, "--loop", "--out", records, "--db", server.Url(), "--quiet"}, "S1\nS2\n");
-    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(
-        QString("btrun: 2 runs waiting in %1/spool.sqlite: %2: ").arg(records, server.Url())))
-        << run.err.toStdString();
-    EXPECT_EQ(QDir(records).entryList({"*.json"}).size(), 2);
-    EXPECT_EQ(RunBtrun({"--flush", "--out", records}).exit, 3);
-
-    ASSERT_TRUE(server.Start()) << server.Error().toStdString();
-    run = RunBtrun({"--flush", "--out", records});
-    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("btrun: uploaded 2 runs to " + server.Url()));
-    run = RunBtrun({"--flush", "--out", records, "--db", server.Url()});
-    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("btrun: no runs waiting in")) << run.err.toStdString();
-    EXPECT_EQ(Column(server.Url(), "SELECT dut_id FROM runs ORDER BY dut_id"),
-              (QStringList{"S1", "S2"}));
-}
-
-TEST_F(BtrunStore, AServerOutOfReachRestsWhilePhonesGoOnAndIsTriedAgainAtTheEnd) {
+TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndAreUploadedOnceWhenItIsBack) {
     PgServer& server = Server();
     ASSERT_TRUE(server.Stop());
     const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    const QString records = Path("records");
+    const QStringList args{plan, "--loop", "--out", records, "--db", server.Url(), "--quiet"};
+    Finished run = RunBtrun(args, "S1\n");
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(
+        QString("btrun: 1 runs waiting in %1/spool.sqlite: %2: ").arg(records, server.Url())))
+        << run.err.toStdString();
+    EXPECT_EQ(RunBtrun({"--flush", "--out", records}).exit, 3);
+
     QProcess p;
-    p.start(BTRUN_PATH,
-            {plan, "--loop", "--out", Path("records"), "--db", server.Url(), "--quiet"});
+    p.start(BTRUN_PATH, args);
     p.write("R1\n");
     QByteArray err;
     while (!err.contains("btrun: R1 PASS") && p.waitForReadyRead(20000))
         err += p.readAllStandardError();
     ASSERT_TRUE(server.Start()) << server.Error().toStdString();
-    // The server is back, but the next phone only goes into the spool; the end uploads both.
+    // The server is back, but it rests: the next phone only goes into the spool, and the
+    // end of the loop uploads everything.
     p.write("R2\n");
     p.closeWriteChannel();
     ASSERT_TRUE(p.waitForFinished(60000));
     err += p.readAllStandardError();
     EXPECT_TRUE(err.contains("btrun: R2 PASS")) << err.toStdString();
-    EXPECT_TRUE(err.contains("btrun: uploaded 2 runs to " + server.Url().toUtf8()))
+    EXPECT_TRUE(err.contains("btrun: uploaded 3 runs to " + server.Url().toUtf8()))
         << err.toStdString();
-    EXPECT_EQ(Column(server.Url(), "SELECT count(*) FROM runs WHERE dut_id LIKE 'R%'"),
-              QStringList{"2"});
+    run = RunBtrun({"--flush", "--out", records});
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("btrun: no runs waiting in")) << run.err.toStdString();
+    EXPECT_EQ(Column(server.Url(), "SELECT dut_id FROM runs WHERE dut_id IN ('S1', 'R1', 'R2') "
+                                   "ORDER BY dut_id"),
+              (QStringList{"R1", "R2", "S1"}));
 }
 
 TEST_F(BtrunStore, SixteenStationsOpeningANewDatabaseTogetherAllStoreTheirRuns) {
