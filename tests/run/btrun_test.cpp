@@ -115,18 +115,29 @@ TEST_F(Btrun, LinksNeitherQtWidgetsNorQtGui) {
 class BtrunProtocol : public Btrun, public testing::WithParamInterface<int> {};
 
 TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
-    const QString record = Path("golden.json"), junit = Path("golden.xml");
-    const Finished run =
-        RunBtrun({kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
-                  QString::number(GetParam()), "--dut", "SN-1", "--out", record, "--junit", junit});
+    // As on a station with nothing set up: the record goes to results/, the run into
+    // results/results.sqlite beside it.
+    const QString junit = Path("golden.xml");
+    const Finished run = RunBtrun({kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
+                                   QString::number(GetParam()), "--dut", "SN-1", "--junit", junit},
+                                  {}, dir_.path());
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
-    const QJsonObject r = ReadJson(record);
+    const QStringList files = QDir(Path("results")).entryList({"*.json"});
+    ASSERT_EQ(files.size(), 1);
+    const QJsonObject r = ReadJson(Path("results/" + files[0]));
     EXPECT_EQ(r.value("outcome").toString(), "PASS");
     EXPECT_EQ(r.value("dut_id").toString(), "SN-1");
     EXPECT_EQ(r.value("protocol").toString(), GetParam() == 2 ? "text" : "binary");
     EXPECT_EQ(r.value("phases").toArray().size(), StepCount(kProduction));
     EXPECT_GE(MeasurementCount(r), 25);
     EXPECT_TRUE(FailedMeasurements(r).isEmpty());
+    const QString db = "sqlite:" + Path("results/results.sqlite");
+    EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
+              QStringList{r.value("run_id").toString() + " SN-1 PASS"});
+    EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
+              QStringList{QString::number(StepCount(kProduction))});
+    EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
+              QStringList{QString::number(MeasurementCount(r))});
     EXPECT_TRUE(run.err.contains("btrun: SN-1 PASS"));
 
     // The JUnit file as a CI server's XML parser reads it.

@@ -40,26 +40,6 @@ protected:
     static inline std::unique_ptr<PgServer> server_;
 };
 
-TEST_F(BtrunStore, DefaultRunLeavesItsRecordInResultsSqliteOfTheWorkingDirectory) {
-    const Finished run = RunBtrun(
-        {kPlans + "/production.json", "--sim-unit", kPlans + "/units/golden.json", "--quiet"}, {},
-        dir_.path());
-    ASSERT_EQ(run.exit, 0) << run.err.toStdString();
-    const QStringList files = QDir(Path("results")).entryList({"*.json"});
-    ASSERT_EQ(files.size(), 1);
-    const QJsonObject record = ReadJson(Path("results/" + files[0]));
-    int measurements = 0;
-    for (const QJsonValue& phase : record.value("phases").toArray())
-        measurements += int(phase.toObject().value("measurements").toArray().size());
-    const QString db = "sqlite:" + Path("results/results.sqlite");
-    EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
-              QStringList{record.value("run_id").toString() + " UNKNOWN PASS"});
-    EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
-              QStringList{QString::number(record.value("phases").toArray().size())});
-    EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
-              QStringList{QString::number(measurements)});
-}
-
 TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndAreUploadedOnceWhenItIsBack) {
     PgServer& server = Server();
     ASSERT_TRUE(server.Stop());
@@ -97,21 +77,21 @@ TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndAreUploadedOnceWhenItIsBack) {
               (QStringList{"R1", "R2", "S1"}));
 }
 
-TEST_F(BtrunStore, SixteenStationsOpeningANewDatabaseTogetherAllStoreTheirRuns) {
+// (The line load test does the same on a new PostgreSQL database.)
+TEST_F(BtrunStore, SixteenStationsOpeningANewSqliteFileTogetherAllStoreTheirRuns) {
     const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
-    for (const QString& url : {Server().Url(), "sqlite:" + Path("shared.sqlite")}) {
-        std::vector<std::unique_ptr<QProcess>> runs;
-        for (int i = 0; i < 16; ++i) {
-            runs.push_back(std::make_unique<QProcess>());
-            runs.back()->start(BTRUN_PATH, {plan, "--dut", QString("P%1").arg(i), "--out",
-                                            Path(QString("p%1.json").arg(i)), "--db", url});
-        }
-        for (const auto& p : runs) {
-            EXPECT_TRUE(p->waitForFinished(60000));
-            EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
-        }
-        EXPECT_EQ(Column(url, "SELECT count(*) FROM runs"), QStringList{"16"}) << url.toStdString();
+    const QString url = "sqlite:" + Path("shared.sqlite");
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 16; ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->start(BTRUN_PATH, {plan, "--dut", QString("P%1").arg(i), "--out",
+                                        Path(QString("p%1.json").arg(i)), "--db", url});
     }
+    for (const auto& p : runs) {
+        EXPECT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(Column(url, "SELECT count(*) FROM runs"), QStringList{"16"});
 }
 
 TEST_F(BtrunStore, KilledOutrightItLeavesOnlyWholeRunsInTheDatabase) {
