@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -41,18 +41,6 @@ int ClosingBoxes(const std::function<void()>& action) {
     timer.start();
     action();
     return boxes;
-}
-
-// Runs the event loop until `done` or `ms` have passed.
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
 }
 
 class StationOverPty : public testing::TestWithParam<int> {
@@ -128,12 +116,12 @@ TEST(StationPort, PhoneUnpluggedAndPluggedBackWhileIdleIsFoundByItself) {
     station.UseSerialPort(path, 115200);
     ASSERT_TRUE(station.Link()->IsOpen());
     phone.Kill();
-    EXPECT_TRUE(WaitFor([&] { return !station.Link()->IsOpen(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !station.Link()->IsOpen(); }, 1000));
     EXPECT_EQ(LogLines(station).filter(" lost: ").size(), 1);
 
     PhoneProcess second;
     ASSERT_EQ(second.Start({"--link", path}), path);
-    EXPECT_TRUE(WaitFor([&] { return station.Link()->IsOpen(); }, 2500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return station.Link()->IsOpen(); }, 2500));
     EXPECT_EQ(LogLines(station).filter("reopened").size(), 1);
     EXPECT_EQ(LogLines(station).size(), 3) << LogLines(station).join('\n').toStdString();
 }
