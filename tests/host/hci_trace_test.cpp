@@ -106,10 +106,8 @@ TEST(StationTraceSlots, TextCommandThroughSlot54IsRecorded) {
     bttrace::BtsnoopWriter writer;
     ASSERT_TRUE(writer.Open(dir.filePath("54.btsnoop").toStdString()));
     SetHciTraceWriter(&writer, nullptr);
-    std::string line = "at@bt:hci_command(3,{3,12,0";
-    for (int i = 3; i < 150; ++i)
-        line += ",0";
-    line += "})";
+    const std::string line =
+        "at@bt:hci_command(3,{3,12,0" + QString(",0").repeated(147).toStdString() + "})";
     uint8_t response[512] = {};
     uint16_t length = 0;
     const auto slot = reinterpret_cast<uint8_t (*)(int32_t, uint16_t, const uint8_t*, uint16_t*,
@@ -125,8 +123,7 @@ TEST(StationTraceSlots, TextCommandThroughSlot54IsRecorded) {
         << out.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocol, StationTrace, testing::Values(0, 2), [](const auto& info) {
-    return info.param == 2 ? std::string("Text") : std::string("Binary");
-});
+INSTANTIATE_TEST_SUITE_P(Protocol, StationTrace, testing::Values(0, 2),
+                         [](const auto& info) { return info.param == 2 ? "Text" : "Binary"; });
 
 } // namespace

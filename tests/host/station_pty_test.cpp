@@ -103,9 +103,7 @@ TEST_P(StationOverPty, StartUpIsTheSameAsInProcessAndTheFormOutlivesARestartedPh
 }
 
 INSTANTIATE_TEST_SUITE_P(InterfaceKind, StationOverPty, testing::Values(0, 2),
-                         [](const auto& info) {
-                             return info.param == 2 ? std::string("Text") : std::string("Binary");
-                         });
+                         [](const auto& info) { return info.param == 2 ? "Text" : "Binary"; });
 
 TEST(StationPort, PhoneUnpluggedAndPluggedBackWhileIdleIsFoundByItself) {
     QTemporaryDir dir;
