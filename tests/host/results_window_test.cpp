@@ -4,11 +4,9 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTableWidget>
-#include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "hand_store.h"
@@ -45,13 +43,7 @@ TEST(ResultsWindow, OpensFromTheMenuAndPicksUpRunsStoredLater) {
     EXPECT_EQ(SeriesNames(*w).at(1), "outside the limits");
 
     s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
-    QElapsedTimer waited;
-    waited.start();
-    while (w->YieldTable()->rowCount() != 7 && waited.elapsed() < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    ASSERT_EQ(w->YieldTable()->rowCount(), 7);
+    ASSERT_TRUE(QTest::qWaitFor([w] { return w->YieldTable()->rowCount() == 7; }, 5000));
     EXPECT_EQ(w->YieldTable()->item(5, 0)->text(), "C");
     EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("x:")); // still the chosen one
 

@@ -1,4 +1,4 @@
-// The phone's answers to binary test functions, checked byte by byte, and host slot 18.
+// The phone's answers to binary test functions, checked byte by byte.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "host_slots.h"
 #include "phonesim.h"
 
 using phonesim::Fault;
@@ -178,18 +177,6 @@ TEST(PhoneFaults, TargetPersistAndQueue) {
     EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "1\r\nOK\r\n");
     EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "2\r\nOK\r\n");
     EXPECT_EQ(sim.HandleText("at@bt:reset()").reply, "0\r\nOK\r\n");
-}
-
-TEST(PhoneBinary, Slot18NeverWritesPastTheConfirmBuffer) {
-    Simulator sim;
-    Simulator* previous = phonesim::BindHostSlots(&sim);
-    Bytes buffer(15000 + 64, 0xEE);
-    uint16_t length = 0;
-    sim.InjectBinary({Fault::OversizeLength, 20000});
-    EXPECT_EQ(PhonesimBluetoothGeneric(8, 0, nullptr, &length, buffer.data(), 7), 1);
-    EXPECT_EQ(length, 20000);
-    EXPECT_EQ(Bytes(buffer.begin() + 15000, buffer.end()), Bytes(64, 0xEE));
-    phonesim::BindHostSlots(previous);
 }
 
 // Random input of every length: the simulator answers something and never reads or writes

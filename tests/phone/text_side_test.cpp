@@ -1,5 +1,5 @@
 // The phone's answers to text commands, checked against replies written out in full, and
-// the host slots 54 and 175 that carry them.
+// the host slots 54 and 175 that carry them, with slot 18 of the binary test functions.
 
 #include <gtest/gtest.h>
 
@@ -190,13 +190,19 @@ TEST(PhoneText, InjectedFaultsShapeOneReply) {
     }
 }
 
-// Slot 54 reads exactly the length it is given and never writes past its 512-byte buffer;
-// slot 175 hands the reply to the host's object, also the text of a failed call.
-TEST(PhoneTextSlots, KeepTheHostsBuffersAndReplyObject) {
+// Slot 18 never writes past its 15000-byte confirm buffer, slot 54 reads exactly the length
+// it is given and never writes past its 512-byte buffer; slot 175 hands the reply to the
+// host's object, also the text of a failed call.
+TEST(PhoneSlots, KeepTheHostsBuffersAndReplyObject) {
     Simulator sim;
     Simulator* previous = phonesim::BindHostSlots(&sim);
-    std::vector<uint8_t> response(512 + 64, 0xEE);
+    std::vector<uint8_t> confirm(15000 + 64, 0xEE), response(512 + 64, 0xEE);
     uint16_t length = 0;
+    sim.InjectBinary({Fault::WrongSize, 20000}); // a confirm longer than the buffer
+    EXPECT_EQ(PhonesimBluetoothGeneric(8, 0, nullptr, &length, confirm.data(), 7), 1);
+    EXPECT_EQ(length, 20000);
+    EXPECT_EQ(confirm[15000], 0xEE) << "written past the confirm buffer";
+
     const std::string padded = "at@bt:hw_info()garbage-after-length";
     EXPECT_EQ(PhonesimZepGeneric(0, 15, reinterpret_cast<const uint8_t*>(padded.data()), &length,
                                  response.data(), 7),

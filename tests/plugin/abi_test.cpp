@@ -3,8 +3,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <array>
-#include <cstdio>
+#include <QProcess>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -15,16 +14,12 @@
 namespace {
 
 TEST(PluginExports, ExactlyTheHostContract) {
+    QProcess nm;
+    nm.start("nm", {"-D", "--defined-only", BT_PLUGIN_PATH});
+    ASSERT_TRUE(nm.waitForFinished());
     std::set<std::string> names;
-    FILE* pipe = ::popen("nm -D --defined-only '" BT_PLUGIN_PATH "'", "r");
-    ASSERT_NE(pipe, nullptr);
-    std::array<char, 512> line{};
-    while (std::fgets(line.data(), line.size(), pipe)) {
-        std::string text(line.data());
-        text.erase(text.find_last_not_of("\r\n") + 1);
-        names.insert(text.substr(text.find_last_of(' ') + 1));
-    }
-    ::pclose(pipe);
+    for (const QString& line : QString(nm.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        names.insert(line.section(' ', -1).toStdString());
     const std::set<std::string> expected = {
         "_SetFuncInterface",  "_SetShowLineFunc",  "_SetGetInterface",   "_SetComHandle",
         "_SetBasebandType",   "_ShowMDIChildForm", "_CloseMDIChildForm", "_CanRun",

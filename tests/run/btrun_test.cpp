@@ -173,8 +173,6 @@ TEST_P(BtrunProtocol, HciSmokePlanLeavesATraceThatBtmonDecodes) {
     EXPECT_TRUE(decoded.contains(QRegularExpression("Number of packets: [1-9][0-9]*")));
 }
 
-INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));
-
 struct FailingUnit {
     const char* unit;
     int kind;
@@ -251,9 +249,7 @@ TEST_F(Btrun, LoopRunsOncePerSerialOnStandardInput) {
     EXPECT_GT(temperatures.size(), 1);
 }
 
-class BtrunOverPty : public BtrunProtocol {};
-
-TEST_P(BtrunOverPty, ProductionPlanPassesAgainstPhonesimOnAPseudoTerminal) {
+TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimOnAPseudoTerminal) {
     PhoneProcess phone;
     const QString device = phone.Start({"--sim-unit", Unit("golden")});
     ASSERT_FALSE(device.isEmpty());
@@ -265,6 +261,6 @@ TEST_P(BtrunOverPty, ProductionPlanPassesAgainstPhonesimOnAPseudoTerminal) {
     EXPECT_TRUE(FailedMeasurements(ReadJson(record)).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunOverPty, testing::Values(2, 1));
+INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));
 
 } // namespace

@@ -43,6 +43,8 @@ public:
     // Hands the table, the log callback and kComHandle to the plug-in linked into this test.
     void InstallIntoPlugin();
 
+    // Puts `entry` (null: none) into the table; the plug-in gets it with the next install.
+    void SetSlot(int slot, void* entry) { table_.at(static_cast<std::size_t>(slot)) = entry; }
     void SetLastError(std::string text) { lastError_ = std::move(text); }
     void SetInterfaceKind(int32_t kind) { interfaceKind_ = kind; }
 

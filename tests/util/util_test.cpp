@@ -51,22 +51,17 @@ const ValidCase kValid[] = {
     {"zz", 36, true},   {"\xC3\xA9", 16, false},
 };
 
-void CheckNumberText() {
-    for (const NumberCase& c : kNumbers)
-        EXPECT_EQ(NumberToText(c.value, c.base, c.width, c.signed16), c.text)
-            << c.value << " base " << int(c.base) << " width " << int(c.width);
-    for (const ValidCase& c : kValid)
-        EXPECT_EQ(IsValidNumber(c.text, c.base), c.valid) << '"' << c.text << "\" base " << c.base;
-}
-
-TEST(NumberText, GivesFixedTextAndJudgesDigitsOfTheBase) {
-    CheckNumberText();
-}
-
-// Number text is the same under a locale with a decimal comma (installed by scripts/deps.sh).
-TEST(NumberText, IgnoresADecimalCommaLocale) {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 is not installed";
-    CheckNumberText();
+// The same under a locale with a decimal comma (installed by scripts/deps.sh).
+TEST(NumberText, GivesFixedTextAndJudgesDigitsOfTheBaseInAnyLocale) {
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr) << locale << " is not installed";
+        for (const NumberCase& c : kNumbers)
+            EXPECT_EQ(NumberToText(c.value, c.base, c.width, c.signed16), c.text)
+                << c.value << " base " << int(c.base) << " width " << int(c.width) << " " << locale;
+        for (const ValidCase& c : kValid)
+            EXPECT_EQ(IsValidNumber(c.text, c.base), c.valid)
+                << '"' << c.text << "\" base " << c.base << " " << locale;
+    }
     std::setlocale(LC_ALL, "C");
 }
 
