@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -38,16 +39,22 @@ std::optional<double> NumberOf(const QVariant& v) {
 
 // The runs' filter on their start as one clause and its parameter. SQLite compares the
 // record's fixed-width UTC text, PostgreSQL its timestamps.
-QString Since(const QSqlDatabase& db, const QDateTime& since, QVariantList& params) {
+QString Since(bool postgres, const QDateTime& since, QVariantList& params) {
     if (!since.isValid()) return {};
-    if (db.driverName() == "QPSQL")
+    if (postgres)
         params << since.toUTC();
     else
         params << since.toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzz") + "Z";
     return " AND r.start_time >= ?";
 }
 
-bool Exec(QSqlQuery& q, const QString& sql, const QVariantList& params, QString& error) {
+// Runs `head` (which ends in a condition on the runs `r`) with the runs' start filter, then
+// `tail`; `params` are the values of `head`.
+bool Select(QSqlQuery& q, const QDateTime& since, const QString& head, const QString& tail,
+            QVariantList params, QString& error) {
+    const QString sql =
+        head +
+        Since(q.driver() && q.driver()->dbmsType() == QSqlDriver::PostgreSQL, since, params) + tail;
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     for (const QVariant& p : params)
@@ -68,16 +75,13 @@ void Tally(YieldRow& row, const QString& outcome) {
 }
 
 bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
-    QVariantList params;
-    const QString filter = Since(db, since, params);
     QSqlQuery q(db);
     // A phone's first run ever decides its first-pass yield, also when it lies before `since`.
-    if (!Exec(q,
-              "SELECT r.dut_id, r.station_id, r.outcome, r.start_time, (r.start_time = "
-              "(SELECT MIN(f.start_time) FROM runs f WHERE f.dut_id = r.dut_id)) FROM runs r "
-              "WHERE 1 = 1" +
-                  filter + " ORDER BY r.start_time, r.run_id",
-              params, error))
+    if (!Select(q, since,
+                "SELECT r.dut_id, r.station_id, r.outcome, r.start_time, (r.start_time = "
+                "(SELECT MIN(f.start_time) FROM runs f WHERE f.dut_id = r.dut_id)) FROM runs r "
+                "WHERE 1 = 1",
+                " ORDER BY r.start_time, r.run_id", {}, error))
         return false;
     std::map<QString, YieldRow> totals;
     std::map<QString, std::map<QDate, YieldRow>> days;
@@ -119,15 +123,12 @@ bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QSt
 }
 
 bool LoadFailures(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
-    QVariantList params;
-    const QString filter = Since(db, since, params);
     QSqlQuery q(db);
-    if (!Exec(q,
-              "SELECT m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE WHEN m.outcome = "
-              "'FAIL' THEN m.run_id END) FROM measurements m JOIN runs r ON r.run_id = m.run_id "
-              "WHERE 1 = 1" +
-                  filter + " GROUP BY m.name",
-              params, error))
+    if (!Select(q, since,
+                "SELECT m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE WHEN m.outcome = "
+                "'FAIL' THEN m.run_id END) FROM measurements m JOIN runs r ON r.run_id = m.run_id "
+                "WHERE 1 = 1",
+                " GROUP BY m.name", {}, error))
         return false;
     while (q.next())
         if (q.value(2).toInt() > 0)
@@ -199,14 +200,11 @@ void Finish(NumericStats& s, const std::vector<double>& values) {
 }
 
 bool LoadNumeric(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
-    QVariantList params;
-    const QString filter = Since(db, since, params);
     QSqlQuery q(db);
-    if (!Exec(q,
-              "SELECT m.name, m.value, m.units, m.low_limit, m.high_limit FROM measurements m "
-              "JOIN runs r ON r.run_id = m.run_id WHERE m.value IS NOT NULL" +
-                  filter + " ORDER BY m.name, r.start_time, m.run_id, m.phase_no",
-              params, error))
+    if (!Select(q, since,
+                "SELECT m.name, m.value, m.units, m.low_limit, m.high_limit FROM measurements m "
+                "JOIN runs r ON r.run_id = m.run_id WHERE m.value IS NOT NULL",
+                " ORDER BY m.name, r.start_time, m.run_id, m.phase_no", {}, error))
         return false;
     NumericStats current;
     std::vector<double> values;
@@ -261,14 +259,11 @@ bool LoadSummary(const QSqlDatabase& db, const QDateTime& since, Summary& out, Q
 bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& since,
                std::vector<PhoneRun>& out, QString& error) {
     out.clear();
-    QVariantList params{dutId};
-    const QString filter = Since(db, since, params);
     QSqlQuery q(db);
-    if (!Exec(q,
-              "SELECT r.run_id, r.station_id, r.plan, r.outcome, r.start_time, r.end_time "
-              "FROM runs r WHERE r.dut_id = ?" +
-                  filter + " ORDER BY r.start_time, r.run_id",
-              params, error))
+    if (!Select(q, since,
+                "SELECT r.run_id, r.station_id, r.plan, r.outcome, r.start_time, r.end_time "
+                "FROM runs r WHERE r.dut_id = ?",
+                " ORDER BY r.start_time, r.run_id", {dutId}, error))
         return false;
     std::map<QString, size_t> index;
     while (q.next()) {
@@ -282,12 +277,11 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
                        {},
                        {}});
     }
-    if (!Exec(q,
-              "SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
-              "m.high_limit, m.validator FROM measurements m JOIN runs r ON r.run_id = m.run_id "
-              "WHERE r.dut_id = ? AND m.outcome = 'FAIL'" +
-                  filter + " ORDER BY m.phase_no, m.name",
-              params, error))
+    if (!Select(q, since,
+                "SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
+                "m.high_limit, m.validator FROM measurements m JOIN runs r ON r.run_id = m.run_id "
+                "WHERE r.dut_id = ? AND m.outcome = 'FAIL'",
+                " ORDER BY m.phase_no, m.name", {dutId}, error))
         return false;
     while (q.next()) {
         const auto run = index.find(TextOf(q.value(0)));
@@ -298,11 +292,10 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
              q.value(4).toString(),
              ValidatorText(q.value(7), NumberOf(q.value(5)), NumberOf(q.value(6)))});
     }
-    if (!Exec(q,
-              "SELECT p.run_id, p.name, p.error FROM phases p JOIN runs r ON r.run_id = p.run_id "
-              "WHERE r.dut_id = ? AND (p.outcome IN ('ERROR', 'ABORTED') OR p.error <> '')" +
-                  filter + " ORDER BY p.phase_no",
-              params, error))
+    if (!Select(q, since,
+                "SELECT p.run_id, p.name, p.error FROM phases p JOIN runs r ON r.run_id = p.run_id "
+                "WHERE r.dut_id = ? AND (p.outcome IN ('ERROR', 'ABORTED') OR p.error <> '')",
+                " ORDER BY p.phase_no", {dutId}, error))
         return false;
     while (q.next()) {
         const auto run = index.find(TextOf(q.value(0)));
@@ -314,7 +307,7 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
 
 bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error) {
     QSqlQuery q(db);
-    if (!Exec(q, "SELECT COUNT(*), MAX(stored_time) FROM runs", {}, error)) return false;
+    if (!Select(q, {}, "SELECT COUNT(*), MAX(stored_time) FROM runs", "", {}, error)) return false;
     if (!q.next()) {
         error = "cannot read the results store: no answer to a count of the runs";
         return false;
