@@ -1,6 +1,7 @@
 // The judgement of one measurement against its validator as a plan writes it, and the
 // repeatable draws of simulated units.
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -61,7 +62,12 @@ TEST(Judge, LimitsAreInclusiveAndTheMarginalBandLiesInsideThem) {
     }
 }
 
-TEST(PlanReference, NamesEveryOperationAndMeasurementWithItsUnits) {
+TEST(PlanReference, NamesEveryOperationAndMeasurementAndEveryShippedPlanLoads) {
+    for (const QFileInfo& shipped : QDir(PLANS_DIR).entryInfoList({"*.json"}, QDir::Files)) {
+        run::Plan plan;
+        QString error;
+        EXPECT_TRUE(run::LoadPlan(shipped.filePath(), plan, error)) << error.toStdString();
+    }
     QFile file(PLANS_DOC);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString doc = QString::fromUtf8(file.readAll());
