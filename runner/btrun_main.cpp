@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bt/ibluetooth.h"
+#include "exit_codes.h"
 #include "report.h"
 #include "run/executor.h"
 #include "run/plan.h"
@@ -23,9 +24,9 @@
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitBadInput = 65;
-constexpr int kExitError = 3;
+using btrun::kExitBadInput;
+using btrun::kExitError;
+using btrun::kExitUsage;
 
 volatile std::sig_atomic_t Interrupted = 0;
 

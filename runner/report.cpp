@@ -9,15 +9,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "exit_codes.h"
 #include "store/analysis.h"
 #include "store/connection.h"
 #include "store/url.h"
 
 namespace btrun {
 namespace {
-
-constexpr int kExitError = 3;
-constexpr int kExitUsage = 64;
 
 void Say(const QString& line) {
     std::fputs(qPrintable(line + '\n'), stderr);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <thread>
 
+#include "exit_codes.h"
 #include "store/addresses.h"
 #include "store/spool.h"
 #include "store/writer.h"
@@ -13,9 +14,6 @@ namespace btrun {
 
 namespace {
 
-constexpr int kExitNotFound = 1;
-constexpr int kExitError = 3;
-constexpr int kExitUsage = 64;
 constexpr qint64 kAddressPatienceMs = 10000;
 constexpr qint64 kServerRestMs = 30000;
 
