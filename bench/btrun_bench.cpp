@@ -78,11 +78,13 @@ void PhoneRun(benchmark::State& state) {
     for (auto _ : state) {
         host.NewSimulatedUnit(&golden, unit);
         options.dutId = QString("SN%1").arg(unit++);
-        const std::unique_ptr<IBluetooth> bt = host.NewBackEnd();
-        const run::RunRecord record = run::RunPlan(plan, *bt, options);
+        const run::RunRecord record =
+            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
         passed = passed && record.outcome == run::Outcome::Pass;
+        QString written;
         if (state.range(1) != 0)
-            run::WriteRecord(dir.filePath("record.json"), record, error);
+            run::WriteRecord(run::DefaultRecordPath(dir.path(), record.dutId, record.start), record,
+                             written, error);
         else
             benchmark::DoNotOptimize(run::RecordText(record));
         bytes = LinkBytes(host.Phone());

@@ -51,7 +51,11 @@ bool SerialLink::OpenPort() {
     port_->setParity(QSerialPort::NoParity);
     port_->setStopBits(QSerialPort::OneStop);
     port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_->open(QIODevice::ReadWrite)) return false;
+    if (!port_->open(QIODevice::ReadWrite)) {
+        openError_ = port_->errorString();
+        return false;
+    }
+    openError_.clear();
     port_->clear(QSerialPort::AllDirections);
     lost_ = false;
     // A phone unplugged between exchanges is noticed here; queued, so that the port is

@@ -33,6 +33,8 @@ public:
     // Reopens a port that was lost (one log line when it succeeds); true when it is open.
     bool EnsureOpen();
     QString Device() const { return device_; }
+    // Why the port could not be opened the last time it was tried; empty once it opened.
+    QString OpenError() const { return openError_; }
 
     struct TextResult {
         bool ok = false;  // false only when nothing at all came back, or the port failed
@@ -67,5 +69,6 @@ private:
     std::unique_ptr<QSerialPort> port_;
     bool everOpened_ = false;
     bool lost_ = false;
+    QString openError_;
     std::size_t badFrames_ = 0;
 };

@@ -85,6 +85,14 @@ QString Summary(const run::RunRecord& r, const QString& path) {
     return path.isEmpty() ? line : line + ", record " + path;
 }
 
+// The modes that run no plan, as --help and the usage text list them.
+const char kOtherModes[] =
+    "  btrun --flush [--db URL] [--out FOLDER]     upload the runs waiting in the spool\n"
+    "  btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+    "                                              free a device address for another phone\n"
+    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+    "                                              write the HTML report of the store\n";
+
 int Usage(const QString& why) {
     Say("btrun: " + why);
     Say("usage: btrun PLAN.json [--dut SERIAL] [--station ID] [--out FILE] [--junit FILE]\n"
@@ -94,7 +102,9 @@ int Usage(const QString& why) {
         "       btrun --flush [--db URL] [--out FOLDER]\n"
         "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
         "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
-        "       btrun --help");
+        "       btrun --help\n"
+        "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, 65 bad "
+        "input (docs/plans.md).");
     return kExitUsage;
 }
 
@@ -150,7 +160,7 @@ int main(int argc, char** argv) {
                        flush, release, help});
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(parser.helpText() + "\nOther modes:\n" + kOtherModes), stdout);
         return 0;
     }
 
@@ -185,6 +195,18 @@ int main(int argc, char** argv) {
     if (parser.isSet(port) && parser.isSet(unit))
         return Usage("--sim-unit is for the built-in phone; give it to phonesim with --port");
     if (parser.isSet(baud) && !parser.isSet(port)) return Usage("--baud needs --port");
+    // A record is never replaced, and --out means a folder with --loop, a file without it.
+    if (parser.isSet(out)) {
+        const QFileInfo given(parser.value(out));
+        if (parser.isSet(loop) && given.exists() && !given.isDir())
+            return Usage("--out " + parser.value(out) + " is a file; with --loop it names the "
+                         "folder of the records");
+        if (!parser.isSet(loop) && given.isDir())
+            return Usage("--out " + parser.value(out) + " is a folder; without --loop it names "
+                         "the record file (give a new file name, or --loop)");
+        if (!parser.isSet(loop) && given.exists())
+            return Usage("--out " + parser.value(out) + " exists; btrun never replaces a record");
+    }
     const bool isQuiet = parser.isSet(quiet);
 
     // Everything that can be wrong with the input is found before anything is sent.
@@ -211,12 +233,16 @@ int main(int argc, char** argv) {
     btrun::RunHost host(interfaceKind, [isQuiet](const QString& text, bool isError) {
         if (isError || !isQuiet) Say("btrun: " + text);
     });
-    if (parser.isSet(port) && !host.UsePort(parser.value(port), baudRate)) return kExitError;
+    // A port that cannot be opened is tried again by every run, and a run that finds it
+    // missing leaves a record that says so.
+    if (parser.isSet(port)) host.UsePort(parser.value(port), baudRate);
 
     run::RunOptions options;
     options.stationId = parser.isSet(station) ? parser.value(station) : QSysInfo::machineHostName();
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
+    options.linkFailure = [&host] { return host.LinkFailure(); };
+    options.resetLink = [&host] { host.ResetLink(); };
     options.assignAddress = results.Addresses(options.stationId, options.aborted);
     // Phones without a serial would all be one phone to the store, and share its address.
     if (!parser.isSet(dut) && !parser.isSet(loop))
@@ -246,16 +272,16 @@ int main(int argc, char** argv) {
             host.NewSimulatedUnit(parser.isSet(unit) ? &profile : nullptr, units);
         ++units;
         options.dutId = serial;
-        const std::unique_ptr<IBluetooth> bt = host.NewBackEnd();
-        const run::RunRecord record = run::RunPlan(plan, *bt, options);
+        const run::RunRecord record =
+            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
         overall = run::Worse(overall, record.outcome);
-        const QString path =
+        const QString wanted =
             parser.isSet(out) && !parser.isSet(loop)
                 ? parser.value(out)
                 : run::DefaultRecordPath(parser.isSet(out) ? parser.value(out) : "results", serial,
                                          record.start);
-        QString why;
-        if (!run::WriteRecord(path, record, why)) {
+        QString path, why;
+        if (!run::WriteRecord(wanted, record, path, why)) {
             Say("btrun: cannot write the record: " + why);
             overall = run::Worse(overall, run::Outcome::Error);
         }
@@ -281,6 +307,11 @@ int main(int argc, char** argv) {
             if (!serial.isEmpty()) runOne(serial);
         }
         if (Interrupted) overall = run::Worse(overall, run::Outcome::Aborted);
+        if (units == 0 && !Interrupted) {
+            results.Finish();
+            Say("btrun: no serial on standard input: no phone was tested");
+            return kExitBadInput;
+        }
         if (!isQuiet)
             Say(QString("btrun: %1 phones, %2").arg(units).arg(run::OutcomeName(overall)));
     }

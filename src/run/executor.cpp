@@ -87,7 +87,36 @@ Outcome Worse(Outcome a, Outcome b) {
     return Rank(a) >= Rank(b) ? a : b;
 }
 
-RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
+namespace {
+
+// One attempt of a step's operation; a failure the link reported makes it a communication
+// error with the link's words.
+T_Result Attempt(const Step& step, IBluetooth& bt, Readings& readings, QString& failure,
+                 const RunOptions& options) {
+    readings.clear();
+    failure.clear();
+    OpContext context{bt,
+                      step.args,
+                      readings,
+                      options.textProtocol,
+                      options.aborted,
+                      options.waits,
+                      options.hciTraffic,
+                      options.dutId,
+                      options.assignAddress,
+                      failure};
+    T_Result result = step.op->run(context);
+    const QString link = options.linkFailure ? options.linkFailure() : QString();
+    if (result.code != T_RESULT_OK && !link.isEmpty()) {
+        result.code = T_RESULT_FAILED;
+        result.text = link.toStdString();
+    }
+    return result;
+}
+
+} // namespace
+
+RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOptions& options) {
     RunRecord record;
     record.runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     record.dutId = options.dutId;
@@ -99,6 +128,9 @@ RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
     const auto aborted = [&] { return options.aborted && options.aborted(); };
 
     LogCapture capture;
+    if (options.resetLink) options.resetLink();
+    const std::unique_ptr<IBluetooth> bt = makeBackEnd();
+    bool firstAttempt = true;
     bool stop = false;
     const int count = static_cast<int>(plan.steps.size());
     for (int index = 0; index < count; ++index) {
@@ -114,25 +146,14 @@ RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options) {
             record.phases.push_back(std::move(phase));
             continue;
         }
-        phase.start = QDateTime::currentDateTimeUtc();
+        phase.start = index == 0 ? record.start : QDateTime::currentDateTimeUtc();
         Readings readings;
         T_Result result;
         QString failure;
         do {
-            readings.clear();
-            failure.clear();
             ++phase.attempts;
-            OpContext context{bt,
-                              step.args,
-                              readings,
-                              options.textProtocol,
-                              options.aborted,
-                              options.waits,
-                              options.hciTraffic,
-                              options.dutId,
-                              options.assignAddress,
-                              failure};
-            result = step.op->run(context);
+            if (!std::exchange(firstAttempt, false) && options.resetLink) options.resetLink();
+            result = Attempt(step, *bt, readings, failure, options);
         } while (result.code == T_RESULT_FAILED && phase.attempts <= plan.retries && !aborted());
         phase.end = QDateTime::currentDateTimeUtc();
         phase.log = capture.Take();

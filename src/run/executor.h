@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "run/plan.h"
@@ -64,11 +65,22 @@ struct RunOptions {
     std::function<void(const QByteArray& bytes, bool answer)> hciTraffic;
     // Device addresses for bdaddr_assign; without it that step is an error.
     AddressSource assignAddress;
+    // The host's own account of its link, when it keeps one: why a link call failed since
+    // the last `resetLink` (empty: none failed). A step that goes wrong after such a failure
+    // failed on the link, whatever the back-end made of the missing answer (a version query
+    // without an answer reads as a version mismatch), so it is retried and then ends the run
+    // with this text as its error. The link is reset before every attempt but the first,
+    // whose window opens when the back-end is made (its first exchange may come then).
+    std::function<QString()> linkFailure;
+    std::function<void()> resetLink;
 };
 
-// Runs `plan` (already checked) on `bt`. Every exchange with the phone goes through `bt`;
-// the plug-in's log lines are collected per step.
-RunRecord RunPlan(const Plan& plan, IBluetooth& bt, const RunOptions& options);
+using BackEndMaker = std::function<std::unique_ptr<IBluetooth>()>;
+
+// Runs `plan` (already checked) on a back-end made by `makeBackEnd` once the run has
+// started, so that the record's times cover every exchange with the phone. The plug-in's
+// log lines are collected per step (those of making the back-end go to the first step).
+RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOptions& options);
 
 // The exit status of a run: 0 pass, 1 fail, 2 aborted, 3 error.
 int ExitCodeOf(Outcome outcome);

@@ -5,10 +5,15 @@
 #include <QJsonArray>
 #include <QLocale>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QXmlStreamWriter>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace run {
 
@@ -36,12 +41,15 @@ QString Seconds(const QDateTime& from, const QDateTime& to) {
     return QString::number(double(ms) / 1000.0, 'f', 3);
 }
 
-bool Save(const QString& path, const QByteArray& bytes, QString& error) {
+bool MakeFolderOf(const QString& path, QString& error) {
     const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath())) {
-        error = QString("%1: cannot make the folder").arg(info.absolutePath());
-        return false;
-    }
+    if (QDir().mkpath(info.absolutePath())) return true;
+    error = QString("%1: cannot make the folder").arg(info.absolutePath());
+    return false;
+}
+
+bool Save(const QString& path, const QByteArray& bytes, QString& error) {
+    if (!MakeFolderOf(path, error)) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         error = QString("%1: %2").arg(path, file.errorString());
@@ -114,6 +122,12 @@ public:
     void Bool(bool v) {
         Value();
         out_ += v ? "true" : "false";
+    }
+    // A time that does not exist (a step never run) is null, not an empty text.
+    void Time(const QDateTime& t) {
+        if (t.isValid()) return Text(run::Time(t));
+        Value();
+        out_ += "null";
     }
     void Any(const QJsonValue& v) {
         if (v.isDouble()) return Number(v.toDouble());
@@ -199,8 +213,8 @@ QByteArray RecordText(const RunRecord& r) {
         w.Key("name").Text(p.name);
         w.Key("operation").Text(p.operation);
         w.Key("outcome").Text(OutcomeName(p.outcome));
-        w.Key("start_time").Text(Time(p.start));
-        w.Key("end_time").Text(Time(p.end));
+        w.Key("start_time").Time(p.start);
+        w.Key("end_time").Time(p.end);
         w.Key("attempts").Number(p.attempts);
         if (!p.error.isEmpty()) w.Key("error").Text(p.error);
         w.Key("measurements").Open('[');
@@ -228,8 +242,51 @@ QByteArray RecordText(const RunRecord& r) {
     return text;
 }
 
-bool WriteRecord(const QString& path, const RunRecord& record, QString& error) {
-    return Save(path, RecordText(record), error);
+namespace {
+
+// Gives the finished file `from` the name `to` unless that name is taken; a hard link does
+// both in one step, so two writers racing for one name never replace each other.
+// Filesystems without hard links get the name claimed first, then the file renamed over
+// its own claim.
+int LinkNew(const QString& from, const QString& to) {
+    const QByteArray target = QFile::encodeName(to);
+    if (::link(QFile::encodeName(from).constData(), target.constData()) == 0) return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return errno;
+    const int claim = ::open(target.constData(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    if (claim < 0) return errno;
+    ::close(claim);
+    return QFile::rename(from, to) || (QFile::remove(to) && QFile::rename(from, to)) ? 0 : EIO;
+}
+
+} // namespace
+
+bool WriteRecord(const QString& path, const RunRecord& record, QString& written,
+                 QString& error) {
+    if (!MakeFolderOf(path, error)) return false;
+    const QFileInfo info(path);
+    QTemporaryFile file(info.absolutePath() + "/.record-XXXXXX");
+    const QByteArray bytes = RecordText(record);
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush() ||
+        ::fsync(file.handle()) != 0) {
+        error = QString("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QString stem = info.absolutePath() + "/" + info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = n == 1 ? path : QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
+        const int code = LinkNew(file.fileName(), name);
+        if (code == 0) {
+            written = n == 1 ? path : name;
+            return true;
+        }
+        if (code != EEXIST) {
+            error = QString("%1: %2").arg(name, QString::fromLocal8Bit(std::strerror(code)));
+            return false;
+        }
+    }
+    error = QString("%1: every name of this record is taken").arg(path);
+    return false;
 }
 
 bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QString& error) {
@@ -245,13 +302,11 @@ bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QStr
         tests += static_cast<int>(r.phases.size());
         all.failures += c.failures;
         all.errors += c.errors;
-        all.skipped += c.skipped;
     }
     xml.writeAttribute("name", records.empty() ? QString() : records.front().plan);
     xml.writeAttribute("tests", QString::number(tests));
     xml.writeAttribute("failures", QString::number(all.failures));
     xml.writeAttribute("errors", QString::number(all.errors));
-    xml.writeAttribute("skipped", QString::number(all.skipped));
     for (const RunRecord& r : records) {
         const Counts c = CountOf(r);
         xml.writeStartElement("testsuite");
@@ -309,11 +364,24 @@ bool WriteJUnit(const QString& path, const std::vector<RunRecord>& records, QStr
 }
 
 QString DefaultRecordPath(const QString& folder, const QString& dutId, const QDateTime& start) {
-    QString safe = dutId.left(64);
-    for (QChar& ch : safe)
-        if (!ch.isLetterOrNumber() && ch != '-' && ch != '_' && ch != '.') ch = '_';
+    // Letters, digits, '-', '_' and '.' stand as they are; every other byte (and a leading
+    // '.', which would hide the file) as %XX, so that two serials never share a name.
+    QByteArray safe;
+    const QByteArray serial = dutId.left(64).toUtf8();
+    for (qsizetype i = 0; i < serial.size(); ++i) {
+        const char ch = serial[i];
+        const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                           (ch >= '0' && ch <= '9') || ch == '-' || ch == '_' ||
+                           (ch == '.' && i > 0);
+        if (plain)
+            safe += ch;
+        else
+            safe += '%' + QByteArray::number(static_cast<unsigned char>(ch), 16)
+                              .rightJustified(2, '0')
+                              .toUpper();
+    }
     const QString time = start.toUTC().toString("yyyyMMdd'T'HHmmss.zzz'Z'");
-    return QDir(folder).filePath(safe + "-" + time + ".json");
+    return QDir(folder).filePath(QString::fromLatin1(safe) + "-" + time + ".json");
 }
 
 } // namespace run

@@ -74,7 +74,8 @@ public:
         QString text;
         if (!o.contains(key) || o.value(key).toString().isEmpty()) {
             out = kNullText;
-            return o.value(key).isUndefined() || o.value(key).isString() ||
+            // Absent or null for a step never run; records of older programs wrote "".
+            return o.value(key).isUndefined() || o.value(key).isNull() || o.value(key).isString() ||
                    Fail(where, QString("'%1' must be text").arg(key));
         }
         if (!Time(o, key, text, where)) return false;

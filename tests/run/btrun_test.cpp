@@ -8,9 +8,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -45,6 +45,20 @@ int MeasurementCount(const QJsonObject& record) {
 
 int StepCount(const QString& plan) {
     return static_cast<int>(ReadJson(plan).value("steps").toArray().size());
+}
+
+// The JUnit file as a CI server reads it: valid against the schema of a Jenkins importer
+// (checked by xmllint), with `cases` test cases of which `failures` failed.
+void ExpectValidJUnit(const QString& path, int cases, int failures) {
+    QProcess xmllint;
+    xmllint.start("xmllint", {"--noout", "--schema", JUNIT_XSD, path});
+    ASSERT_TRUE(xmllint.waitForFinished(30000)) << "xmllint (package libxml2-utils) is missing";
+    EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray xml = file.readAll();
+    EXPECT_EQ(xml.count("<testcase "), cases);
+    EXPECT_EQ(xml.count("<failure "), failures);
 }
 
 class Btrun : public BtrunFolder {};
@@ -95,6 +109,26 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
     EXPECT_EQ(RunBtrun({}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--baud", "9600"}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--loop", "--dut", "X"}).exit, 64);
+    // --out is a folder with --loop and a new file without it; a record is never replaced.
+    const QString old = Write("old.json", "{}");
+    for (const QStringList& args : {QStringList{"--out", dir_.path()},
+                                    QStringList{"--out", old},
+                                    QStringList{"--loop", "--out", old}}) {
+        const Finished run = RunBtrun(QStringList{kProduction} + args, "SN1\n");
+        EXPECT_EQ(run.exit, 64) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("--out " + args.back() + " ")) << run.err.toStdString();
+    }
+    EXPECT_EQ(ReadJson(old), QJsonObject());
+    const Finished empty = RunBtrun({kProduction, "--loop", "--out", Path("none")}, "\n  \n");
+    EXPECT_EQ(empty.exit, 65);
+    EXPECT_TRUE(empty.err.contains("btrun: no serial on standard input: no phone was tested"));
+    EXPECT_FALSE(empty.err.contains("PASS")) << empty.err.toStdString();
+    QProcess help;
+    help.start(BTRUN_PATH, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    const QString modes = help.readAllStandardOutput();
+    for (const char* mode : {"--flush", "--release-address", "--report", "--loop", "--db"})
+        EXPECT_TRUE(modes.contains(mode)) << mode;
     const QString profile = Write("unit.json", R"({"tmeas_fused": {"mean": 500}})");
     const Finished run = RunBtrun({kProduction, "--sim-unit", profile});
     EXPECT_EQ(run.exit, 65);
@@ -140,19 +174,7 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
               QStringList{QString::number(MeasurementCount(r))});
     EXPECT_TRUE(run.err.contains("btrun: SN-1 PASS"));
 
-    // The JUnit file as a CI server's XML parser reads it.
-    QFile file(junit);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&file);
-    int cases = 0, failures = 0;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-        cases += xml.name() == QStringLiteral("testcase");
-        failures += xml.name() == QStringLiteral("failure");
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_EQ(cases, StepCount(kProduction));
-    EXPECT_EQ(failures, 0);
+    ExpectValidJUnit(junit, StepCount(kProduction), 0);
 }
 
 TEST_P(BtrunProtocol, HciSmokePlanLeavesATraceThatBtmonDecodes) {
@@ -186,11 +208,13 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurement) {
                                  {"old-firmware", 1, "firmware_version"}};
     for (const FailingUnit& row : table) {
         SCOPED_TRACE(row.unit);
-        const QString record = Path(QString(row.unit) + ".json");
+        const QString record = Path(QString(row.unit) + QString::number(row.kind) + ".json");
+        const QString junit = Path(QString(row.unit) + QString::number(row.kind) + ".xml");
         const Finished run =
             RunBtrun({kProduction, "--sim-unit", Unit(row.unit), "--interface-kind",
-                      QString::number(row.kind), "--out", record});
+                      QString::number(row.kind), "--out", record, "--junit", junit});
         EXPECT_EQ(run.exit, 1) << run.err.toStdString();
+        ExpectValidJUnit(junit, StepCount(kProduction), 1);
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
         EXPECT_EQ(FailedMeasurements(r), QSet<QString>{row.measurement});
@@ -226,27 +250,97 @@ TEST_F(Btrun, InterruptFinishesTheStepAndWritesAWholeAbortedRecord) {
     EXPECT_EQ(phases[2].toObject().value("outcome").toString(), "SKIPPED");
 }
 
-TEST_F(Btrun, LoopRunsOncePerSerialOnStandardInput) {
+TEST_F(Btrun, LoopKeepsARecordOfEveryPhoneUnderAVisibleNameOfItsOwn) {
     const QString plan = Write("short.json", R"({"name": "short", "steps": [
         {"operation": "chip_on"},
         {"operation": "tmeas_read", "measurements": [{"name": "tmeas_fused", "max": 600}]}]})");
-    const Finished run =
-        RunBtrun({plan, "--sim-unit", Unit("golden"), "--loop", "--out", Path("records")},
-                 "A1\n\n  B2 \nC3\n");
+    // Serials that a plain clean-up would give one name, or a hidden one; twice each, so
+    // that some of them share a millisecond.
+    const QStringList serials = {"A/B", "A_B", "A?B", "A%2FB", "../../etc/x", ".x", "C3"};
+    const QByteArray input = (serials + serials).join("\n").toUtf8() + "\n\n";
+    const Finished run = RunBtrun({plan, "--sim-unit", Unit("golden"), "--loop", "--out",
+                                   Path("records"), "--junit", Path("loop.xml")},
+                                  input);
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    QSet<QString> duts;
+    ExpectValidJUnit(Path("loop.xml"), 2 * 2 * int(serials.size()), 0);
+    QMap<QString, int> duts;
     QSet<double> temperatures;
     const QDir records(Path("records"));
-    for (const QString& name : records.entryList({"*.json"}, QDir::Files)) {
+    const QStringList names = records.entryList({"*.json"}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
         const QJsonObject r = ReadJson(records.filePath(name));
-        duts.insert(r.value("dut_id").toString());
+        ++duts[r.value("dut_id").toString()];
         const QJsonValue m =
             r.value("phases").toArray()[1].toObject().value("measurements").toArray()[0];
         temperatures.insert(m.toObject().value("value").toDouble());
     }
-    EXPECT_EQ(duts, (QSet<QString>{"A1", "B2", "C3"}));
-    // Three phones of one profile are three different phones.
+    EXPECT_EQ(names.size(), 2 * serials.size());
+    for (const QString& serial : serials)
+        EXPECT_EQ(duts.value(serial), 2) << serial.toStdString();
+    // The name still shows the serial where it can.
+    EXPECT_EQ(names.filter(QRegularExpression("^A_B-")).size(), 2);
+    EXPECT_EQ(names.filter(QRegularExpression("^C3-")).size(), 2);
+    // Phones of one profile are different phones.
     EXPECT_GT(temperatures.size(), 1);
+}
+
+// A phone that does not answer, a port that is not there and a phone unplugged in mid-run
+// all end the run as a link error that names the link, after the plan's retries; the
+// steps after it are not run, and the run is recorded and stored.
+TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
+    const QString plan = Write("link.json", R"({"name": "link", "options": {"retries": 1},
+        "steps": [{"name": "Info", "operation": "hw_info"},
+                  {"name": "Wait", "operation": "wait", "args": {"ms": 1500}},
+                  {"name": "Temperature", "operation": "tmeas_read"},
+                  {"name": "Trim", "operation": "rtrim_read"}]})");
+    enum class Phone { Silent, Missing, Unplugged };
+    for (const Phone kind : {Phone::Silent, Phone::Missing, Phone::Unplugged}) {
+        SCOPED_TRACE(int(kind));
+        PhoneProcess phone;
+        const QString device = kind == Phone::Missing ? "/nonexistent/tty"
+                               : kind == Phone::Silent ? phone.Start({"--fault", "silent"})
+                                                       : phone.Start();
+        ASSERT_FALSE(device.isEmpty());
+        const QString record = Path(QString("link%1.json").arg(int(kind)));
+        const QString junit = Path(QString("link%1.xml").arg(int(kind)));
+        QProcess p;
+        p.setReadChannel(QProcess::StandardError);
+        p.start(BTRUN_PATH, {plan, "--port", device, "--interface-kind",
+                             QString::number(GetParam()), "--out", record, "--junit", junit});
+        QByteArray err;
+        if (kind == Phone::Unplugged) {
+            while (!err.contains("[1/4]") && p.waitForReadyRead(10000))
+                err += p.readAllStandardError();
+            phone.Kill();
+        }
+        ASSERT_TRUE(p.waitForFinished(30000));
+        err += p.readAllStandardError();
+        EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
+        const int failed = kind == Phone::Unplugged ? 2 : 0;
+        const QJsonArray phases = ReadJson(record).value("phases").toArray();
+        ASSERT_EQ(phases.size(), 4) << err.toStdString();
+        const QJsonObject step = phases[failed].toObject();
+        EXPECT_EQ(step.value("outcome").toString(), "ERROR");
+        EXPECT_EQ(step.value("attempts").toInt(), 2);
+        const QString why = step.value("error").toString();
+        EXPECT_TRUE(why.startsWith(kind == Phone::Silent
+                                       ? "no answer from the phone on " + device
+                                       : kind == Phone::Missing
+                                             ? "cannot open serial port " + device + ": "
+                                             : "cannot open serial port " + device))
+            << why.toStdString();
+        EXPECT_FALSE(why.contains("version")) << why.toStdString();
+        for (qsizetype i = failed + 1; i < phases.size(); ++i) {
+            EXPECT_EQ(phases[i].toObject().value("outcome").toString(), "SKIPPED");
+            EXPECT_TRUE(phases[i].toObject().value("start_time").isNull());
+        }
+        ExpectValidJUnit(junit, 4, 0);
+        EXPECT_EQ(Column("sqlite:" + Path("results.sqlite"),
+                         "SELECT outcome FROM runs WHERE run_id = '" +
+                             ReadJson(record).value("run_id").toString() + "'"),
+                  QStringList{"ERROR"});
+    }
 }
 
 TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimOnAPseudoTerminal) {
