@@ -1,0 +1,148 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <cstdio>
+
+#include "exit_codes.h"
+
+namespace btrun {
+
+namespace {
+
+// The modes that run no plan, as --help and the usage text list them.
+const char kOtherModes[] =
+    "  btrun --flush [--db URL] [--out FOLDER]     upload the runs waiting in the spool\n"
+    "  btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+    "                                              free a device address for another phone\n"
+    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+    "                                              write the HTML report of the store\n";
+
+struct Options {
+    QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
+    QCommandLineOption station{"station", "Station name (default: host name).", "ID"};
+    QCommandLineOption out{"out",
+                           "Record file (default results/<serial>-<UTC time>.json); with --loop "
+                           "the folder of the records. A record is never replaced.",
+                           "FILE"};
+    QCommandLineOption junit{"junit", "Also write the run as JUnit XML to FILE.", "FILE"};
+    QCommandLineOption port{"port",
+                            "Talk to a phone on the serial DEVICE (or phonesim --pty) instead of "
+                            "the built-in simulated phone.",
+                            "DEVICE"};
+    QCommandLineOption baud{"baud", "Baud rate of --port (default 115200).", "N", "115200"};
+    QCommandLineOption kind{"interface-kind",
+                            "2 (default): text commands; any other value: binary records.", "N",
+                            "2"};
+    QCommandLineOption unit{"sim-unit", "Unit profile of the built-in simulated phone.", "FILE"};
+    QCommandLineOption loop{"loop", "Read one serial per line from standard input and run the "
+                                    "plan once per serial until end of input."};
+    QCommandLineOption quiet{"quiet", "Print only the summary line of each phone."};
+    QCommandLineOption btsnoop{
+        "btsnoop", "Record the raw HCI commands and their events to FILE (btmon -r FILE).", "FILE"};
+    QCommandLineOption db{"db",
+                          "Results database: sqlite:PATH or postgresql://[USER@]HOST[:PORT]/DB "
+                          "(default sqlite:<records folder>/results.sqlite; docs/store.md).",
+                          "URL"};
+    QCommandLineOption flush{"flush",
+                             "Upload the runs waiting in <records folder>/spool.sqlite and exit."};
+    QCommandLineOption release{"release-address",
+                               "Free the device address ADDR for another phone and exit.", "ADDR"};
+    QCommandLineOption help{{"h", "help"}, "Show this help."};
+};
+
+// --out names a folder with --loop and a new file without it: a record is never replaced.
+bool CheckOut(const Settings& s, QString& why) {
+    if (s.out.isEmpty()) return true;
+    const QFileInfo given(s.out);
+    if (s.loop && given.exists() && !given.isDir())
+        why = "--out " + s.out + " is a file; with --loop it names the folder of the records";
+    else if (!s.loop && given.isDir())
+        why = "--out " + s.out + " is a folder; without --loop it names the record file (give a "
+                                 "new file name, or --loop)";
+    else if (!s.loop && given.exists())
+        why = "--out " + s.out + " exists; btrun never replaces a record";
+    return why.isEmpty();
+}
+
+bool CheckRun(const QCommandLineParser& parser, const Options& o, Settings& s, QString& why) {
+    if (parser.positionalArguments().size() != 1) why = "give exactly one plan file";
+    bool ok = false;
+    s.interfaceKind = parser.value(o.kind).toInt(&ok);
+    if (why.isEmpty() && !ok) why = "--interface-kind takes a whole number";
+    s.baud = parser.value(o.baud).toInt(&ok);
+    if (why.isEmpty() && (!ok || s.baud <= 0)) why = "--baud takes a positive whole number";
+    if (why.isEmpty() && s.loop && parser.isSet(o.dut)) why = "--loop reads the serials; drop --dut";
+    if (why.isEmpty() && !s.port.isEmpty() && !s.unitProfile.isEmpty())
+        why = "--sim-unit is for the built-in phone; give it to phonesim with --port";
+    if (why.isEmpty() && parser.isSet(o.baud) && s.port.isEmpty()) why = "--baud needs --port";
+    if (!why.isEmpty() || !CheckOut(s, why)) return false;
+    s.plan = parser.positionalArguments().front();
+    return true;
+}
+
+} // namespace
+
+int Usage(const QString& why) {
+    std::fputs(qPrintable("btrun: " + why + '\n'), stderr);
+    std::fputs("usage: btrun PLAN.json [--dut SERIAL] [--station ID] [--out FILE] [--junit FILE]\n"
+               "             [--port DEVICE [--baud N]] [--interface-kind N] [--sim-unit FILE] "
+               "[--loop] [--quiet] [--btsnoop FILE]\n"
+               "             [--db URL]\n"
+               "       btrun --flush [--db URL] [--out FOLDER]\n"
+               "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+               "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+               "       btrun --help\n"
+               "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
+               "65 bad input (docs/plans.md).\n",
+               stderr);
+    return kExitUsage;
+}
+
+bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Runs a test plan on a phone and writes one JSON record per phone.\n"
+        "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
+        "65 bad input.");
+    parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
+    const Options o;
+    parser.addOptions({o.dut, o.station, o.out, o.junit, o.port, o.baud, o.kind, o.unit, o.loop,
+                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.help});
+    if (!parser.parse(arguments)) {
+        why = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(o.help)) {
+        s.mode = Settings::Mode::Help;
+        s.help = parser.helpText() + "\nOther modes:\n" + kOtherModes;
+        return true;
+    }
+    s.dutId = parser.value(o.dut);
+    s.stationId = parser.isSet(o.station) ? parser.value(o.station) : QSysInfo::machineHostName();
+    s.out = parser.value(o.out);
+    s.junit = parser.value(o.junit);
+    s.btsnoop = parser.value(o.btsnoop);
+    s.port = parser.value(o.port);
+    s.unitProfile = parser.value(o.unit);
+    s.loop = parser.isSet(o.loop);
+    s.quiet = parser.isSet(o.quiet);
+    s.db = parser.value(o.db);
+    s.release = parser.value(o.release);
+    const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release);
+    s.mode = flush ? Settings::Mode::Flush : release ? Settings::Mode::Release : Settings::Mode::Run;
+    // Records folder: the --out folder (with --loop, --flush, --release-address), the
+    // folder of --out FILE, or "results".
+    s.recordsFolder = s.out.isEmpty()                               ? QString("results")
+                      : s.loop || s.mode != Settings::Mode::Run ? s.out
+                                                                    : QFileInfo(s.out).path();
+    if (s.mode == Settings::Mode::Run) return CheckRun(parser, o, s, why);
+    if (flush && release)
+        why = "--flush and --release-address are separate commands";
+    else if (!parser.positionalArguments().isEmpty())
+        why = "--flush and --release-address take no plan";
+    return why.isEmpty();
+}
+
+} // namespace btrun

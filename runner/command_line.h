@@ -1,0 +1,35 @@
+#pragma once
+// btrun's command line: what it asks for, checked before anything is opened or sent.
+
+#include <QString>
+#include <QStringList>
+
+namespace btrun {
+
+struct Settings {
+    enum class Mode { Run, Flush, Release, Help };
+    Mode mode = Mode::Run;
+    QString plan;
+    QString dutId;      // empty without --dut
+    QString stationId;  // the host name without --station
+    QString out;        // empty without --out
+    QString recordsFolder;
+    QString junit, btsnoop;
+    QString port;       // empty: the built-in simulated phone
+    qint32 baud = 115200;
+    int interfaceKind = 2;
+    QString unitProfile;
+    bool loop = false;
+    bool quiet = false;
+    QString db;         // empty: the default store of the records folder
+    QString release;    // --release-address
+    QString help;       // the help text for Mode::Help
+};
+
+// Fills `settings` from `arguments` (argv[0] first); false with `why` for a usage error.
+bool ParseCommandLine(const QStringList& arguments, Settings& settings, QString& why);
+
+// Prints `why` and the usage of every mode to standard error; returns exit status 64.
+int Usage(const QString& why);
+
+} // namespace btrun

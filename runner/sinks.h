@@ -1,0 +1,68 @@
+#pragma once
+// The outputs of btrun's runs, each its own small unit: the record file, the results store,
+// JUnit XML, the console and the HCI trace. main registers those the command line asks for;
+// the next output (a line controller, the tester's trace) is one more sink.
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "run/executor.h"
+
+namespace bttrace {
+class BtsnoopWriter;
+}
+
+namespace btrun {
+
+class RunStore;
+
+// A finished run on its way through the sinks, in the order they were added.
+struct FinishedRun {
+    const run::RunRecord& record;
+    QString recordPath; // where the record file went; empty until (or unless) it did
+};
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    // As each step ends (index from 0).
+    virtual void StepDone(const run::PhaseRecord& /*phase*/, int /*index*/, int /*count*/) {}
+    // Each raw HCI command sent (answer false) and what came back (true).
+    virtual void HciTraffic(const QByteArray& /*bytes*/, bool /*answer*/) {}
+    // The run is over. False when this output failed: the run then counts as an error.
+    virtual bool RunDone(FinishedRun& /*run*/) { return true; }
+    // After the last phone; `phones` runs ended in `overall`.
+    virtual void AllDone(int /*phones*/, run::Outcome /*overall*/) {}
+};
+
+class Sinks {
+public:
+    void Add(std::unique_ptr<Sink> sink) { sinks_.push_back(std::move(sink)); }
+    // Points the run's step and HCI callbacks at the sinks (those that want them).
+    void Attach(run::RunOptions& options, bool wantsHci);
+    // Hands the run to every sink; false when any of them failed.
+    bool RunDone(const run::RunRecord& record);
+    void AllDone(int phones, run::Outcome overall);
+
+private:
+    std::vector<std::unique_ptr<Sink>> sinks_;
+};
+
+// One line to standard error.
+void Say(const QString& line);
+
+// The record file: `path` for a single run, else <folder>/<serial>-<UTC time>.json.
+std::unique_ptr<Sink> RecordFileSink(const QString& path, const QString& folder);
+// The results store (after the file: trouble with the store never costs the record).
+std::unique_ptr<Sink> StoreSink(RunStore& store);
+// A line per step (unless quiet), the summary line of each phone, and with a loop the
+// count of phones.
+std::unique_ptr<Sink> ConsoleSink(bool quiet, bool loop);
+// JUnit XML of every phone so far.
+std::unique_ptr<Sink> JUnitSink(const QString& path);
+// The raw HCI commands and their events, to an open btsnoop writer.
+std::unique_ptr<Sink> BtsnoopSink(bttrace::BtsnoopWriter& trace);
+
+} // namespace btrun
