@@ -85,18 +85,6 @@ void Simulator::Reset() {
     ClearFaults();
 }
 
-std::array<uint8_t, 6> Simulator::BdAddress() const {
-    std::array<uint8_t, 6> address{};
-    for (std::size_t i = 0; i < address.size(); ++i)
-        address[i] = static_cast<uint8_t>(chip_.nvm[0][i]);
-    return address;
-}
-
-void Simulator::SetBdAddress(const std::array<uint8_t, 6>& address) {
-    for (std::size_t i = 0; i < address.size(); ++i)
-        chip_.nvm[0][i] = address[i];
-}
-
 void Simulator::SetTextVersions(int opcode, uint8_t request, uint8_t confirm, int32_t code) {
     if (opcode >= 0 && opcode < kOpcodeCount)
         textVersions_[static_cast<std::size_t>(opcode)] = {request, confirm, code};

@@ -175,10 +175,6 @@ public:
     // --- chip state -------------------------------------------------------------------
     ChipState& Chip() { return chip_; }
     const ChipState& Chip() const { return chip_; }
-    // The BD address (the NVM parameter BNPT_BT_ADDRESS), in the order it is written in
-    // commands; HCI Read_BD_ADDR returns it least significant byte first.
-    std::array<uint8_t, 6> BdAddress() const;
-    void SetBdAddress(const std::array<uint8_t, 6>& address);
 
     // --- versions ---------------------------------------------------------------------
     // Text: what "at@bt:get_opcode_version(opcode)" reports (default 1, 1, code 0; opcodes
