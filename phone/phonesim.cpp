@@ -80,8 +80,6 @@ void Simulator::Reset() {
     chip_ = DefaultChip();
     textVersions_.fill({});
     binaryVersions_.fill({});
-    // The phone has no capabilities query; it says so when asked for its versions.
-    binaryVersions_[22].supported = false;
     ClearFaults();
 }
 
@@ -95,11 +93,6 @@ void Simulator::SetBinaryVersions(int function, uint8_t request, uint8_t confirm
     auto& entry = binaryVersions_[static_cast<std::size_t>(function)];
     entry.request = request;
     entry.confirm = confirm;
-}
-
-void Simulator::SetBinarySupported(int function, bool supported) {
-    if (function >= 0 && function < kFunctionCount)
-        binaryVersions_[static_cast<std::size_t>(function)].supported = supported;
 }
 
 void Simulator::InjectText(const FaultSpec& fault, std::string command) {

@@ -20,7 +20,7 @@
 // Binary confirms: byte 0 is the status (1 success), byte 1 the confirm's data version in
 // every data-carrying confirm; sizes are the fixed sizes of each test function. A request
 // of the wrong size or whose version byte differs from the phone's request version gets
-// status 3; a function the phone does not offer (22, or one made unsupported) status 2.
+// status 3; a function the phone does not offer (22) status 2.
 //
 // Scripting in short:
 //   sim.SetTextVersions(opcode, req, con) / sim.SetBinaryVersions(fn, req, con)
@@ -116,10 +116,9 @@ struct TextVersions {
     int32_t code = 0;
 };
 
-// The versions the phone reports for one binary test function and whether it offers it.
+// The versions the phone reports for one binary test function.
 struct FunctionVersions {
     uint8_t request = 1, confirm = 1;
-    bool supported = true;
 };
 
 // One scripted fault. An empty `command` (text) or `function` -1 (binary) applies to every
@@ -180,11 +179,9 @@ public:
     // Text: what "at@bt:get_opcode_version(opcode)" reports (default 1, 1, code 0; opcodes
     // of 34 and above: 0, 0, code 1).
     void SetTextVersions(int opcode, uint8_t request, uint8_t confirm, int32_t code = 0);
-    // Binary: the versions function 29 reports for `function` (default 1, 1, supported),
-    // also the version byte of that function's confirms and the request version accepted.
+    // Binary: the versions function 29 reports for `function` (default 1, 1), also the
+    // version byte of that function's confirms and the request version accepted.
     void SetBinaryVersions(int function, uint8_t request, uint8_t confirm);
-    // Binary: function 29 answers status 2 "not supported" for `function`.
-    void SetBinarySupported(int function, bool supported);
 
     // --- faults -----------------------------------------------------------------------
     // Text fault for the named command ("at@bt:hw_info"; "" = every command).
@@ -219,6 +216,9 @@ private:
 
     bool TakeTextFault(std::string_view name, FaultSpec& out);
     bool TakeBinaryFault(int32_t function, FaultSpec& out);
+    // The answer to one binary exchange; `fault` is null when none is scripted.
+    BinaryAnswer AnswerBinary(int32_t function, std::span<const uint8_t> request,
+                              const FaultSpec* fault);
 
     ChipState chip_;
     std::array<TextVersions, kOpcodeCount> textVersions_{};
