@@ -216,7 +216,8 @@ private:
 
     bool TakeTextFault(std::string_view name, FaultSpec& out);
     bool TakeBinaryFault(int32_t function, FaultSpec& out);
-    // The answer to one binary exchange; `fault` is null when none is scripted.
+    // The answer to one exchange; `fault` is null when none is scripted.
+    TextAnswer AnswerText(std::string_view command, const FaultSpec* fault);
     BinaryAnswer AnswerBinary(int32_t function, std::span<const uint8_t> request,
                               const FaultSpec* fault);
 
