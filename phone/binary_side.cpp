@@ -41,7 +41,8 @@ uint8_t Nothing(Exchange&) {
 
 // --- test modes ------------------------------------------------------------------------
 
-uint8_t StartMode(Exchange& x, TestMode mode, std::size_t channelAt) {
+// Starts a test mode on the channel the request carries at byte `channelAt`.
+template <TestMode mode, std::size_t channelAt> uint8_t StartMode(Exchange& x) {
     x.chip.mode = mode;
     x.chip.channel = x.request[channelAt];
     return kStatusOk;
@@ -55,26 +56,6 @@ uint8_t Reset(Exchange& x) {
 uint8_t SetRfTestMode(Exchange& x) {
     x.chip.mode = TestMode::RfTest;
     return kStatusOk;
-}
-
-uint8_t SetTxBurstMode(Exchange& x) {
-    return StartMode(x, TestMode::TxBurst, 7);
-}
-
-uint8_t SetTxContinuousMode(Exchange& x) {
-    return StartMode(x, TestMode::TxContinuous, 1);
-}
-
-uint8_t SetRxContinuousMode(Exchange& x) {
-    return StartMode(x, TestMode::RxContinuous, 1);
-}
-
-uint8_t SetTxLeMode(Exchange& x) {
-    return StartMode(x, TestMode::TxLe, 1);
-}
-
-uint8_t RxLeStart(Exchange& x) {
-    return StartMode(x, TestMode::RxLe, 1);
 }
 
 uint8_t RxLeEnd(Exchange& x) {
@@ -264,9 +245,9 @@ struct FunctionRow {
 constexpr FunctionRow kFunctions[] = {
     {TestFunction::Reset, 0, 1, true, Reset},
     {TestFunction::SetRfTestMode, 22, 1, true, SetRfTestMode},
-    {TestFunction::SetTxBurstMode, 30, 1, true, SetTxBurstMode},
-    {TestFunction::SetTxContinuousMode, 7, 1, true, SetTxContinuousMode},
-    {TestFunction::SetRxContinuousMode, 2, 1, true, SetRxContinuousMode},
+    {TestFunction::SetTxBurstMode, 30, 1, true, StartMode<TestMode::TxBurst, 7>},
+    {TestFunction::SetTxContinuousMode, 7, 1, true, StartMode<TestMode::TxContinuous, 1>},
+    {TestFunction::SetRxContinuousMode, 2, 1, true, StartMode<TestMode::RxContinuous, 1>},
     {TestFunction::GetLumoraVersion, 0, 12, true, GetLumoraVersion},
     {TestFunction::SetPcmLoopback, 2, 1, true, SetPcmLoopback},
     {TestFunction::CheckHostInterface, 0, 1, true, Nothing},
@@ -288,8 +269,8 @@ constexpr FunctionRow kFunctions[] = {
     {TestFunction::GetCapabilities, -1, 1, true, Nothing},
     {TestFunction::WriteToNvm, 8, 1, false, WriteToNvm},
     {TestFunction::ReadFromNvm, 1, 9, false, ReadFromNvm},
-    {TestFunction::SetTxLeMode, 5, 1, true, SetTxLeMode},
-    {TestFunction::RxLeStart, 2, 1, true, RxLeStart},
+    {TestFunction::SetTxLeMode, 5, 1, true, StartMode<TestMode::TxLe, 1>},
+    {TestFunction::RxLeStart, 2, 1, true, StartMode<TestMode::RxLe, 1>},
     {TestFunction::RxLeEnd, 0, 4, true, RxLeEnd},
     {TestFunction::HciCommand, 152, 153, true, HciCommand},
     {TestFunction::GetOpcodeVersion, 2, 3, false, GetOpcodeVersion},

@@ -191,7 +191,8 @@ Reply GetOpcodeVersion(Call& c) {
 
 // --- test modes --------------------------------------------------------------------------
 
-Reply StartMode(Call& c, TestMode mode, std::size_t channelAt) {
+// Starts a test mode on the channel given as argument `channelAt`.
+template <TestMode mode, std::size_t channelAt> Reply StartMode(Call& c) {
     c.chip.mode = mode;
     c.chip.channel = U8(c.Int(channelAt));
     return {};
@@ -200,26 +201,6 @@ Reply StartMode(Call& c, TestMode mode, std::size_t channelAt) {
 Reply SetRfTestMode(Call& c) {
     c.chip.mode = TestMode::RfTest;
     return {};
-}
-
-Reply SetTxBurstMode(Call& c) {
-    return StartMode(c, TestMode::TxBurst, 1);
-}
-
-Reply SetTxContinuousMode(Call& c) {
-    return StartMode(c, TestMode::TxContinuous, 0);
-}
-
-Reply SetRxContinuousMode(Call& c) {
-    return StartMode(c, TestMode::RxContinuous, 0);
-}
-
-Reply SetTxLeMode(Call& c) {
-    return StartMode(c, TestMode::TxLe, 0);
-}
-
-Reply RxLeStart(Call& c) {
-    return StartMode(c, TestMode::RxLe, 0);
 }
 
 Reply RxLeEnd(Call& c) {
@@ -371,12 +352,12 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                                  SetRfTestMode};
         c["set_tx_burst_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8,
                                    K::U8, K::U8, K::Bytes10, K::I8, K::I8, K::I8, K::U32},
-                                  SetTxBurstMode};
+                                  StartMode<TestMode::TxBurst, 1>};
         c["set_tx_continuous_mode"] = {{K::U8, K::U8, K::U8, K::U8, K::U8, K::U32},
-                                       SetTxContinuousMode};
-        c["set_rx_continuous_mode"] = {{K::U8}, SetRxContinuousMode};
-        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, SetTxLeMode};
-        c["rx_le_start"] = {{K::U8}, RxLeStart};
+                                       StartMode<TestMode::TxContinuous, 0>};
+        c["set_rx_continuous_mode"] = {{K::U8}, StartMode<TestMode::RxContinuous, 0>};
+        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, StartMode<TestMode::TxLe, 0>};
+        c["rx_le_start"] = {{K::U8}, StartMode<TestMode::RxLe, 0>};
         c["rx_le_end"] = {{}, RxLeEnd};
 
         c["get_rtrim_values"] = {{}, GetRtrimValues};
