@@ -2,10 +2,12 @@
 // record out (status byte first, data version second in every data-carrying confirm).
 
 #include <algorithm>
+#include <optional>
 
 #include "chip_tables.h"
 #include "hci.h"
 #include "phonesim.h"
+#include "test_functions.h"
 
 namespace phonesim {
 namespace {
@@ -14,31 +16,167 @@ constexpr uint8_t kStatusOk = 1;
 constexpr uint8_t kStatusNotSupported = 2;
 constexpr uint8_t kStatusRejected = 3;
 
-// Fixed request and confirm sizes per test function; -1 marks a function the phone has not.
-struct Sizes {
-    int request;
-    int confirm;
+// One accepted request on its way through a handler: the handler works on a copy of the
+// chip, which becomes the chip only when the confirm says success.
+struct Exchange {
+    ChipState& chip;
+    std::span<const uint8_t> request;
+    std::vector<uint8_t>& confirm;
+    const std::array<FunctionVersions, kFunctionCount>& versions;
+    std::optional<Fault> fault;
+
+    bool Faulty(Fault kind) const { return fault == kind; }
 };
-constexpr std::array<Sizes, kFunctionCount> kSizes = {{
-    {0, 1}, {22, 1}, {30, 1}, {7, 1}, {2, 1}, {0, 12}, {2, 1}, {0, 1}, {0, 4},     {2, 1},
-    {0, 1}, {0, 5},  {3, 1},  {0, 8}, {5, 1}, {0, 5},  {4, 1}, {0, 8}, {6, 1},     {0, 6},
-    {4, 1}, {3, 3},  {-1, 1}, {8, 1}, {1, 9}, {5, 1},  {2, 1}, {0, 4}, {152, 153}, {2, 3},
-}};
 
-constexpr int kWriteNvm = 23;
-constexpr int kReadNvm = 24;
-constexpr int kHciCommand = 28;
-constexpr int kOpcodeVersion = 29;
-
-// Functions whose request has no data version at byte 0.
-bool RequestHasVersion(int function) {
-    return function != kWriteNvm && function != kReadNvm && function != kOpcodeVersion;
-}
+// Carries out one test function and returns the confirm's status byte.
+using Handler = uint8_t (*)(Exchange&);
 
 uint16_t Le16(std::span<const uint8_t> bytes, std::size_t at) {
     return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
+uint8_t Nothing(Exchange&) {
+    return kStatusOk;
+}
+
+// --- test modes ------------------------------------------------------------------------
+
+// Starts a test mode on the channel the request carries at byte `channelAt`.
+template <TestMode mode, std::size_t channelAt> uint8_t StartMode(Exchange& x) {
+    x.chip.mode = mode;
+    x.chip.channel = x.request[channelAt];
+    return kStatusOk;
+}
+
+uint8_t Reset(Exchange& x) {
+    x.chip.mode = TestMode::None;
+    return kStatusOk;
+}
+
+uint8_t SetRfTestMode(Exchange& x) {
+    x.chip.mode = TestMode::RfTest;
+    return kStatusOk;
+}
+
+uint8_t RxLeEnd(Exchange& x) {
+    if (x.chip.mode == TestMode::RxLe) x.chip.mode = TestMode::None;
+    x.confirm[2] = static_cast<uint8_t>(x.chip.leRxPackets >> 8);
+    x.confirm[3] = static_cast<uint8_t>(x.chip.leRxPackets & 0xFF);
+    return kStatusOk;
+}
+
+// --- the chip and its interfaces -------------------------------------------------------
+
+uint8_t GetLumoraVersion(Exchange& x) {
+    std::copy(x.chip.lumoraVersion.begin(), x.chip.lumoraVersion.end(), x.confirm.begin() + 2);
+    return kStatusOk;
+}
+
+uint8_t HwInfo(Exchange& x) {
+    x.confirm[2] = x.chip.hostInterface;
+    x.confirm[3] = x.chip.on ? 1 : 0;
+    return kStatusOk;
+}
+
+uint8_t Initialize(Exchange& x) {
+    if (x.request[1] > 1) return kStatusRejected;
+    x.chip.on = x.request[1] == 1;
+    return kStatusOk;
+}
+
+uint8_t SetPcmLoopback(Exchange& x) {
+    if (x.request[1] > 2) return kStatusRejected;
+    x.chip.loopback = x.request[1];
+    return kStatusOk;
+}
+
+uint8_t GetPcmUartWakeupInterfaceStatus(Exchange& x) {
+    x.confirm[2] = static_cast<uint8_t>(x.chip.pcm);
+    x.confirm[3] = static_cast<uint8_t>(x.chip.uart);
+    x.confirm[4] = static_cast<uint8_t>(x.chip.wakeup);
+    return kStatusOk;
+}
+
+uint8_t SetPcmUartWakeupInterface(Exchange& x) {
+    if (x.request[1] > 1 || x.request[2] > 1 || x.request[3] > 1) return kStatusRejected;
+    x.chip.pcm = x.request[1];
+    x.chip.uart = x.request[2];
+    x.chip.wakeup = x.request[3];
+    return kStatusOk;
+}
+
+uint8_t GetRssiValue(Exchange& x) {
+    x.confirm[2] = static_cast<uint8_t>(x.chip.rssi);
+    return kStatusOk;
+}
+
+// --- trimming and measurements ---------------------------------------------------------
+
+uint8_t GetRtrimValues(Exchange& x) {
+    x.confirm[2] = x.chip.rtrimUseManual;
+    x.confirm[3] = x.chip.rtrimManual;
+    x.confirm[4] = x.chip.rtrimFused;
+    return kStatusOk;
+}
+
+uint8_t SetRtrimManualValues(Exchange& x) {
+    x.chip.rtrimUseManual = x.request[1];
+    x.chip.rtrimManual = x.request[2];
+    return kStatusOk;
+}
+
+uint8_t GetKfreqIbiasdacValues(Exchange& x) {
+    x.confirm[2] = x.chip.kfreqUseManual;
+    x.confirm[3] = x.chip.kfreqManual;
+    x.confirm[4] = x.chip.kfreqFused;
+    x.confirm[5] = x.chip.ibiasdacUseManual;
+    x.confirm[6] = x.chip.ibiasdacManual;
+    x.confirm[7] = x.chip.ibiasdacFused;
+    return kStatusOk;
+}
+
+uint8_t SetKfreqIbiasdacManualValues(Exchange& x) {
+    x.chip.kfreqUseManual = x.request[1];
+    x.chip.kfreqManual = x.request[2];
+    x.chip.ibiasdacUseManual = x.request[3];
+    x.chip.ibiasdacManual = x.request[4];
+    return kStatusOk;
+}
+
+uint8_t GetTemperatureValues(Exchange& x) {
+    x.confirm[2] = x.chip.tmeasUseManual;
+    x.confirm[4] = static_cast<uint8_t>(x.chip.tmeasManual & 0xFF);
+    x.confirm[5] = static_cast<uint8_t>(x.chip.tmeasManual >> 8);
+    x.confirm[6] = static_cast<uint8_t>(x.chip.tmeasFused & 0xFF);
+    x.confirm[7] = static_cast<uint8_t>(x.chip.tmeasFused >> 8);
+    return kStatusOk;
+}
+
+uint8_t SetTemperatureValues(Exchange& x) {
+    x.chip.tmeasUseManual = x.request[2];
+    x.chip.tmeasManual = Le16(x.request, 4);
+    return kStatusOk;
+}
+
+uint8_t GetVoltageValues(Exchange& x) {
+    x.confirm[2] = x.chip.vmeasUseManual;
+    x.confirm[3] = x.chip.vmeasPropagation;
+    x.confirm[4] = x.chip.vmeasManual;
+    x.confirm[5] = x.chip.vmeasFused;
+    return kStatusOk;
+}
+
+uint8_t SetVoltageValues(Exchange& x) {
+    x.chip.vmeasUseManual = x.request[1];
+    x.chip.vmeasPropagation = x.request[2];
+    x.chip.vmeasManual = x.request[3];
+    return kStatusOk;
+}
+
+// --- NVM -------------------------------------------------------------------------------
+
+// The value of a wire parameter as it travels: the BD address in six bytes, the others in
+// the first of them.
 std::vector<uint8_t> WireValue(const ChipState& chip, int wire) {
     const auto& value =
         chip.nvm[static_cast<std::size_t>(kWireToParam[static_cast<std::size_t>(wire)])];
@@ -50,240 +188,184 @@ std::vector<uint8_t> WireValue(const ChipState& chip, int wire) {
     return bytes;
 }
 
+uint8_t WriteToNvm(Exchange& x) {
+    const uint8_t wire = x.request[0];
+    if (wire >= kWireNvmCount) return kStatusRejected;
+    const int param = kWireToParam[wire];
+    std::vector<int64_t> values;
+    if (wire == 0)
+        values.assign(x.request.begin() + 2, x.request.begin() + 8);
+    else if (kNvmParams[static_cast<std::size_t>(param)].kind == Kind::I8)
+        values.push_back(static_cast<int8_t>(x.request[2]));
+    else
+        values.push_back(x.request[2]);
+    StoreNvm(x.chip, param, values);
+    x.chip.wireVersion[wire] = x.request[1];
+    return kStatusOk;
+}
+
+uint8_t ReadFromNvm(Exchange& x) {
+    const uint8_t wire = x.request[0];
+    x.confirm[1] = wire;
+    if (wire >= kWireNvmCount) return kStatusRejected;
+    x.confirm[2] = x.chip.wireVersion[wire];
+    const std::vector<uint8_t> value = WireValue(x.chip, wire);
+    std::copy(value.begin(), value.end(), x.confirm.begin() + 3);
+    if (x.Faulty(Fault::WrongNvmId))
+        x.confirm[1] = static_cast<uint8_t>((wire + 1) % kWireNvmCount);
+    // 2: the parameter is there but its value is not valid.
+    return x.chip.wireStatus[wire];
+}
+
+// --- HCI and versions ------------------------------------------------------------------
+
+uint8_t HciCommand(Exchange& x) {
+    const std::size_t length = x.request[1];
+    if (length > 150) return kStatusRejected;
+    const std::vector<uint8_t> event = HciAnswer(x.chip, x.request.subspan(2, length));
+    x.confirm[2] = static_cast<uint8_t>(event.size());
+    std::copy(event.begin(), event.end(), x.confirm.begin() + 3);
+    if (x.Faulty(Fault::HciTooLong)) x.confirm[2] = 151;
+    return kStatusOk;
+}
+
+uint8_t GetOpcodeVersion(Exchange& x);
+
+// The test functions by number: fixed request and confirm sizes, whether the request's
+// byte 0 is its data version, and the handler. A request size of -1 marks a function the
+// phone does not offer.
+struct FunctionRow {
+    TestFunction function;
+    int request;
+    int confirm;
+    bool versioned;
+    Handler handler;
+};
+
+constexpr FunctionRow kFunctions[] = {
+    {TestFunction::Reset, 0, 1, true, Reset},
+    {TestFunction::SetRfTestMode, 22, 1, true, SetRfTestMode},
+    {TestFunction::SetTxBurstMode, 30, 1, true, StartMode<TestMode::TxBurst, 7>},
+    {TestFunction::SetTxContinuousMode, 7, 1, true, StartMode<TestMode::TxContinuous, 1>},
+    {TestFunction::SetRxContinuousMode, 2, 1, true, StartMode<TestMode::RxContinuous, 1>},
+    {TestFunction::GetLumoraVersion, 0, 12, true, GetLumoraVersion},
+    {TestFunction::SetPcmLoopback, 2, 1, true, SetPcmLoopback},
+    {TestFunction::CheckHostInterface, 0, 1, true, Nothing},
+    {TestFunction::HwInfo, 0, 4, true, HwInfo},
+    {TestFunction::Initialize, 2, 1, true, Initialize},
+    {TestFunction::CheckSleepxSignal, 0, 1, true, Nothing},
+    {TestFunction::GetRtrimValues, 0, 5, true, GetRtrimValues},
+    {TestFunction::SetRtrimManualValues, 3, 1, true, SetRtrimManualValues},
+    {TestFunction::GetKfreqIbiasdacValues, 0, 8, true, GetKfreqIbiasdacValues},
+    {TestFunction::SetKfreqIbiasdacManualValues, 5, 1, true, SetKfreqIbiasdacManualValues},
+    {TestFunction::GetPcmUartWakeupInterfaceStatus, 0, 5, true, GetPcmUartWakeupInterfaceStatus},
+    {TestFunction::SetPcmUartWakeupInterface, 4, 1, true, SetPcmUartWakeupInterface},
+    {TestFunction::GetTemperatureValues, 0, 8, true, GetTemperatureValues},
+    {TestFunction::SetTemperatureValues, 6, 1, true, SetTemperatureValues},
+    {TestFunction::GetVoltageValues, 0, 6, true, GetVoltageValues},
+    {TestFunction::SetVoltageValues, 4, 1, true, SetVoltageValues},
+    {TestFunction::GetRssiValue, 3, 3, true, GetRssiValue},
+    // The phone has no capabilities query; it says so when asked for its versions.
+    {TestFunction::GetCapabilities, -1, 1, true, Nothing},
+    {TestFunction::WriteToNvm, 8, 1, false, WriteToNvm},
+    {TestFunction::ReadFromNvm, 1, 9, false, ReadFromNvm},
+    {TestFunction::SetTxLeMode, 5, 1, true, StartMode<TestMode::TxLe, 1>},
+    {TestFunction::RxLeStart, 2, 1, true, StartMode<TestMode::RxLe, 1>},
+    {TestFunction::RxLeEnd, 0, 4, true, RxLeEnd},
+    {TestFunction::HciCommand, 152, 153, true, HciCommand},
+    {TestFunction::GetOpcodeVersion, 2, 3, false, GetOpcodeVersion},
+};
+
+static_assert(std::size(kFunctions) == kFunctionCount);
+static_assert([] {
+    for (std::size_t i = 0; i < std::size(kFunctions); ++i)
+        if (static_cast<std::size_t>(kFunctions[i].function) != i) return false;
+    return true;
+}());
+
+bool Offered(std::size_t function) {
+    return kFunctions[function].request >= 0;
+}
+
+uint8_t GetOpcodeVersion(Exchange& x) {
+    const uint16_t asked = Le16(x.request, 0);
+    x.confirm = {kStatusNotSupported, 0, 0};
+    if (asked >= kFunctionCount || !Offered(asked)) return kStatusNotSupported;
+    x.confirm = {kStatusOk, x.versions[asked].request, x.versions[asked].confirm};
+    return kStatusOk;
+}
+
+bool Accepted(const FunctionRow& row, const FunctionVersions& versions,
+              std::span<const uint8_t> request) {
+    return row.request >= 0 && static_cast<int>(request.size()) == row.request &&
+           (!row.versioned || request.empty() || request[0] == versions.request);
+}
+
+// The faults that change a confirm after the phone has answered.
+uint32_t SpoilConfirm(const FaultSpec& fault, std::vector<uint8_t>& confirm) {
+    uint32_t reported = static_cast<uint32_t>(confirm.size());
+    switch (fault.kind) {
+    case Fault::ErrorCode:
+        confirm[0] = static_cast<uint8_t>(fault.value ? fault.value : 5);
+        break;
+    case Fault::WrongSize:
+        confirm.resize(fault.value > 0 ? static_cast<std::size_t>(fault.value) : confirm.size() + 1,
+                       0);
+        reported = static_cast<uint32_t>(confirm.size());
+        break;
+    case Fault::OversizeLength:
+        reported = fault.value > 0 ? static_cast<uint32_t>(fault.value) : 16000;
+        confirm.resize(std::min<std::size_t>(reported, kConfirmBufferSize), 0);
+        break;
+    default:
+        break;
+    }
+    return reported;
+}
+
 } // namespace
 
 BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> request) {
-    BinaryRecord record{function, {request.begin(), request.end()}, {}, true};
     FaultSpec fault;
     const bool faulty = TakeBinaryFault(function, fault);
-    auto finish = [&](BinaryAnswer answer) {
-        record.confirm = answer.confirm;
-        record.hostOk = answer.hostOk;
-        binaryLog_.push_back(record);
-        return answer;
-    };
-    if (faulty && fault.kind == Fault::HostCallFails) return finish({false, {}, 0});
-    if (faulty && fault.kind == Fault::NoReply) return finish({true, {}, 0});
-    if (faulty && fault.kind == Fault::Verbatim)
-        return finish({true, fault.bytes, static_cast<uint32_t>(fault.bytes.size())});
+    const BinaryAnswer answer = AnswerBinary(function, request, faulty ? &fault : nullptr);
+    binaryLog_.push_back(
+        {function, {request.begin(), request.end()}, answer.confirm, answer.hostOk});
+    return answer;
+}
 
-    if (function < 0 || function >= kFunctionCount) return finish({true, {kStatusNotSupported}, 1});
-    const auto fn = static_cast<std::size_t>(function);
-    const Sizes sizes = kSizes[fn];
-    const FunctionVersions& versions = binaryVersions_[fn];
-    std::vector<uint8_t> confirm(static_cast<std::size_t>(sizes.confirm), 0);
+BinaryAnswer Simulator::AnswerBinary(int32_t function, std::span<const uint8_t> request,
+                                     const FaultSpec* fault) {
+    const auto faulty = [&](Fault kind) { return fault != nullptr && fault->kind == kind; };
+    if (faulty(Fault::HostCallFails)) return {false, {}, 0};
+    if (faulty(Fault::NoReply)) return {true, {}, 0};
+    if (faulty(Fault::Verbatim))
+        return {true, fault->bytes, static_cast<uint32_t>(fault->bytes.size())};
+    if (function < 0 || function >= kFunctionCount) return {true, {kStatusNotSupported}, 1};
+
+    const FunctionRow& row = kFunctions[static_cast<std::size_t>(function)];
+    const FunctionVersions& versions = binaryVersions_[static_cast<std::size_t>(function)];
+    std::vector<uint8_t> confirm(static_cast<std::size_t>(row.confirm), 0);
     confirm[0] = kStatusOk;
-    if (sizes.confirm > 1) confirm[1] = versions.confirm;
-
-    if (faulty && fault.kind == Fault::Garbage) {
+    if (row.confirm > 1) confirm[1] = versions.confirm;
+    if (faulty(Fault::Garbage)) {
         std::fill(confirm.begin(), confirm.end(), 0xA5);
-        return finish({true, confirm, static_cast<uint32_t>(confirm.size())});
+        return {true, confirm, static_cast<uint32_t>(confirm.size())};
     }
 
-    const bool accepted =
-        versions.supported && static_cast<int>(request.size()) == sizes.request &&
-        (!RequestHasVersion(function) || request.empty() || request[0] == versions.request);
-    if (!accepted) {
-        confirm[0] = versions.supported ? kStatusRejected : kStatusNotSupported;
+    if (!Accepted(row, versions, request)) {
+        confirm[0] = row.request >= 0 ? kStatusRejected : kStatusNotSupported;
     } else {
         ChipState chip = chip_;
-        switch (function) {
-        case 0:
-            chip.mode = TestMode::None;
-            break;
-        case 1:
-            chip.mode = TestMode::RfTest;
-            break;
-        case 2:
-            chip.mode = TestMode::TxBurst;
-            chip.channel = request[7];
-            break;
-        case 3:
-            chip.mode = TestMode::TxContinuous;
-            chip.channel = request[1];
-            break;
-        case 4:
-            chip.mode = TestMode::RxContinuous;
-            chip.channel = request[1];
-            break;
-        case 5:
-            std::copy(chip.lumoraVersion.begin(), chip.lumoraVersion.end(), confirm.begin() + 2);
-            break;
-        case 6:
-            if (request[1] > 2)
-                confirm[0] = kStatusRejected;
-            else
-                chip.loopback = request[1];
-            break;
-        case 7:
-        case 10:
-            break;
-        case 8:
-            confirm[2] = chip.hostInterface;
-            confirm[3] = chip.on ? 1 : 0;
-            break;
-        case 9:
-            if (request[1] > 1)
-                confirm[0] = kStatusRejected;
-            else
-                chip.on = request[1] == 1;
-            break;
-        case 11:
-            confirm[2] = chip.rtrimUseManual;
-            confirm[3] = chip.rtrimManual;
-            confirm[4] = chip.rtrimFused;
-            break;
-        case 12:
-            chip.rtrimUseManual = request[1];
-            chip.rtrimManual = request[2];
-            break;
-        case 13:
-            confirm[2] = chip.kfreqUseManual;
-            confirm[3] = chip.kfreqManual;
-            confirm[4] = chip.kfreqFused;
-            confirm[5] = chip.ibiasdacUseManual;
-            confirm[6] = chip.ibiasdacManual;
-            confirm[7] = chip.ibiasdacFused;
-            break;
-        case 14:
-            chip.kfreqUseManual = request[1];
-            chip.kfreqManual = request[2];
-            chip.ibiasdacUseManual = request[3];
-            chip.ibiasdacManual = request[4];
-            break;
-        case 15:
-            confirm[2] = static_cast<uint8_t>(chip.pcm);
-            confirm[3] = static_cast<uint8_t>(chip.uart);
-            confirm[4] = static_cast<uint8_t>(chip.wakeup);
-            break;
-        case 16:
-            if (request[1] > 1 || request[2] > 1 || request[3] > 1) {
-                confirm[0] = kStatusRejected;
-                break;
-            }
-            chip.pcm = request[1];
-            chip.uart = request[2];
-            chip.wakeup = request[3];
-            break;
-        case 17:
-            confirm[2] = chip.tmeasUseManual;
-            confirm[4] = static_cast<uint8_t>(chip.tmeasManual & 0xFF);
-            confirm[5] = static_cast<uint8_t>(chip.tmeasManual >> 8);
-            confirm[6] = static_cast<uint8_t>(chip.tmeasFused & 0xFF);
-            confirm[7] = static_cast<uint8_t>(chip.tmeasFused >> 8);
-            break;
-        case 18:
-            chip.tmeasUseManual = request[2];
-            chip.tmeasManual = Le16(request, 4);
-            break;
-        case 19:
-            confirm[2] = chip.vmeasUseManual;
-            confirm[3] = chip.vmeasPropagation;
-            confirm[4] = chip.vmeasManual;
-            confirm[5] = chip.vmeasFused;
-            break;
-        case 20:
-            chip.vmeasUseManual = request[1];
-            chip.vmeasPropagation = request[2];
-            chip.vmeasManual = request[3];
-            break;
-        case 21:
-            confirm[2] = static_cast<uint8_t>(chip.rssi);
-            break;
-        case kWriteNvm: {
-            const uint8_t wire = request[0];
-            if (wire >= kWireNvmCount) {
-                confirm[0] = kStatusRejected;
-                break;
-            }
-            const int param = kWireToParam[wire];
-            std::vector<int64_t> values;
-            if (wire == 0) {
-                values.assign(request.begin() + 2, request.begin() + 8);
-            } else if (kNvmParams[static_cast<std::size_t>(param)].kind == Kind::I8) {
-                values.push_back(static_cast<int8_t>(request[2]));
-            } else {
-                values.push_back(request[2]);
-            }
-            StoreNvm(chip, param, values);
-            chip.wireVersion[wire] = request[1];
-            break;
-        }
-        case kReadNvm: {
-            const uint8_t wire = request[0];
-            confirm[1] = wire;
-            if (wire >= kWireNvmCount) {
-                confirm[0] = kStatusRejected;
-                break;
-            }
-            confirm[0] = chip.wireStatus[wire];
-            confirm[2] = chip.wireVersion[wire];
-            const std::vector<uint8_t> value = WireValue(chip, wire);
-            std::copy(value.begin(), value.end(), confirm.begin() + 3);
-            if (faulty && fault.kind == Fault::WrongNvmId)
-                confirm[1] = static_cast<uint8_t>((wire + 1) % kWireNvmCount);
-            break;
-        }
-        case 25:
-            chip.mode = TestMode::TxLe;
-            chip.channel = request[1];
-            break;
-        case 26:
-            chip.mode = TestMode::RxLe;
-            chip.channel = request[1];
-            break;
-        case 27:
-            if (chip.mode == TestMode::RxLe) chip.mode = TestMode::None;
-            confirm[2] = static_cast<uint8_t>(chip.leRxPackets >> 8);
-            confirm[3] = static_cast<uint8_t>(chip.leRxPackets & 0xFF);
-            break;
-        case kHciCommand: {
-            const std::size_t length = request[1];
-            if (length > 150) {
-                confirm[0] = kStatusRejected;
-                break;
-            }
-            const std::vector<uint8_t> event = HciAnswer(chip, request.subspan(2, length));
-            confirm[2] = static_cast<uint8_t>(event.size());
-            std::copy(event.begin(), event.end(), confirm.begin() + 3);
-            if (faulty && fault.kind == Fault::HciTooLong) confirm[2] = 151;
-            break;
-        }
-        case kOpcodeVersion: {
-            const uint16_t asked = Le16(request, 0);
-            confirm = {kStatusNotSupported, 0, 0};
-            if (asked < kFunctionCount && binaryVersions_[asked].supported)
-                confirm = {kStatusOk, binaryVersions_[asked].request,
-                           binaryVersions_[asked].confirm};
-            break;
-        }
-        default:
-            break;
-        }
+        Exchange exchange{chip, request, confirm, binaryVersions_,
+                          fault ? std::optional(fault->kind) : std::nullopt};
+        confirm[0] = row.handler(exchange);
         // A request answered with an error status is not carried out.
-        if (confirm[0] == kStatusOk && !(faulty && fault.kind == Fault::ErrorCode)) chip_ = chip;
+        if (confirm[0] == kStatusOk && !faulty(Fault::ErrorCode)) chip_ = chip;
     }
-
-    uint32_t reported = static_cast<uint32_t>(confirm.size());
-    if (faulty) {
-        switch (fault.kind) {
-        case Fault::ErrorCode:
-            confirm[0] = static_cast<uint8_t>(fault.value ? fault.value : 5);
-            break;
-        case Fault::WrongSize:
-            confirm.resize(
-                fault.value > 0 ? static_cast<std::size_t>(fault.value) : confirm.size() + 1, 0);
-            reported = static_cast<uint32_t>(confirm.size());
-            break;
-        case Fault::OversizeLength:
-            reported = fault.value > 0 ? static_cast<uint32_t>(fault.value) : 16000;
-            confirm.resize(std::min<std::size_t>(reported, kConfirmBufferSize), 0);
-            break;
-        default:
-            break;
-        }
-    }
-    return finish({true, confirm, reported});
+    const uint32_t reported =
+        fault ? SpoilConfirm(*fault, confirm) : static_cast<uint32_t>(confirm.size());
+    return {true, confirm, reported};
 }
 
 } // namespace phonesim

@@ -80,21 +80,7 @@ void Simulator::Reset() {
     chip_ = DefaultChip();
     textVersions_.fill({});
     binaryVersions_.fill({});
-    // The phone has no capabilities query; it says so when asked for its versions.
-    binaryVersions_[22].supported = false;
     ClearFaults();
-}
-
-std::array<uint8_t, 6> Simulator::BdAddress() const {
-    std::array<uint8_t, 6> address{};
-    for (std::size_t i = 0; i < address.size(); ++i)
-        address[i] = static_cast<uint8_t>(chip_.nvm[0][i]);
-    return address;
-}
-
-void Simulator::SetBdAddress(const std::array<uint8_t, 6>& address) {
-    for (std::size_t i = 0; i < address.size(); ++i)
-        chip_.nvm[0][i] = address[i];
 }
 
 void Simulator::SetTextVersions(int opcode, uint8_t request, uint8_t confirm, int32_t code) {
@@ -107,11 +93,6 @@ void Simulator::SetBinaryVersions(int function, uint8_t request, uint8_t confirm
     auto& entry = binaryVersions_[static_cast<std::size_t>(function)];
     entry.request = request;
     entry.confirm = confirm;
-}
-
-void Simulator::SetBinarySupported(int function, bool supported) {
-    if (function >= 0 && function < kFunctionCount)
-        binaryVersions_[static_cast<std::size_t>(function)].supported = supported;
 }
 
 void Simulator::InjectText(const FaultSpec& fault, std::string command) {

@@ -20,7 +20,7 @@
 // Binary confirms: byte 0 is the status (1 success), byte 1 the confirm's data version in
 // every data-carrying confirm; sizes are the fixed sizes of each test function. A request
 // of the wrong size or whose version byte differs from the phone's request version gets
-// status 3; a function the phone does not offer (22, or one made unsupported) status 2.
+// status 3; a function the phone does not offer (22) status 2.
 //
 // Scripting in short:
 //   sim.SetTextVersions(opcode, req, con) / sim.SetBinaryVersions(fn, req, con)
@@ -116,10 +116,9 @@ struct TextVersions {
     int32_t code = 0;
 };
 
-// The versions the phone reports for one binary test function and whether it offers it.
+// The versions the phone reports for one binary test function.
 struct FunctionVersions {
     uint8_t request = 1, confirm = 1;
-    bool supported = true;
 };
 
 // One scripted fault. An empty `command` (text) or `function` -1 (binary) applies to every
@@ -175,20 +174,14 @@ public:
     // --- chip state -------------------------------------------------------------------
     ChipState& Chip() { return chip_; }
     const ChipState& Chip() const { return chip_; }
-    // The BD address (the NVM parameter BNPT_BT_ADDRESS), in the order it is written in
-    // commands; HCI Read_BD_ADDR returns it least significant byte first.
-    std::array<uint8_t, 6> BdAddress() const;
-    void SetBdAddress(const std::array<uint8_t, 6>& address);
 
     // --- versions ---------------------------------------------------------------------
     // Text: what "at@bt:get_opcode_version(opcode)" reports (default 1, 1, code 0; opcodes
     // of 34 and above: 0, 0, code 1).
     void SetTextVersions(int opcode, uint8_t request, uint8_t confirm, int32_t code = 0);
-    // Binary: the versions function 29 reports for `function` (default 1, 1, supported),
-    // also the version byte of that function's confirms and the request version accepted.
+    // Binary: the versions function 29 reports for `function` (default 1, 1), also the
+    // version byte of that function's confirms and the request version accepted.
     void SetBinaryVersions(int function, uint8_t request, uint8_t confirm);
-    // Binary: function 29 answers status 2 "not supported" for `function`.
-    void SetBinarySupported(int function, bool supported);
 
     // --- faults -----------------------------------------------------------------------
     // Text fault for the named command ("at@bt:hw_info"; "" = every command).
@@ -223,6 +216,10 @@ private:
 
     bool TakeTextFault(std::string_view name, FaultSpec& out);
     bool TakeBinaryFault(int32_t function, FaultSpec& out);
+    // The answer to one exchange; `fault` is null when none is scripted.
+    TextAnswer AnswerText(std::string_view command, const FaultSpec* fault);
+    BinaryAnswer AnswerBinary(int32_t function, std::span<const uint8_t> request,
+                              const FaultSpec* fault);
 
     ChipState chip_;
     std::array<TextVersions, kOpcodeCount> textVersions_{};

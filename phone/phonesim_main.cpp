@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -120,33 +121,35 @@ void RemoveLink(const std::string& target, const std::string& path) {
     if (n > 0 && target == std::string(buffer, static_cast<std::size_t>(n))) ::unlink(path.c_str());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     bool pty = false, chipOn = false;
     std::string link, unitFile;
     std::set<phonesim::LinkFault> faults;
     std::vector<std::string> versions;
+};
+
+// Reads the command line; an exit status when the program ends here.
+std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--pty") {
-            pty = true;
+            options.pty = true;
         } else if (arg == "--chip-on") {
-            chipOn = true;
+            options.chipOn = true;
         } else if (arg == "--link" && hasValue) {
-            link = argv[++i];
+            options.link = argv[++i];
         } else if (arg == "--fault" && hasValue) {
             phonesim::LinkFault fault{};
             if (!phonesim::ParseLinkFault(argv[++i], fault)) {
                 std::fprintf(stderr, "phonesim: unknown fault '%s'\n", argv[i]);
                 return 2;
             }
-            faults.insert(fault);
+            options.faults.insert(fault);
         } else if (arg == "--sim-unit" && hasValue) {
-            unitFile = argv[++i];
+            options.unitFile = argv[++i];
         } else if (arg == "--versions" && hasValue) {
-            versions.emplace_back(argv[++i]);
+            options.versions.emplace_back(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             return 0;
@@ -155,70 +158,81 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!pty) {
+    if (!options.pty) {
         Usage();
         return 2;
     }
+    return std::nullopt;
+}
 
-    phonesim::Simulator sim;
-    for (const std::string& option : versions) {
+// Gives the phone the versions, chip state and unit readings asked for; false after saying
+// what is wrong.
+bool Prepare(const Options& options, phonesim::Simulator& sim) {
+    for (const std::string& option : options.versions) {
         if (!ApplyVersions(option, sim)) {
             std::fprintf(stderr, "phonesim: bad --versions '%s'\n", option.c_str());
-            return 2;
+            return false;
         }
     }
-    sim.Chip().on = chipOn;
-    if (!unitFile.empty()) {
+    sim.Chip().on = options.chipOn;
+    if (!options.unitFile.empty()) {
         phonesim::UnitProfile profile;
         std::string error;
-        if (!phonesim::LoadUnitProfile(unitFile, profile, error)) {
+        if (!phonesim::LoadUnitProfile(options.unitFile, profile, error)) {
             std::fprintf(stderr, "phonesim: %s\n", error.c_str());
-            return 2;
+            return false;
         }
         phonesim::ApplyUnitProfile(profile, 0, sim.Chip());
     }
+    return true;
+}
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+struct Pty {
+    int master = -1;
+    int keeper = -1;
+    std::string device;
+};
+
+// Opens a pseudo-terminal in raw mode; false after saying what failed.
+bool OpenPty(Pty& pty) {
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (pty.master < 0 || ::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0) {
         std::perror("phonesim: pseudo-terminal");
-        return 1;
+        return false;
     }
-    const char* slaveName = ::ptsname(master);
+    const char* slaveName = ::ptsname(pty.master);
     if (slaveName == nullptr) {
         std::perror("phonesim: ptsname");
-        return 1;
+        return false;
     }
-    const std::string slave = slaveName;
+    pty.device = slaveName;
     // Holding the device open ourselves keeps the master readable while no station has it
     // open (Linux reports EIO and hang-ups on a master without any slave).
-    const int keeper = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    pty.keeper = ::open(pty.device.c_str(), O_RDWR | O_NOCTTY);
     termios raw{};
-    if (keeper < 0 || ::tcgetattr(keeper, &raw) != 0) {
+    if (pty.keeper < 0 || ::tcgetattr(pty.keeper, &raw) != 0) {
         std::perror("phonesim: open the device");
-        return 1;
+        return false;
     }
     ::cfmakeraw(&raw);
     ::cfsetispeed(&raw, B115200);
     ::cfsetospeed(&raw, B115200);
-    ::tcsetattr(keeper, TCSANOW, &raw);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::tcsetattr(pty.keeper, TCSANOW, &raw);
+    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
 
-    // Before the device is announced: whoever reads it may stop us at once.
+void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+}
 
-    if (!link.empty() && !MakeLink(slave, link)) {
-        std::perror("phonesim: --link");
-        return 1;
-    }
-    std::printf("%s\n", link.empty() ? slave.c_str() : link.c_str());
-    std::fflush(stdout);
-
-    phonesim::WireServer server(sim, faults);
+// Answers what arrives on the master until a stop signal.
+void Serve(int master, phonesim::WireServer& server) {
     std::vector<uint8_t> buffer(4096);
     while (!Stop) {
         pollfd in = {master, POLLIN, 0};
@@ -243,9 +257,32 @@ int main(int argc, char** argv) {
             if (!WriteAll(master, pieces[i])) break;
         }
     }
+}
 
-    if (!link.empty()) RemoveLink(slave, link);
-    ::close(keeper);
-    ::close(master);
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const auto status = ParseOptions(argc, argv, options)) return *status;
+    phonesim::Simulator sim;
+    if (!Prepare(options, sim)) return 2;
+    Pty pty;
+    if (!OpenPty(pty)) return 1;
+
+    // Before the device is announced: whoever reads it may stop us at once.
+    CatchStopSignals();
+    if (!options.link.empty() && !MakeLink(pty.device, options.link)) {
+        std::perror("phonesim: --link");
+        return 1;
+    }
+    std::printf("%s\n", options.link.empty() ? pty.device.c_str() : options.link.c_str());
+    std::fflush(stdout);
+
+    phonesim::WireServer server(sim, options.faults);
+    Serve(pty.master, server);
+
+    if (!options.link.empty()) RemoveLink(pty.device, options.link);
+    ::close(pty.keeper);
+    ::close(pty.master);
     return 0;
 }

@@ -136,224 +136,302 @@ uint8_t U8(int64_t v) {
     return static_cast<uint8_t>(v);
 }
 
-using Handler = std::function<Reply(ChipState&, const std::vector<Arg>&)>;
+// One command on its way through its handler: the handler works on a copy of the chip,
+// which becomes the chip only when no error code is scripted for the reply.
+struct Call {
+    ChipState& chip;
+    const std::vector<Arg>& args;
+    const std::array<TextVersions, kOpcodeCount>& versions;
+
+    int64_t Int(std::size_t i, std::size_t element = 0) const { return args[i].values[element]; }
+};
+
+using Handler = std::function<Reply(Call&)>;
+
+// A result code 1 for a setting outside what the chip offers.
+Reply Refused() {
+    Reply r;
+    r.code = 1;
+    return r;
+}
+
+// --- the chip ----------------------------------------------------------------------------
+
+Reply HwInfo(Call& c) {
+    return Reply{}.Value(c.chip.hostInterface).Value(c.chip.on ? 1 : 0);
+}
+
+Reply Initialize(Call& c) {
+    if (c.Int(0) > 1) return Refused();
+    c.chip.on = c.Int(0) == 1;
+    return {};
+}
+
+Reply ResetChip(Call& c) {
+    c.chip.mode = TestMode::None;
+    return {};
+}
+
+Reply GetLumoraVersion(Call& c) {
+    return Reply{}.Array(c.chip.lumoraVersion);
+}
+
+Reply GetRssiValue(Call& c) {
+    return Reply{}.Value(c.chip.rssi);
+}
+
+Reply GetOpcodeVersion(Call& c) {
+    const int64_t opcode = c.Int(0);
+    if (opcode >= kOpcodeCount) return Refused().Value(0).Value(0);
+    const TextVersions& v = c.versions[static_cast<std::size_t>(opcode)];
+    Reply r;
+    r.code = v.code;
+    return r.Value(v.request).Value(v.confirm);
+}
+
+// --- test modes --------------------------------------------------------------------------
+
+// Starts a test mode on the channel given as argument `channelAt`.
+template <TestMode mode, std::size_t channelAt> Reply StartMode(Call& c) {
+    c.chip.mode = mode;
+    c.chip.channel = U8(c.Int(channelAt));
+    return {};
+}
+
+Reply SetRfTestMode(Call& c) {
+    c.chip.mode = TestMode::RfTest;
+    return {};
+}
+
+Reply RxLeEnd(Call& c) {
+    if (c.chip.mode == TestMode::RxLe) c.chip.mode = TestMode::None;
+    return Reply{}.Value(c.chip.leRxPackets >> 8).Value(c.chip.leRxPackets & 0xFF);
+}
+
+// --- trimming and measurements -----------------------------------------------------------
+
+Reply GetRtrimValues(Call& c) {
+    return Reply{}.Value(c.chip.rtrimUseManual).Value(c.chip.rtrimManual).Value(c.chip.rtrimFused);
+}
+
+Reply SetRtrimManualValues(Call& c) {
+    c.chip.rtrimUseManual = U8(c.Int(0));
+    c.chip.rtrimManual = U8(c.Int(1));
+    return {};
+}
+
+Reply GetKfreqIbiasdacValues(Call& c) {
+    return Reply{}
+        .Value(c.chip.kfreqUseManual)
+        .Value(c.chip.kfreqManual)
+        .Value(c.chip.kfreqFused)
+        .Value(c.chip.ibiasdacUseManual)
+        .Value(c.chip.ibiasdacManual)
+        .Value(c.chip.ibiasdacFused);
+}
+
+Reply SetKfreqIbiasdacManualValues(Call& c) {
+    c.chip.kfreqUseManual = U8(c.Int(0));
+    c.chip.kfreqManual = U8(c.Int(1));
+    c.chip.ibiasdacUseManual = U8(c.Int(2));
+    c.chip.ibiasdacManual = U8(c.Int(3));
+    return {};
+}
+
+Reply GetTemperatureValues(Call& c) {
+    return Reply{}.Value(c.chip.tmeasUseManual).Value(c.chip.tmeasManual).Value(c.chip.tmeasFused);
+}
+
+Reply SetTemperatureValues(Call& c) {
+    c.chip.tmeasUseManual = U8(c.Int(0));
+    c.chip.tmeasManual = static_cast<uint16_t>(c.Int(1));
+    return {};
+}
+
+Reply GetVoltageValues(Call& c) {
+    return Reply{}
+        .Value(c.chip.vmeasUseManual)
+        .Value(c.chip.vmeasPropagation)
+        .Value(c.chip.vmeasManual)
+        .Value(c.chip.vmeasFused);
+}
+
+Reply SetVoltageValues(Call& c) {
+    c.chip.vmeasUseManual = U8(c.Int(0));
+    c.chip.vmeasPropagation = U8(c.Int(1));
+    c.chip.vmeasManual = U8(c.Int(2));
+    return {};
+}
+
+// --- interfaces --------------------------------------------------------------------------
+
+Reply SetPcmUartWakeupInterface(Call& c) {
+    if (c.Int(0) > 1 || c.Int(1) > 1 || c.Int(2) > 1) return Refused();
+    c.chip.pcm = static_cast<uint32_t>(c.Int(0));
+    c.chip.uart = static_cast<uint32_t>(c.Int(1));
+    c.chip.wakeup = static_cast<uint32_t>(c.Int(2));
+    return {};
+}
+
+Reply GetPcmUartWakeupInterfaceStatus(Call& c) {
+    return Reply{}.Value(c.chip.pcm).Value(c.chip.uart).Value(c.chip.wakeup);
+}
+
+Reply SetPcmLoopback(Call& c) {
+    if (c.Int(0) > 2) return Refused();
+    c.chip.loopback = static_cast<uint32_t>(c.Int(0));
+    return {};
+}
+
+// --- HCI ---------------------------------------------------------------------------------
+
+Reply HciCommand(Call& c) {
+    std::array<uint8_t, 150> data{};
+    const auto length = static_cast<std::size_t>(c.Int(0));
+    if (length > data.size()) return Refused().Value(0).Array(data);
+    std::vector<uint8_t> command;
+    for (std::size_t i = 0; i < length; ++i)
+        command.push_back(U8(c.Int(1, i)));
+    const std::vector<uint8_t> event = HciAnswer(c.chip, command);
+    std::copy(event.begin(), event.end(), data.begin());
+    return Reply{}.Value(static_cast<int64_t>(event.size())).Array(data);
+}
+
+// --- NVM ---------------------------------------------------------------------------------
+
+Reply WriteNvm(Call& c, int param) {
+    StoreNvm(c.chip, param, c.args[0].values);
+    return {};
+}
+
+Reply ReadAllNvmParams(Call& c) {
+    Reply r;
+    r.code.reset();
+    for (int id : kTransferOrder) {
+        const auto& value = c.chip.nvm[static_cast<std::size_t>(id)];
+        const int n = ElementCount(kNvmParams[static_cast<std::size_t>(id)].kind);
+        if (n == 1)
+            r.Value(value[0]);
+        else
+            r.Array(std::vector<int64_t>(value.begin(), value.begin() + n));
+    }
+    return r;
+}
+
+// Answers how many parameters it stored and a 16-bit sum of their values.
+Reply WriteAllNvmParams(Call& c) {
+    uint16_t sum = 0;
+    for (std::size_t k = 0; k < kTransferOrder.size(); ++k) {
+        StoreNvm(c.chip, kTransferOrder[k], c.args[k].values);
+        for (int64_t v : c.args[k].values)
+            sum = static_cast<uint16_t>(sum + v);
+    }
+    return Reply{}.Value(43).Value(sum);
+}
 
 struct Command {
     std::vector<Kind> kinds;
     Handler handler;
 };
 
-int64_t A(const std::vector<Arg>& args, std::size_t i, std::size_t element = 0) {
-    return args[i].values[element];
-}
-
-// Every command the firmware knows except the opcode version query, by the name after
-// "at@bt:".
+// Every command the firmware knows, by the name after "at@bt:", with the kinds of its
+// arguments.
 const std::map<std::string, Command, std::less<>>& Commands() {
     static const std::map<std::string, Command, std::less<>> commands = [] {
         using K = Kind;
         std::map<std::string, Command, std::less<>> c;
-        c["hw_info"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                            return Reply{}.Value(chip.hostInterface).Value(chip.on ? 1 : 0);
-                        }};
-        c["initialize"] = {{K::U32}, [](ChipState& chip, const std::vector<Arg>& a) {
-                               Reply r;
-                               if (A(a, 0) > 1)
-                                   r.code = 1;
-                               else
-                                   chip.on = A(a, 0) == 1;
-                               return r;
-                           }};
-        c["reset"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                          chip.mode = TestMode::None;
-                          return Reply{};
-                      }};
-        auto startMode = [](TestMode mode) {
-            return [mode](ChipState& chip, const std::vector<Arg>& a) {
-                chip.mode = mode;
-                if (mode != TestMode::RfTest && mode != TestMode::TxBurst)
-                    chip.channel = static_cast<uint8_t>(A(a, 0));
-                if (mode == TestMode::TxBurst) chip.channel = static_cast<uint8_t>(A(a, 1));
-                return Reply{};
-            };
-        };
+        c["hw_info"] = {{}, HwInfo};
+        c["initialize"] = {{K::U32}, Initialize};
+        c["reset"] = {{}, ResetChip};
+        c["get_lumora_version"] = {{}, GetLumoraVersion};
+        c["get_rssi_value"] = {{K::Bytes2}, GetRssiValue};
+        c["get_opcode_version"] = {{K::U16}, GetOpcodeVersion};
+
         c["set_rf_test_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::I8,
                                   K::I8, K::I8, K::I8, K::I8, K::I8, K::I8, K::I8},
-                                 startMode(TestMode::RfTest)};
+                                 SetRfTestMode};
         c["set_tx_burst_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8,
                                    K::U8, K::U8, K::Bytes10, K::I8, K::I8, K::I8, K::U32},
-                                  startMode(TestMode::TxBurst)};
+                                  StartMode<TestMode::TxBurst, 1>};
         c["set_tx_continuous_mode"] = {{K::U8, K::U8, K::U8, K::U8, K::U8, K::U32},
-                                       startMode(TestMode::TxContinuous)};
-        c["set_rx_continuous_mode"] = {{K::U8}, startMode(TestMode::RxContinuous)};
-        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, startMode(TestMode::TxLe)};
-        c["rx_le_start"] = {{K::U8}, startMode(TestMode::RxLe)};
-        c["rx_le_end"] = {
-            {}, [](ChipState& chip, const std::vector<Arg>&) {
-                if (chip.mode == TestMode::RxLe) chip.mode = TestMode::None;
-                return Reply{}.Value(chip.leRxPackets >> 8).Value(chip.leRxPackets & 0xFF);
-            }};
-        c["get_lumora_version"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                       return Reply{}.Array(chip.lumoraVersion);
-                                   }};
-        c["get_rssi_value"] = {{K::Bytes2}, [](ChipState& chip, const std::vector<Arg>&) {
-                                   return Reply{}.Value(chip.rssi);
-                               }};
-        c["get_rtrim_values"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                     return Reply{}
-                                         .Value(chip.rtrimUseManual)
-                                         .Value(chip.rtrimManual)
-                                         .Value(chip.rtrimFused);
-                                 }};
-        c["set_rtrim_manual_values"] = {{K::U8, K::U8},
-                                        [](ChipState& chip, const std::vector<Arg>& a) {
-                                            chip.rtrimUseManual = U8(A(a, 0));
-                                            chip.rtrimManual = U8(A(a, 1));
-                                            return Reply{};
-                                        }};
-        c["get_kfreq_ibiasdac_values"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                              return Reply{}
-                                                  .Value(chip.kfreqUseManual)
-                                                  .Value(chip.kfreqManual)
-                                                  .Value(chip.kfreqFused)
-                                                  .Value(chip.ibiasdacUseManual)
-                                                  .Value(chip.ibiasdacManual)
-                                                  .Value(chip.ibiasdacFused);
-                                          }};
+                                       StartMode<TestMode::TxContinuous, 0>};
+        c["set_rx_continuous_mode"] = {{K::U8}, StartMode<TestMode::RxContinuous, 0>};
+        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, StartMode<TestMode::TxLe, 0>};
+        c["rx_le_start"] = {{K::U8}, StartMode<TestMode::RxLe, 0>};
+        c["rx_le_end"] = {{}, RxLeEnd};
+
+        c["get_rtrim_values"] = {{}, GetRtrimValues};
+        c["set_rtrim_manual_values"] = {{K::U8, K::U8}, SetRtrimManualValues};
+        c["get_kfreq_ibiasdac_values"] = {{}, GetKfreqIbiasdacValues};
         c["set_kfreq_ibiasdac_manual_values"] = {{K::U8, K::U8, K::U8, K::U8},
-                                                 [](ChipState& chip, const std::vector<Arg>& a) {
-                                                     chip.kfreqUseManual = U8(A(a, 0));
-                                                     chip.kfreqManual = U8(A(a, 1));
-                                                     chip.ibiasdacUseManual = U8(A(a, 2));
-                                                     chip.ibiasdacManual = U8(A(a, 3));
-                                                     return Reply{};
-                                                 }};
-        c["get_temperature_values"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                           return Reply{}
-                                               .Value(chip.tmeasUseManual)
-                                               .Value(chip.tmeasManual)
-                                               .Value(chip.tmeasFused);
-                                       }};
-        c["set_temperature_values"] = {{K::U8, K::U16},
-                                       [](ChipState& chip, const std::vector<Arg>& a) {
-                                           chip.tmeasUseManual = U8(A(a, 0));
-                                           chip.tmeasManual = static_cast<uint16_t>(A(a, 1));
-                                           return Reply{};
-                                       }};
-        c["get_voltage_values"] = {{}, [](ChipState& chip, const std::vector<Arg>&) {
-                                       return Reply{}
-                                           .Value(chip.vmeasUseManual)
-                                           .Value(chip.vmeasPropagation)
-                                           .Value(chip.vmeasManual)
-                                           .Value(chip.vmeasFused);
-                                   }};
-        c["set_voltage_values"] = {{K::U8, K::U8, K::U8},
-                                   [](ChipState& chip, const std::vector<Arg>& a) {
-                                       chip.vmeasUseManual = U8(A(a, 0));
-                                       chip.vmeasPropagation = U8(A(a, 1));
-                                       chip.vmeasManual = U8(A(a, 2));
-                                       return Reply{};
-                                   }};
-        c["set_pcm_uart_wakeup_interface"] = {{K::U32, K::U32, K::U32},
-                                              [](ChipState& chip, const std::vector<Arg>& a) {
-                                                  Reply r;
-                                                  if (A(a, 0) > 1 || A(a, 1) > 1 || A(a, 2) > 1) {
-                                                      r.code = 1;
-                                                      return r;
-                                                  }
-                                                  chip.pcm = static_cast<uint32_t>(A(a, 0));
-                                                  chip.uart = static_cast<uint32_t>(A(a, 1));
-                                                  chip.wakeup = static_cast<uint32_t>(A(a, 2));
-                                                  return r;
-                                              }};
-        c["get_pcm_uart_wakeup_interface_status"] = {
-            {}, [](ChipState& chip, const std::vector<Arg>&) {
-                return Reply{}.Value(chip.pcm).Value(chip.uart).Value(chip.wakeup);
-            }};
-        c["set_pcm_loopback"] = {{K::U32}, [](ChipState& chip, const std::vector<Arg>& a) {
-                                     Reply r;
-                                     if (A(a, 0) > 2)
-                                         r.code = 1;
-                                     else
-                                         chip.loopback = static_cast<uint32_t>(A(a, 0));
-                                     return r;
-                                 }};
-        c["hci_command"] = {{K::U8, K::Bytes150}, [](ChipState& chip, const std::vector<Arg>& a) {
-                                std::array<uint8_t, 150> data{};
-                                Reply r;
-                                const auto length = static_cast<std::size_t>(A(a, 0));
-                                if (length > data.size()) {
-                                    r.code = 1;
-                                    return r.Value(0).Array(data);
-                                }
-                                std::vector<uint8_t> command;
-                                for (std::size_t i = 0; i < length; ++i)
-                                    command.push_back(U8(A(a, 1, i)));
-                                const std::vector<uint8_t> event = HciAnswer(chip, command);
-                                std::copy(event.begin(), event.end(), data.begin());
-                                return r.Value(static_cast<int64_t>(event.size())).Array(data);
-                            }};
+                                                 SetKfreqIbiasdacManualValues};
+        c["get_temperature_values"] = {{}, GetTemperatureValues};
+        c["set_temperature_values"] = {{K::U8, K::U16}, SetTemperatureValues};
+        c["get_voltage_values"] = {{}, GetVoltageValues};
+        c["set_voltage_values"] = {{K::U8, K::U8, K::U8}, SetVoltageValues};
+
+        c["set_pcm_uart_wakeup_interface"] = {{K::U32, K::U32, K::U32}, SetPcmUartWakeupInterface};
+        c["get_pcm_uart_wakeup_interface_status"] = {{}, GetPcmUartWakeupInterfaceStatus};
+        c["set_pcm_loopback"] = {{K::U32}, SetPcmLoopback};
+        c["hci_command"] = {{K::U8, K::Bytes150}, HciCommand};
 
         // NVM: one write command per parameter, and the two all-parameter commands.
-        for (std::size_t i = 0; i < kNvmParams.size(); ++i) {
+        for (std::size_t i = 0; i < kNvmParams.size(); ++i)
             c["write_nvm_" + std::string(kNvmParams[i].suffix)] = {
-                {kNvmParams[i].kind}, [i](ChipState& chip, const std::vector<Arg>& a) {
-                    StoreNvm(chip, static_cast<int>(i), a[0].values);
-                    return Reply{};
-                }};
-        }
-        c["read_all_nvm_params"] = {
-            {}, [](ChipState& chip, const std::vector<Arg>&) {
-                Reply r;
-                r.code.reset();
-                for (int id : kTransferOrder) {
-                    const auto& value = chip.nvm[static_cast<std::size_t>(id)];
-                    const int n = ElementCount(kNvmParams[static_cast<std::size_t>(id)].kind);
-                    if (n == 1)
-                        r.Value(value[0]);
-                    else
-                        r.Array(std::vector<int64_t>(value.begin(), value.begin() + n));
-                }
-                return r;
-            }};
+                {kNvmParams[i].kind},
+                [param = static_cast<int>(i)](Call& call) { return WriteNvm(call, param); }};
+        c["read_all_nvm_params"] = {{}, ReadAllNvmParams};
         std::vector<Kind> all;
         for (int id : kTransferOrder)
             all.push_back(kNvmParams[static_cast<std::size_t>(id)].kind);
-        c["write_all_nvm_params"] = {all, [](ChipState& chip, const std::vector<Arg>& a) {
-                                         // Answers how many parameters it stored and a
-                                         // 16-bit sum of their values.
-                                         uint16_t sum = 0;
-                                         for (std::size_t k = 0; k < kTransferOrder.size(); ++k) {
-                                             StoreNvm(chip, kTransferOrder[k], a[k].values);
-                                             for (int64_t v : a[k].values)
-                                                 sum = static_cast<uint16_t>(sum + v);
-                                         }
-                                         return Reply{}.Value(43).Value(sum);
-                                     }};
+        c["write_all_nvm_params"] = {all, WriteAllNvmParams};
         return c;
     }();
     return commands;
 }
 
-std::optional<Reply> AnswerText(ChipState& chip,
-                                const std::array<TextVersions, kOpcodeCount>& versions,
-                                std::string_view verb, const std::vector<Arg>& args) {
-    if (verb == "get_opcode_version") {
-        if (!Fits(args, {Kind::U16})) return std::nullopt;
-        const int64_t opcode = A(args, 0);
-        Reply r;
-        if (opcode >= kOpcodeCount) {
-            r.code = 1;
-            return r.Value(0).Value(0);
-        }
-        const TextVersions& v = versions[static_cast<std::size_t>(opcode)];
-        r.code = v.code;
-        return r.Value(v.request).Value(v.confirm);
+// The faults that stop a command before the phone reads it; nothing when none applies.
+std::optional<TextAnswer> Intercept(const FaultSpec& fault) {
+    switch (fault.kind) {
+    case Fault::HostCallFails:
+        return TextAnswer{false, fault.text};
+    case Fault::NoReply:
+        return TextAnswer{true, {}};
+    case Fault::Garbage:
+        return TextAnswer{true, "~#?%GARBAGE&@!~" + std::string(kCrLf)};
+    case Fault::Verbatim:
+        return TextAnswer{true, fault.text};
+    default:
+        return std::nullopt;
     }
-    const auto& commands = Commands();
-    const auto it = commands.find(verb);
-    if (it == commands.end() || !Fits(args, it->second.kinds)) return std::nullopt;
-    return it->second.handler(chip, args);
+}
+
+// The faults that change a reply the phone has made; false when the reply loses its "OK".
+bool SpoilReply(const FaultSpec& fault, std::string_view verb, Reply& reply) {
+    switch (fault.kind) {
+    case Fault::MissingOk:
+        return false;
+    case Fault::ErrorCode:
+        reply.code = fault.value ? fault.value : 5;
+        break;
+    case Fault::ValueShort:
+        if (reply.items.empty()) {
+            reply.code.reset();
+        } else {
+            reply.items.back().pop_back();
+            if (reply.items.back().empty()) reply.items.pop_back();
+        }
+        break;
+    case Fault::ValueExtra:
+        reply.items.push_back({"0"});
+        break;
+    case Fault::HciTooLong:
+        if (verb == "hci_command" && !reply.items.empty()) reply.items[0] = {"151"};
+        break;
+    default:
+        break;
+    }
+    return true;
 }
 
 } // namespace
@@ -361,79 +439,38 @@ std::optional<Reply> AnswerText(ChipState& chip,
 TextAnswer Simulator::HandleText(std::string_view command, int slot) {
     while (!command.empty() && (command.back() == '\r' || command.back() == '\n'))
         command.remove_suffix(1);
-    const std::size_t open = command.find('(');
-    const std::string name(command.substr(0, open));
-
-    TextRecord record{std::string(command), {}, true, slot};
+    const std::string name(command.substr(0, command.find('(')));
     FaultSpec fault;
     const bool faulty = TakeTextFault(name, fault);
-    auto finish = [&](TextAnswer answer) {
-        record.reply = answer.reply;
-        record.hostOk = answer.hostOk;
-        textLog_.push_back(record);
-        return answer;
-    };
-    if (faulty) {
-        switch (fault.kind) {
-        case Fault::HostCallFails:
-            return finish({false, fault.text});
-        case Fault::NoReply:
-            return finish({true, {}});
-        case Fault::Garbage:
-            return finish({true, "~#?%GARBAGE&@!~" + std::string(kCrLf)});
-        case Fault::Verbatim:
-            return finish({true, fault.text});
-        default:
-            break;
-        }
-    }
+    const TextAnswer answer = AnswerText(command, faulty ? &fault : nullptr);
+    textLog_.push_back({std::string(command), answer.reply, answer.hostOk, slot});
+    return answer;
+}
 
+TextAnswer Simulator::AnswerText(std::string_view command, const FaultSpec* fault) {
+    if (fault)
+        if (auto intercepted = Intercept(*fault)) return *intercepted;
+    const std::size_t open = command.find('(');
+    const std::string_view name = command.substr(0, open);
     // The link probe of the host's send-and-receive transport.
-    if (name == "at@bt:?") return finish({true, "OK" + std::string(kCrLf)});
+    if (name == "at@bt:?") return {true, "OK" + std::string(kCrLf)};
 
-    const std::string error = "ERROR" + std::string(kCrLf);
-    if (open == std::string_view::npos || command.back() != ')' ||
-        !std::string_view(name).starts_with(kPrefix))
-        return finish({true, error});
-    const auto parsed = ParseArgs(command.substr(open + 1, command.size() - open - 2));
-    if (!parsed) return finish({true, error});
-    const std::vector<Arg>& args = *parsed;
-    const std::string_view verb = std::string_view(name).substr(kPrefix.size());
+    const TextAnswer error{true, "ERROR" + std::string(kCrLf)};
+    if (open == std::string_view::npos || command.back() != ')' || !name.starts_with(kPrefix))
+        return error;
+    const auto args = ParseArgs(command.substr(open + 1, command.size() - open - 2));
+    const std::string_view verb = name.substr(kPrefix.size());
+    const auto& commands = Commands();
+    const auto it = commands.find(verb);
+    if (!args || it == commands.end() || !Fits(*args, it->second.kinds)) return error;
 
-    // A command answered with an error code is not carried out.
     ChipState chip = chip_;
-    std::optional<Reply> reply = AnswerText(chip, textVersions_, verb, args);
-    if (!reply) return finish({true, error});
-    if (!(faulty && fault.kind == Fault::ErrorCode)) chip_ = chip;
-
-    bool withOk = true;
-    if (faulty) {
-        switch (fault.kind) {
-        case Fault::MissingOk:
-            withOk = false;
-            break;
-        case Fault::ErrorCode:
-            reply->code = fault.value ? fault.value : 5;
-            break;
-        case Fault::ValueShort:
-            if (reply->items.empty()) {
-                reply->code.reset();
-            } else {
-                reply->items.back().pop_back();
-                if (reply->items.back().empty()) reply->items.pop_back();
-            }
-            break;
-        case Fault::ValueExtra:
-            reply->items.push_back({"0"});
-            break;
-        case Fault::HciTooLong:
-            if (verb == "hci_command" && !reply->items.empty()) reply->items[0] = {"151"};
-            break;
-        default:
-            break;
-        }
-    }
-    return finish({true, Render(*reply, withOk)});
+    Call call{chip, *args, textVersions_};
+    Reply reply = it->second.handler(call);
+    // A command answered with an error code is not carried out.
+    if (!(fault && fault->kind == Fault::ErrorCode)) chip_ = chip;
+    const bool withOk = fault == nullptr || SpoilReply(*fault, verb, reply);
+    return {true, Render(reply, withOk)};
 }
 
 } // namespace phonesim
