@@ -1,0 +1,76 @@
+#pragma once
+// The test set as the run engine sees it: few verbs, plain numbers with units. A test set
+// behind SCPI (src/tester/scpi_tester.h) and, later, other kinds of tester implement it.
+
+#include <QString>
+#include <vector>
+
+namespace tester {
+
+// Why a verb failed. A link error (no answer, a closed connection, the wrong instrument)
+// is retried like any link trouble; an instrument error (the instrument refused or could
+// not measure, "-230,\"Data corrupt or stale;no signal\"") is the step's error.
+struct Error {
+    enum class Kind { None, Link, Instrument };
+    Kind kind = Kind::None;
+    QString text;
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// One reading: a measurement name of the plan (le_power_avg, br_icft, ...), its value and
+// its units (dBm, kHz, %, ...).
+struct Reading {
+    QString name;
+    double value = 0;
+    QString units;
+};
+
+// The fixture's loss between the phone's antenna and the tester, by frequency.
+struct LossPoint {
+    double mhz = 0;
+    double lossDb = 0;
+};
+
+// What a transmitter measurement asks of the test set. The phone must already send the
+// payload the measurement needs (power: any; offset and drift: 10101010; modulation:
+// 11110000 for delta f1, 10101010 for delta f2).
+enum class TxItem { Power, OffsetDrift, ModulationDf1, ModulationDf2 };
+
+struct LeTx {
+    int channel = 0; // 0..39
+    QString phy = "1M";
+    int packets = 100;
+};
+
+struct BrTx {
+    int channel = 0;          // 0..78
+    QString packetType = "DH5"; // DH1, DH3, DH5
+    int packets = 100;
+};
+
+// LE test packets sent to the phone: `levelDbm` at the phone's antenna (the tester adds
+// the fixture loss), a 37-byte PRBS9 payload.
+struct LePackets {
+    int channel = 0;
+    double levelDbm = -70;
+    int count = 1500;
+};
+
+class ITester {
+public:
+    virtual ~ITester() = default;
+
+    // The address the tester was reached at ("TCPIP::10.0.0.5::5025::SOCKET", "built-in").
+    virtual QString Address() const = 0;
+    // *IDN? (checked against what the tester must be).
+    virtual bool Identify(QString& identity, Error& error) = 0;
+    virtual bool Reset(Error& error) = 0;
+    virtual bool SetFixtureLoss(const std::vector<LossPoint>& points, Error& error) = 0;
+    virtual bool MeasureLeTx(const LeTx& setup, TxItem item, std::vector<Reading>& readings,
+                             Error& error) = 0;
+    virtual bool MeasureBrTx(const BrTx& setup, TxItem item, std::vector<Reading>& readings,
+                             Error& error) = 0;
+    virtual bool SendLePackets(const LePackets& packets, Error& error) = 0;
+};
+
+} // namespace tester
