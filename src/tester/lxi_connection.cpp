@@ -1,0 +1,179 @@
+// LAN instruments through liblxi. liblxi sends with plain send(), so a peer that has gone
+// raises SIGPIPE; that signal is blocked around each send and a pending one taken back, so
+// a killed instrument is a link error and not the end of the program.
+
+#include <lxi.h>
+#include <netdb.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+#include "tester/connection.h"
+
+namespace tester {
+
+namespace {
+
+// liblxi wants lxi_init once before anything else, and lxi_init forgets every open
+// session, so a second call would cut the links of other testers in this process.
+void InitLxiOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { lxi_init(); });
+}
+
+class SigpipeBlocked {
+public:
+    SigpipeBlocked() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+    }
+    ~SigpipeBlocked() {
+        if (!wasPending_) {
+            const timespec now{};
+            while (sigtimedwait(&pipe_, nullptr, &now) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    SigpipeBlocked(const SigpipeBlocked&) = delete;
+    SigpipeBlocked& operator=(const SigpipeBlocked&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t old_;
+    bool wasPending_ = false;
+};
+
+QString ErrnoText(int code) {
+    QString text = QString::fromLocal8Bit(std::strerror(code));
+    if (!text.isEmpty()) text[0] = text[0].toLower();
+    return text;
+}
+
+class LxiConnection : public Connection {
+public:
+    explicit LxiConnection(VisaResource resource) : resource_(std::move(resource)) {}
+    ~LxiConnection() override { Close(); }
+    QString Address() const override { return resource_.text; }
+
+protected:
+    Status DoOpen(int timeoutMs, QString& why) override {
+        InitLxiOnce();
+        const QByteArray host = resource_.host.toLatin1();
+        const bool raw = resource_.kind == VisaResource::Kind::Socket;
+        if (raw) {
+            // liblxi says only "Host not found"; the name is checked here to say which.
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            addrinfo* found = nullptr;
+            if (getaddrinfo(host.constData(), nullptr, &hints, &found) != 0) {
+                why = QString("unknown host '%1'").arg(resource_.host);
+                return Status::Failed;
+            }
+            freeaddrinfo(found);
+        }
+        const QByteArray device = resource_.device.toLatin1();
+        errno = 0;
+        device_ = lxi_connect(host.constData(), resource_.port, raw ? nullptr : device.constData(),
+                              timeoutMs, raw ? RAW : VXI11);
+        const int code = errno;
+        pending_.clear();
+        fresh_ = true;
+        if (device_ >= 0) return Status::Ok;
+        if (!raw) {
+            why = QString("no VXI-11 device '%1' answers there").arg(resource_.device);
+            return Status::Failed;
+        }
+        if (code == 0) return Status::Timeout;
+        why = ErrnoText(code);
+        return Status::Failed;
+    }
+
+    void DoClose() override {
+        lxi_disconnect(device_);
+        device_ = -1;
+    }
+
+    Status DoSend(const QByteArray& bytes, int timeoutMs, QString& why) override {
+        SigpipeBlocked blocked;
+        errno = 0;
+        const int sent = lxi_send(device_, bytes.constData(), static_cast<int>(bytes.size()),
+                                  std::max(timeoutMs, 1));
+        const int code = errno;
+        const bool first = std::exchange(fresh_, false);
+        if (sent == bytes.size()) return Status::Ok;
+        // liblxi takes a raw connect as made without asking the socket whether it was
+        // refused; a socket that cannot take its very first line was never connected (a
+        // peer that accepts and hangs up at once still lets the first line go out).
+        if (first && resource_.kind == VisaResource::Kind::Socket && code != 0) {
+            why = "connection refused or host unreachable";
+            return Status::Unreachable;
+        }
+        if (code == EPIPE || code == ECONNRESET || code == ENOTCONN) return Status::Closed;
+        if (code == 0) return Status::Timeout;
+        why = ErrnoText(code);
+        return Status::Failed;
+    }
+
+    Status DoReceive(QByteArray& line, int timeoutMs, QString& why) override {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            const qsizetype end = pending_.indexOf('\n');
+            if (end >= 0) {
+                line = pending_.left(end);
+                pending_.remove(0, end + 1);
+                return Status::Ok;
+            }
+            if (pending_.size() > kMaxAnswer) {
+                why = QString("an answer longer than %1 bytes").arg(kMaxAnswer);
+                return Status::Failed;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0) return Status::Timeout;
+            errno = 0;
+            const int n = lxi_receive(device_, chunk_, sizeof chunk_, static_cast<int>(left));
+            const int code = errno;
+            if (n < 0) {
+                if (code == EINTR) continue;
+                // liblxi says -1 for a time-out (errno untouched) and for a failed select().
+                if (code == 0 || resource_.kind == VisaResource::Kind::Vxi11)
+                    return Status::Timeout;
+                why = ErrnoText(code);
+                return Status::Failed;
+            }
+            if (n == 0) return Status::Closed;
+            pending_.append(chunk_, n);
+            // VXI-11 delivers whole messages; one without a line feed still ends there.
+            if (resource_.kind == VisaResource::Kind::Vxi11 && !pending_.endsWith('\n'))
+                pending_.append('\n');
+        }
+    }
+
+private:
+    static constexpr qsizetype kMaxAnswer = 1 << 20;
+    VisaResource resource_;
+    int device_ = -1;
+    bool fresh_ = false;
+    QByteArray pending_;
+    char chunk_[65536];
+};
+
+} // namespace
+
+std::unique_ptr<Connection> MakeLanConnection(const VisaResource& resource) {
+    return std::make_unique<LxiConnection>(resource);
+}
+
+} // namespace tester
