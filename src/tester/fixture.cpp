@@ -1,7 +1,6 @@
 #include "tester/fixture.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <algorithm>
 
@@ -78,12 +77,9 @@ bool ParseFixture(const QByteArray& json, const QString& file, Fixture& fixture,
 }
 
 bool LoadFixture(const QString& path, Fixture& fixture, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QString("%1: cannot read the fixture: %2").arg(path, file.errorString());
-        return false;
-    }
-    return ParseFixture(file.readAll(), path, fixture, error);
+    QByteArray bytes;
+    return json::ReadFile(path, "the fixture", bytes, error) &&
+           ParseFixture(bytes, path, fixture, error);
 }
 
 double LossAt(std::vector<LossPoint> points, double mhz) {

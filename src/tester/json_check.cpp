@@ -1,5 +1,6 @@
 #include "tester/json_check.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -24,6 +25,16 @@ QString TypeName(const QJsonValue& value) {
     default:
         return "nothing";
     }
+}
+
+bool ReadFile(const QString& path, const QString& what, QByteArray& bytes, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QString("%1: cannot read %2: %3").arg(path, what, file.errorString());
+        return false;
+    }
+    bytes = file.readAll();
+    return true;
 }
 
 bool ParseObject(const QByteArray& bytes, const QString& file, const QString& what,

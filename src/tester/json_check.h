@@ -14,6 +14,9 @@ namespace tester::json {
 // "a number", "text", "a list", ... for messages.
 QString TypeName(const QJsonValue& value);
 
+// The bytes of the file at `path`; otherwise `error` is "PATH: cannot read `what`: why".
+bool ReadFile(const QString& path, const QString& what, QByteArray& bytes, QString& error);
+
 // The JSON object in `bytes`; otherwise `error` is "FILE:LINE:COLUMN: why" or
 // "FILE: `what` must be a JSON object".
 bool ParseObject(const QByteArray& bytes, const QString& file, const QString& what,

@@ -1,6 +1,5 @@
 #include "tester/profile.h"
 
-#include <QFile>
 #include <cmath>
 
 #include "tester/json_check.h"
@@ -38,10 +37,19 @@ constexpr ReadingRow kReadings[] = {
 
 constexpr const char* kItemKeys[] = {"power", "offset_drift", "modulation_df1", "modulation_df2"};
 
-const QStringList kLeTxPlaceholders = {"channel", "phy", "packets"};
-const QStringList kBrTxPlaceholders = {"channel", "packet_type", "packets"};
-const QStringList kLeRxPlaceholders = {"channel", "level", "count"};
-const QStringList kFixturePlaceholders = {"mhz", "loss_db"};
+// The settings each verb fills in.
+QStringList LeTxPlaceholders() {
+    return {"channel", "phy", "packets"};
+}
+QStringList BrTxPlaceholders() {
+    return {"channel", "packet_type", "packets"};
+}
+QStringList LeRxPlaceholders() {
+    return {"channel", "level", "count"};
+}
+QStringList FixturePlaceholders() {
+    return {"mhz", "loss_db"};
+}
 
 bool Placeholders(const QString& text, const QStringList& known, const json::Node& node,
                   const QString& where, QString& error) {
@@ -123,7 +131,7 @@ bool Query(const json::Node& verb, bool le, TxItem item, const QStringList& know
 }
 
 bool Tx(const json::Node& top, bool le, TxProfile& out, QString& error) {
-    const QStringList& known = le ? kLeTxPlaceholders : kBrTxPlaceholders;
+    const QStringList known = le ? LeTxPlaceholders() : BrTxPlaceholders();
     json::Node verb;
     if (!top.Child(le ? "le_tx" : "br_tx", verb, error) ||
         !verb.OnlyKeys({"configure", "power", "offset_drift", "modulation_df1", "modulation_df2"},
@@ -139,18 +147,18 @@ bool Tx(const json::Node& top, bool le, TxProfile& out, QString& error) {
 bool LeRx(const json::Node& top, Profile& p, QString& error) {
     json::Node verb;
     if (!top.Child("le_rx", verb, error) || !verb.OnlyKeys({"configure", "send", "wait"}, error) ||
-        !Commands(verb, "configure", kLeRxPlaceholders, p.leRxConfigure, error) ||
-        !Commands(verb, "send", kLeRxPlaceholders, p.leRxSend, error))
+        !Commands(verb, "configure", LeRxPlaceholders(), p.leRxConfigure, error) ||
+        !Commands(verb, "send", LeRxPlaceholders(), p.leRxSend, error))
         return false;
     if (p.leRxSend.isEmpty()) return verb.Fail(verb.At("send"), "must name a command", error);
-    return !verb.Has("wait") || Command(verb, "wait", kLeRxPlaceholders, p.leRxWait, error);
+    return !verb.Has("wait") || Command(verb, "wait", LeRxPlaceholders(), p.leRxWait, error);
 }
 
 bool Fixture(const json::Node& top, Profile& p, QString& error) {
     json::Node verb;
     return top.Child("fixture", verb, error) && verb.OnlyKeys({"clear", "point"}, error) &&
            Commands(verb, "clear", {}, p.fixtureClear, error) &&
-           Command(verb, "point", kFixturePlaceholders, p.fixturePoint, error);
+           Command(verb, "point", FixturePlaceholders(), p.fixturePoint, error);
 }
 
 bool Top(const json::Node& top, Profile& p, QString& error) {
@@ -208,12 +216,9 @@ bool ParseProfile(const QByteArray& json, const QString& file, Profile& profile,
 }
 
 bool LoadProfile(const QString& path, Profile& profile, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QString("%1: cannot read the instrument profile: %2").arg(path, file.errorString());
-        return false;
-    }
-    return ParseProfile(file.readAll(), path, profile, error);
+    QByteArray bytes;
+    return json::ReadFile(path, "the instrument profile", bytes, error) &&
+           ParseProfile(bytes, path, profile, error);
 }
 
 QString Expand(QString text, const QHash<QString, QString>& values) {

@@ -14,8 +14,7 @@ bool ParseVisaResource(const QString& given, VisaResource& resource, QString& er
     const QString forms = "use TCPIP::HOST::PORT::SOCKET (raw SCPI socket) or "
                           "TCPIP::HOST[::DEVICE]::INSTR (VXI-11)";
     const QStringList parts = text.split("::");
-    static const QRegularExpression interface("^TCPIP(\\d*)$",
-                                              QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression interface("^TCPIP(\\d*)$", QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch board = interface.match(parts.value(0));
     const QString kind = parts.size() >= 3 ? parts.last().toUpper() : QString();
     if (!board.hasMatch() || (kind != "SOCKET" && kind != "INSTR") ||
@@ -23,7 +22,7 @@ bool ParseVisaResource(const QString& given, VisaResource& resource, QString& er
         return fail("is not an instrument address this program speaks: " + forms);
 
     // Host names and IPv4 addresses: the link library resolves nothing else.
-    static const QRegularExpression hostName("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$");
+    const QRegularExpression hostName("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$");
     VisaResource r;
     r.text = text;
     r.board = board.captured(1).isEmpty() ? 0 : board.captured(1).toInt();
@@ -39,7 +38,7 @@ bool ParseVisaResource(const QString& given, VisaResource& resource, QString& er
     } else {
         r.kind = VisaResource::Kind::Vxi11;
         r.device = parts.size() == 4 ? parts[2] : QString("inst0");
-        static const QRegularExpression deviceName("^[A-Za-z0-9_,]+$");
+        const QRegularExpression deviceName("^[A-Za-z0-9_,]+$");
         if (r.device.startsWith("hislip", Qt::CaseInsensitive))
             return fail("asks for HiSLIP, which this program does not speak: " + forms);
         if (!deviceName.match(r.device).hasMatch())
