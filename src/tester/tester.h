@@ -43,7 +43,7 @@ struct LeTx {
 };
 
 struct BrTx {
-    int channel = 0;            // 0..78
+    int channel = 0;          // 0..78
     QString packetType = "DH5"; // DH1, DH3, DH5
     int packets = 100;
 };
