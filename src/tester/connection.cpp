@@ -76,7 +76,8 @@ bool Connection::Failed(Status status, const QString& why, int timeoutMs, Error&
 }
 
 bool Connection::Send(const QString& line, int timeoutMs, Error& error) {
-    if (!open_ && !Open(timeoutMs, error)) return false;
+    // Never opened behind the caller's back: a new link must be identified first.
+    if (!open_) return Failed(Status::Closed, {}, timeoutMs, error);
     if (log_) log_->Write('>', line);
     QString why;
     const Status status = DoSend(line.toUtf8() + '\n', timeoutMs, why);

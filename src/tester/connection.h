@@ -43,8 +43,8 @@ public:
     bool IsOpen() const { return open_; }
     bool Open(int timeoutMs, Error& error);
     void Close();
-    // Any failure closes the link: an answer that comes late must not be taken for the
-    // answer to the next query.
+    // On a link that is open only. Any failure closes it: an answer that comes late must not
+    // be taken for the answer to the next query.
     bool Send(const QString& line, int timeoutMs, Error& error);
     bool Receive(QString& line, int timeoutMs, Error& error);
 

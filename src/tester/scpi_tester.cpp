@@ -188,4 +188,10 @@ bool ScpiTester::CheckErrors(const QString& after, int extraMs, Error& error) {
     return false;
 }
 
+std::unique_ptr<ScpiTester> MakeLanTester(const QString& address, Profile profile, QString& error) {
+    VisaResource resource;
+    if (!ParseVisaResource(address, resource, error)) return nullptr;
+    return std::make_unique<ScpiTester>(MakeLanConnection(resource), std::move(profile));
+}
+
 } // namespace tester

@@ -16,6 +16,9 @@ class ScpiTester : public ITester {
 public:
     ScpiTester(std::unique_ptr<Connection> link, Profile profile);
 
+    // Every line to and from the tester goes to `log` (not owned; null for none).
+    void SetLog(ScpiLog* log) { link_->SetLog(log); }
+
     QString Address() const override;
     bool Identify(QString& identity, Error& error) override;
     // The instrument forgets the fixture loss on reset: set it again afterwards.
@@ -47,5 +50,9 @@ private:
     bool connectedBefore_ = false;
     std::optional<std::vector<LossPoint>> fixture_;
 };
+
+// The LAN tester at `address`, a VISA resource string (--tester), spoken to as `profile`
+// says; null with the address's problem in `error`. Nothing is sent before the first verb.
+std::unique_ptr<ScpiTester> MakeLanTester(const QString& address, Profile profile, QString& error);
 
 } // namespace tester

@@ -352,7 +352,7 @@ TEST(ScpiLog, EachLineWithItsUtcTimeAndDirection) {
     link.SetLog(&log);
     Error e;
     QString answer;
-    ASSERT_TRUE(link.Send("*IDN?", 1000, e) && link.Receive(answer, 1000, e));
+    ASSERT_TRUE(link.Open(1000, e) && link.Send("*IDN?", 1000, e) && link.Receive(answer, 1000, e));
     EXPECT_FALSE(link.Receive(answer, 1000, e));
     const QStringList lines = QString(ReadFile(dir.filePath("scpi.log"))).split('\n');
     const QString stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )";
@@ -378,15 +378,14 @@ TEST(LanLink, ARefusedConnectionNamesTheAddress) {
         {"TCPIP::no-such-host.invalid::5025::SOCKET", "unknown host 'no-such-host.invalid'"},
     };
     for (const auto& [address, why] : rows) {
-        VisaResource resource;
-        QString parseError;
-        ASSERT_TRUE(ParseVisaResource(address, resource, parseError));
         Profile profile;
-        ASSERT_TRUE(LoadProfile(kProfile, profile, parseError));
-        ScpiTester tester(MakeLanConnection(resource), profile);
+        QString problem;
+        ASSERT_TRUE(LoadProfile(kProfile, profile, problem));
+        const auto tester = MakeLanTester(address, profile, problem);
+        ASSERT_TRUE(tester) << problem.toStdString();
         QString identity;
         Error error;
-        EXPECT_FALSE(tester.Identify(identity, error));
+        EXPECT_FALSE(tester->Identify(identity, error));
         EXPECT_EQ(error.kind, Error::Kind::Link);
         EXPECT_EQ(error.text, QString("cannot reach the tester at %1: %2").arg(address, why));
     }
