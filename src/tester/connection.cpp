@@ -75,12 +75,16 @@ bool Connection::Failed(Status status, const QString& why, int timeoutMs, Error&
     return false;
 }
 
-bool Connection::Send(const QString& line, int timeoutMs, Error& error) {
+bool Connection::Send(const QStringList& lines, int timeoutMs, Error& error) {
     // Never opened behind the caller's back: a new link must be identified first.
     if (!open_) return Failed(Status::Closed, {}, timeoutMs, error);
-    if (log_) log_->Write('>', line);
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        if (log_) log_->Write('>', line);
+        bytes += line.toUtf8() + '\n';
+    }
     QString why;
-    const Status status = DoSend(line.toUtf8() + '\n', timeoutMs, why);
+    const Status status = DoSend(bytes, timeoutMs, why);
     return status == Status::Ok || Failed(status, why, timeoutMs, error);
 }
 
@@ -114,8 +118,9 @@ void InProcessConnection::DoClose() {
 }
 
 Connection::Status InProcessConnection::DoSend(const QByteArray& bytes, int, QString&) {
-    for (const QString& answer : respond_(QString::fromUtf8(bytes.chopped(1))))
-        answers_.push_back(answer.toUtf8());
+    for (const QByteArray& line : bytes.chopped(1).split('\n'))
+        for (const QString& answer : respond_(QString::fromUtf8(line)))
+            answers_.push_back(answer.toUtf8());
     return Status::Ok;
 }
 

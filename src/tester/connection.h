@@ -45,7 +45,9 @@ public:
     void Close();
     // On a link that is open only. Any failure closes it: an answer that comes late must not
     // be taken for the answer to the next query.
-    bool Send(const QString& line, int timeoutMs, Error& error);
+    // The lines go out in one write: a command and the query after it must not wait for
+    // each other in TCP (Nagle's algorithm against the instrument's delayed ACK).
+    bool Send(const QStringList& lines, int timeoutMs, Error& error);
     bool Receive(QString& line, int timeoutMs, Error& error);
 
 protected:
@@ -54,6 +56,7 @@ protected:
     enum class Status { Ok, Timeout, Closed, Unreachable, Failed };
     virtual Status DoOpen(int timeoutMs, QString& why) = 0;
     virtual void DoClose() = 0;
+    // One or more lines, each ended by a line feed.
     virtual Status DoSend(const QByteArray& bytes, int timeoutMs, QString& why) = 0;
     // One answer line, without its line feed.
     virtual Status DoReceive(QByteArray& line, int timeoutMs, QString& why) = 0;

@@ -39,7 +39,7 @@ QString ScpiTester::Address() const {
 bool ScpiTester::Ready(Error& error) {
     if (link_->IsOpen()) return true;
     QString identity;
-    if (!link_->Open(profile_.timeoutMs, error) || !Query("*IDN?", identity, 0, error))
+    if (!link_->Open(profile_.timeoutMs, error) || !Query({}, "*IDN?", identity, 0, error))
         return false;
     identity = identity.trimmed();
     if (!profile_.idnPattern.match(identity).hasMatch()) {
@@ -64,10 +64,8 @@ bool ScpiTester::Identify(QString& identity, Error& error) {
 bool ScpiTester::Reset(Error& error) {
     if (!Ready(error)) return false;
     fixture_.reset();
-    for (const QString& command : profile_.reset)
-        if (!link_->Send(command, profile_.timeoutMs, error)) return false;
     // One look at the queue at the end: *RST keeps old errors, the *CLS after it drops them.
-    return CheckErrors(profile_.reset.join("; "), 0, error);
+    return CheckErrors(profile_.reset, profile_.reset.join("; "), 0, error);
 }
 
 bool ScpiTester::SetFixtureLoss(const std::vector<LossPoint>& points, Error& error) {
@@ -112,14 +110,17 @@ bool ScpiTester::SendLePackets(const LePackets& packets, Error& error) {
     if (!Ready(error)) return false;
     for (const QString& command : profile_.leRxConfigure)
         if (!Command(Expand(command, values), error)) return false;
+    QStringList send;
     for (const QString& command : profile_.leRxSend)
-        if (!link_->Send(Expand(command, values), profile_.timeoutMs, error)) return false;
+        send << Expand(command, values);
+    const QString sent = send.join("; ");
     const int airMs = LeAirMs(packets.count);
     QString done;
-    if (!profile_.leRxWait.isEmpty() &&
-        !Query(Expand(profile_.leRxWait, values), done, airMs, error))
-        return false;
-    return CheckErrors(Expand(profile_.leRxSend.join("; "), values), airMs, error);
+    if (!profile_.leRxWait.isEmpty()) {
+        if (!Query(send, Expand(profile_.leRxWait, values), done, airMs, error)) return false;
+        send.clear();
+    }
+    return CheckErrors(send, sent, airMs, error);
 }
 
 bool ScpiTester::Measure(const TxProfile& verb, const QHash<QString, QString>& values, TxItem item,
@@ -132,7 +133,7 @@ bool ScpiTester::Measure(const TxProfile& verb, const QHash<QString, QString>& v
     const QString sent = Expand(query.query, values);
     QString answer;
     // The queue first: a failed measurement's own error says more than its 9.91E37.
-    return Query(sent, answer, airMs, error) && CheckErrors(sent, 0, error) &&
+    return Query({}, sent, answer, airMs, error) && CheckErrors({}, sent, 0, error) &&
            Fields(query, sent, answer, readings, error);
 }
 
@@ -163,24 +164,27 @@ bool ScpiTester::Fields(const ProfileQuery& query, const QString& sent, const QS
     return true;
 }
 
-bool ScpiTester::Query(const QString& query, QString& answer, int extraMs, Error& error) {
+bool ScpiTester::Query(const QStringList& before, const QString& query, QString& answer,
+                       int extraMs, Error& error) {
     const int timeoutMs = profile_.timeoutMs + extraMs;
-    return link_->Send(query, timeoutMs, error) && link_->Receive(answer, timeoutMs, error);
+    return link_->Send(before + QStringList{query}, timeoutMs, error) &&
+           link_->Receive(answer, timeoutMs, error);
 }
 
 bool ScpiTester::Command(const QString& command, Error& error) {
-    return link_->Send(command, profile_.timeoutMs, error) && CheckErrors(command, 0, error);
+    return CheckErrors({command}, command, 0, error);
 }
 
-bool ScpiTester::CheckErrors(const QString& after, int extraMs, Error& error) {
+bool ScpiTester::CheckErrors(const QStringList& before, const QString& after, int extraMs,
+                             Error& error) {
     QString answer;
-    if (!Query(profile_.errorQuery, answer, extraMs, error)) return false;
+    if (!Query(before, profile_.errorQuery, answer, extraMs, error)) return false;
     if (profile_.noErrorPattern.match(answer).hasMatch()) return true;
     // The rest of the queue is read away so that the next verb starts clean; the first
     // error is the one that tells what went wrong.
     QString more;
     for (int i = 0; i < 20; ++i)
-        if (!Query(profile_.errorQuery, more, 0, error) ||
+        if (!Query({}, profile_.errorQuery, more, 0, error) ||
             profile_.noErrorPattern.match(more).hasMatch())
             break;
     if (!link_->IsOpen()) return false;

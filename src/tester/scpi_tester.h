@@ -35,10 +35,13 @@ private:
     // loss again: a tester that restarted has forgotten it.
     bool Ready(Error& error);
     bool ApplyFixture(const std::vector<LossPoint>& points, Error& error);
-    bool Query(const QString& query, QString& answer, int extraMs, Error& error);
+    // `before` (commands), then the query, in one write; then its answer.
+    bool Query(const QStringList& before, const QString& query, QString& answer, int extraMs,
+               Error& error);
     // A command, then the error queue.
     bool Command(const QString& command, Error& error);
-    bool CheckErrors(const QString& after, int extraMs, Error& error);
+    // `before`, then the error queue; an error is reported as coming `after` that.
+    bool CheckErrors(const QStringList& before, const QString& after, int extraMs, Error& error);
     bool Measure(const TxProfile& verb, const QHash<QString, QString>& values, TxItem item,
                  int airMs, std::vector<Reading>& readings, Error& error);
     bool Fields(const ProfileQuery& query, const QString& sent, const QString& answer,

@@ -352,7 +352,8 @@ TEST(ScpiLog, EachLineWithItsUtcTimeAndDirection) {
     link.SetLog(&log);
     Error e;
     QString answer;
-    ASSERT_TRUE(link.Open(1000, e) && link.Send("*IDN?", 1000, e) && link.Receive(answer, 1000, e));
+    ASSERT_TRUE(link.Open(1000, e) && link.Send({"*IDN?"}, 1000, e) &&
+                link.Receive(answer, 1000, e));
     EXPECT_FALSE(link.Receive(answer, 1000, e));
     const QStringList lines = QString(ReadFile(dir.filePath("scpi.log"))).split('\n');
     const QString stamp = R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )";
