@@ -124,6 +124,16 @@ TEST_F(BtrunStore, KilledOutrightItLeavesOnlyWholeRunsInTheDatabase) {
                          "WHERE p.run_id = r.run_id) != 8 OR (SELECT count(*) FROM "
                          "measurements m WHERE m.run_id = r.run_id) != 1"),
               QStringList{"0"});
+    // The sqlite3 shell (foreign keys off) deleting a run takes its phases and measurements.
+    QProcess shell;
+    shell.start("sqlite3", {Path("records/results.sqlite"),
+                            "DELETE FROM runs WHERE dut_id IN ('K0', 'K1', 'K2')"});
+    ASSERT_TRUE(shell.waitForFinished(30000) && shell.exitCode() == 0)
+        << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(Column(db, "SELECT (SELECT count(*) FROM phases WHERE run_id NOT IN (SELECT run_id "
+                         "FROM runs)) + (SELECT count(*) FROM measurements WHERE run_id NOT IN "
+                         "(SELECT run_id FROM runs))"),
+              QStringList{"0"});
 }
 
 TEST_F(BtrunStore, BdaddrAssignProgramsEachPhoneFromTheBlockUntilItIsUsedUp) {
