@@ -93,6 +93,7 @@ int Usage(const QString& why) {
         "             [--db URL]\n"
         "       btrun --flush [--db URL] [--out FOLDER]\n"
         "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+        "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
         "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
         "       btrun --help");
     return kExitUsage;
@@ -145,18 +146,23 @@ int main(int argc, char** argv) {
         "flush", "Upload the runs waiting in <records folder>/spool.sqlite and exit.");
     const QCommandLineOption release(
         "release-address", "Free the device address ADDR for another phone and exit.", "ADDR");
+    const QCommandLineOption import("import",
+                                    "Store the run records given as FILE or FOLDER (its *.json) "
+                                    "that the database lacks, and exit (0 all added or present, "
+                                    "65 some unreadable, 3 store error).");
     const QCommandLineOption help({"h", "help"}, "Show this help.");
     parser.addOptions({dut, station, out, junit, port, baud, kind, unit, loop, quiet, btsnoop, db,
-                       flush, release, help});
+                       flush, release, import, help});
     if (!parser.parse(QCoreApplication::arguments())) return Usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }
 
-    // Records folder: the --out folder (with --loop, --flush, --release-address), the
+    // Records folder: the --out folder (with --loop and the store commands), the
     // folder of --out FILE, or "results".
-    const bool storeOnly = parser.isSet(flush) || parser.isSet(release);
+    const int storeCommands = parser.isSet(flush) + parser.isSet(release) + parser.isSet(import);
+    const bool storeOnly = storeCommands > 0;
     const QString folder = !parser.isSet(out)                ? QString("results")
                            : parser.isSet(loop) || storeOnly ? parser.value(out)
                                                              : QFileInfo(parser.value(out)).path();
@@ -167,8 +173,12 @@ int main(int argc, char** argv) {
         return Usage("--db: " + error);
     btrun::RunStore results(target, folder, &Say);
     if (storeOnly) {
-        if (parser.isSet(flush) && parser.isSet(release))
-            return Usage("--flush and --release-address are separate commands");
+        if (storeCommands > 1)
+            return Usage("--flush, --release-address and --import are separate commands");
+        if (parser.isSet(import))
+            return parser.positionalArguments().isEmpty()
+                       ? Usage("--import needs record files or folders")
+                       : results.Import(parser.positionalArguments());
         if (!parser.positionalArguments().isEmpty())
             return Usage("--flush and --release-address take no plan");
         return parser.isSet(flush) ? results.Flush(parser.isSet(db))
@@ -284,6 +294,6 @@ int main(int argc, char** argv) {
         if (!isQuiet)
             Say(QString("btrun: %1 phones, %2").arg(units).arg(run::OutcomeName(overall)));
     }
-    results.Finish();
+    if (!results.Finish()) overall = run::Worse(overall, run::Outcome::Error);
     return run::ExitCodeOf(overall);
 }
