@@ -142,8 +142,8 @@ bool OpenSqliteFile(QSqlDatabase& db, const QString& path, QString& error) {
     QElapsedTimer waited;
     waited.start();
     bool ok = false;
-    while (!(ok = q.exec("PRAGMA journal_mode = WAL")) &&
-           Why(q).contains("database is locked") && waited.elapsed() < kBusyMs)
+    while (!(ok = q.exec("PRAGMA journal_mode = WAL")) && Why(q).contains("database is locked") &&
+           waited.elapsed() < kBusyMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (!ok || !q.exec("PRAGMA foreign_keys = ON")) {
         error = Why(q);
