@@ -102,12 +102,9 @@ bool RunStore::Finish() {
     if (!rested_) return true;
     rested_ = false;
     const store::Spool::Upload up = Spooled().Flush(target_, connection_);
-    if (up.stored > 0) {
+    if (up.stored > 0)
         say_(QString("btrun: uploaded %1 runs to %2").arg(up.stored).arg(target_.Display()));
-        Tell(up);
-    } else if (!up.failures.isEmpty()) {
-        Tell(up);
-    }
+    if (up.stored > 0 || !up.failures.isEmpty()) Tell(up);
     return up.failedRuns.isEmpty();
 }
 

@@ -6,7 +6,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
-#include <clocale>
 #include <iterator>
 #include <locale.h>
 #include <thread>
