@@ -42,7 +42,7 @@ struct ArgSpec {
 struct MeasurementSpec {
     const char* name;
     ValueType type;
-    const char* units; // "" when the value is a raw code, a count or text
+    QString units; // "" when the value is a raw code, a count or text
 };
 
 struct ArgValue {
