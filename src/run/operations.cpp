@@ -3,6 +3,7 @@
 
 #include "run/operations.h"
 
+#include "bt/rf_ranges.h"
 #include "run/nvm_values.h"
 #include "run/op_steps.h"
 
@@ -25,32 +26,59 @@ MeasurementSpec Code(const char* name) {
     return {name, V::Number, ""};
 }
 
-// Arguments of the RF test set-up (and the LPC ones of TX burst).
+ArgSpec In(const char* name, rf::Range range, int64_t def) {
+    return Int(name, range.min, range.max, def);
+}
+
+// Arguments of the RF test set-up, in the ranges the form's controls give them.
 std::vector<ArgSpec> RfTestModeArgs() {
-    return {Bytes("bd_address", 6, "001A7DDA7113"), Int("epc_num_steps", 0, 255, 7),
-            Int("epc_step_size", 0, 255, 3),        Int("epc_max_step_1mbps", 0, 255, 6),
-            Int("epc_max_step_2mbps", 0, 255, 5),   Int("epc_max_step_3mbps", 0, 255, 4),
-            Int("lpc_num_steps", 0, 255, 5),        Int("lpc_step_size", 0, 255, 2),
-            Int("epc_max_power_1mbps", -35, 10, 4), Int("epc_max_power_2mbps", -35, 8, 2),
-            Int("epc_max_power_3mbps", -35, 8, -2), Int("lpc_power_1mbps", -35, 10, 0),
-            Int("lpc_power_2mbps", -35, 8, -2),     Int("lpc_power_3mbps", -35, 8, -4),
-            Int("br_power_level", -35, 10, 4),      Int("le_power_level", -35, 10, 0)};
+    return {Bytes("bd_address", 6, "001A7DDA7113"),
+            In("epc_num_steps", rf::kPowerSteps, 7),
+            In("epc_step_size", rf::kPowerStepSize, 3),
+            Int("epc_max_step_1mbps", 0, rf::kPowerSteps.max - 1, 6),
+            Int("epc_max_step_2mbps", 0, rf::kPowerSteps.max - 1, 5),
+            Int("epc_max_step_3mbps", 0, rf::kPowerSteps.max - 1, 4),
+            In("lpc_num_steps", rf::kPowerSteps, 5),
+            In("lpc_step_size", rf::kPowerStepSize, 2),
+            In("epc_max_power_1mbps", rf::kPower1Mbps, 4),
+            In("epc_max_power_2mbps", rf::kPowerEdr, 2),
+            In("epc_max_power_3mbps", rf::kPowerEdr, -2),
+            In("lpc_power_1mbps", rf::kPower1Mbps, 0),
+            In("lpc_power_2mbps", rf::kPowerEdr, -2),
+            In("lpc_power_3mbps", rf::kPowerEdr, -4),
+            In("br_power_level", rf::kPower1Mbps, 4),
+            In("le_power_level", rf::kPower1Mbps, 0)};
+}
+
+// The EPC maximum power steps stop at the highest step, the number of steps - 1.
+bool CheckEpcSteps(const Args& args, QString& error) {
+    const int64_t highest = args.value("epc_num_steps").number - 1;
+    for (const char* name : {"epc_max_step_1mbps", "epc_max_step_2mbps", "epc_max_step_3mbps"})
+        if (args.value(name).number > highest) {
+            error = QString("argument '%1' (%2) is above the highest step %3 of epc_num_steps %4")
+                        .arg(name)
+                        .arg(args.value(name).number)
+                        .arg(highest)
+                        .arg(highest + 1);
+            return false;
+        }
+    return true;
 }
 
 std::vector<ArgSpec> TxBurstArgs() {
     return {Bytes("bd_address", 6, "001A7DDA7113"),
-            Int("channel", 0, 78, 0),
+            In("channel", rf::kBrChannel, 0),
             Int("power_step", 0, 255, 0),
             Int("pattern", 0, 5, 5),
             Int("tx_interval", 0, 254, 0),
             Int("hopping", 0, 1, 0),
             Int("whitening", 0, 1, 1),
-            Int("lpc_num_steps", 0, 255, 5),
-            Int("lpc_step_size", 0, 255, 2),
+            In("lpc_num_steps", rf::kPowerSteps, 5),
+            In("lpc_step_size", rf::kPowerStepSize, 2),
             Bytes("afh_channel_map", 10, "F7FFFFFFFFFFFFFFFFFF"),
-            Int("lpc_power_1mbps", -35, 10, 0),
-            Int("lpc_power_2mbps", -35, 8, -2),
-            Int("lpc_power_3mbps", -35, 8, -4),
+            In("lpc_power_1mbps", rf::kPower1Mbps, 0),
+            In("lpc_power_2mbps", rf::kPowerEdr, -2),
+            In("lpc_power_3mbps", rf::kPowerEdr, -4),
             Int("packet_type", 0, 8, BT_PACKET_DH5)};
 }
 
@@ -72,22 +100,23 @@ std::vector<OperationSpec> BuildTable() {
           {"version_info", V::Text, ""}},
          false,
          &op::FirmwareInfo},
-        {"rf_test_mode", RfTestModeArgs(), {}, false, &op::RfTestMode},
+        {"rf_test_mode", RfTestModeArgs(), {}, false, &op::RfTestMode, &CheckEpcSteps},
         {"tx_burst", TxBurstArgs(), {}, false, &op::TxBurst},
         {"tx_continuous",
-         {Int("channel", 0, 78, 0), Int("coarse_power", 0, 7, 7), Int("fine_power", 0, 5, 5),
-          Int("pattern", 0, 5, 5), Int("modulation", 0, 3, BT_MODULATION_GFSK)},
+         {In("channel", rf::kBrChannel, 0), In("coarse_power", rf::kCoarsePower, 7),
+          In("fine_power", rf::kFinePower, 5), Int("pattern", 0, 5, 5),
+          Int("modulation", 0, 3, BT_MODULATION_GFSK)},
          {},
          false,
          &op::TxContinuous},
-        {"rx_continuous", {Int("channel", 0, 78, 0)}, {}, false, &op::RxContinuous},
+        {"rx_continuous", {In("channel", rf::kBrChannel, 0)}, {}, false, &op::RxContinuous},
         {"le_tx",
-         {Int("channel", 0, 39, 0), Int("data_length", 0, 37, 37), Int("power_level", -35, 10, 0),
-          Int("pattern", 0, 7, BT_LE_PATTERN_PRBS9)},
+         {In("channel", rf::kLeChannel, 0), In("data_length", rf::kLeDataLength, 37),
+          In("power_level", rf::kPower1Mbps, 0), Int("pattern", 0, 7, BT_LE_PATTERN_PRBS9)},
          {},
          false,
          &op::LeTx},
-        {"le_rx_start", {Int("channel", 0, 39, 0)}, {}, false, &op::LeRxStart},
+        {"le_rx_start", {In("channel", rf::kLeChannel, 0)}, {}, false, &op::LeRxStart},
         {"le_rx_end",
          {Need("expected_packets", 1, 65535)},
          {{"le_rx_packets", V::Number, "packets"}, {"le_per", V::Number, "%"}},
