@@ -25,7 +25,6 @@ public:
     bool IsOpen() const;
     QSqlDatabase Db() const;
     bool IsPostgres() const { return target_.kind == Target::Kind::Postgres; }
-    const Target& GetTarget() const { return target_; }
     // Whether the last Open got as far as the database (it may then have failed on the
     // schema); false when the server could not be reached or refused the login.
     bool Reached() const { return reached_; }
