@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "bt/ibluetooth.h"
-#include "plugin/plugin.h"
+#include "plugin/log.h"
 
 namespace run {
 

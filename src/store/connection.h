@@ -25,7 +25,6 @@ public:
     bool IsOpen() const;
     QSqlDatabase Db() const;
     bool IsPostgres() const { return target_.kind == Target::Kind::Postgres; }
-    const Target& GetTarget() const { return target_; }
     // Whether the last Open failed because the server was out of reach (not answering,
     // unknown host, starting up or shutting down): the one failure worth waiting out. A
     // refused login, an unknown database or a schema it cannot use is a fault to mend.
