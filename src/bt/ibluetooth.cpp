@@ -24,7 +24,7 @@ std::string ConnectionTypeText(uint32_t type) {
 IBluetooth::IBluetooth() = default;
 IBluetooth::~IBluetooth() = default;
 
-#define BT_NVM_GETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_GETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result IBluetooth::GetNvm##Camel(uint8_t, BT_NVM_VALUE_T_##kind* value) {                    \
         if (value != nullptr) std::memcpy(value, &nvm_params.field, sizeof nvm_params.field);      \
         return T_Result{};                                                                         \

@@ -205,12 +205,12 @@ public:
 
     // GetNvm<Param>: by default the value of the last read-all, without an exchange. The
     // arrays write 6 (BD address) or 8 (LMP features) bytes.
-#define BT_NVM_GETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_GETTER(Camel, field, id, kind, transfer, units)                                            \
     virtual T_Result GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value);
     BT_NVM_PARAMS(BT_NVM_GETTER)
 #undef BT_NVM_GETTER
 
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     virtual T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) = 0;
     BT_NVM_PARAMS(BT_NVM_SETTER)
 #undef BT_NVM_SETTER

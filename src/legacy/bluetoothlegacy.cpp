@@ -330,7 +330,7 @@ T_Result BluetoothLegacy::SetSupportedNvm(uint8_t version, uint32_t paramType, c
     return WriteNvmParam(value);
 }
 
-#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result BluetoothLegacy::GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value) {       \
         if (WireIdOf(id) == kNoWireId) return Refuse();                                            \
         return GetSupportedNvm(version, id, value, &nvm_params.field, sizeof nvm_params.field);    \
@@ -338,7 +338,7 @@ T_Result BluetoothLegacy::SetSupportedNvm(uint8_t version, uint32_t paramType, c
 BT_NVM_PARAMS(BT_LEGACY_GETTER)
 #undef BT_LEGACY_GETTER
 
-#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result BluetoothLegacy::SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) {          \
         if (WireIdOf(id) == kNoWireId) return Refuse();                                            \
         return SetSupportedNvm(version, id, BytesOf(value), sizeof nvm_params.field);              \

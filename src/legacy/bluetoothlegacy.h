@@ -27,14 +27,14 @@ public:
 
     // The 16 parameters of the binary protocol are read from the phone (once, then from the
     // cache until they are written); the other 27 are refused.
-#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value) override;
     BT_NVM_PARAMS(BT_LEGACY_GETTER)
 #undef BT_LEGACY_GETTER
 
     // A parameter is written only in the data version last read of it; one never read is
     // refused with code 2.
-#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) override;
     BT_NVM_PARAMS(BT_LEGACY_SETTER)
 #undef BT_LEGACY_SETTER

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string>
 
 namespace run::nvmvalue {
 
@@ -43,14 +42,7 @@ bool IsBytes(nvm::Kind kind) {
 }
 
 QString Units(const nvm::ParamInfo& p) {
-    // Power levels and the RSSI limits are in dBm, the reference clock in Hz; the other
-    // parameters are codes, counts and flags.
-    const std::string name = p.suffix;
-    if (name.find("power") != std::string::npos || name.find("pwr_level") != std::string::npos ||
-        (name.rfind("rssi_", 0) == 0 && name != "rssi_goto_max"))
-        return "dBm";
-    if (name == "input_freq") return "Hz";
-    return "";
+    return QString::fromLatin1(p.units);
 }
 
 ValueType TypeOf(const nvm::ParamInfo& p) {

@@ -29,7 +29,7 @@ struct NvmAccess {
 };
 
 const std::array<NvmAccess, nvm::kParamCount>& NvmAccessors() {
-#define RUN_NVM_ACCESS(Camel, field, id, kind, transfer)                                           \
+#define RUN_NVM_ACCESS(Camel, field, id, kind, transfer, units)                                           \
     NvmAccess{[](IBluetooth& bt, T_BT_ALL_NVM_PARAMS& all) {                                       \
                   return bt.GetNvm##Camel(kVersion, Out(all.field));                               \
               },                                                                                   \

@@ -39,7 +39,7 @@ template <std::size_t N> const uint8_t* In(const uint8_t (&field)[N]) {
 T_Result GetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
                      T_BT_ALL_NVM_PARAMS& values) {
     switch (param) {
-#define BT_NVM_GET(Camel, field, id, kind, transfer)                                               \
+#define BT_NVM_GET(Camel, field, id, kind, transfer, units)                                               \
     case id:                                                                                       \
         return bluetooth.GetNvm##Camel(kVersion, Out(values.field));
         BT_NVM_PARAMS(BT_NVM_GET)
@@ -53,7 +53,7 @@ T_Result GetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
 T_Result SetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
                      const T_BT_ALL_NVM_PARAMS& values) {
     switch (param) {
-#define BT_NVM_SET(Camel, field, id, kind, transfer)                                               \
+#define BT_NVM_SET(Camel, field, id, kind, transfer, units)                                               \
     case id:                                                                                       \
         return bluetooth.SetNvm##Camel(kVersion, In(values.field));
         BT_NVM_PARAMS(BT_NVM_SET)

@@ -278,7 +278,7 @@ T_Result BluetoothZep::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
     return result;
 }
 
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result BluetoothZep::SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) {             \
         if (IsMissing(value)) return T_Result{T_RESULT_ERROR, kNoValue};                           \
         return Operate(VersionCheck::Req, version, WRITE_TO_NVM, [&](int32_t&) {                   \

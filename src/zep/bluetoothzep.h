@@ -29,7 +29,7 @@ public:
     BT_OPERATIONS(BT_OP_OVERRIDE)
 
     // The phone's result code of a write does not change the outcome; only the status does.
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) override;
     BT_NVM_PARAMS(BT_NVM_SETTER)
 #undef BT_NVM_SETTER
