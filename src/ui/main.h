@@ -59,6 +59,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The back-end of `interfaceKind` (the host's item 31).
+    Tfrm_main(int32_t interfaceKind, QWidget* parent);
     // What the pages ask of the form.
     IBluetooth& Bluetooth() override { return *bluetooth; }
     void SetMarkChanges(bool mark) override { markChanges = mark; }
