@@ -28,7 +28,6 @@ public:
 
     QTableWidget* YieldTable() const { return yield_; }
     QTableWidget* FailureTable() const { return failures_; }
-    QListWidget* MeasurementList() const { return list_; }
     QChartView* Histogram() const { return chart_; }
 
 private:

@@ -82,8 +82,8 @@ std::vector<ArgSpec> TxBurstArgs() {
             Int("packet_type", 0, 8, BT_PACKET_DH5)};
 }
 
-std::vector<OperationSpec> BuildTable() {
-    const ArgSpec nvmParam{"param", ArgKind::NvmParam, 0, 0, true};
+// The chip, its firmware and the HCI interface, and waiting.
+std::vector<OperationSpec> ChipOps() {
     return {
         {"chip_on", {}, {Code("chip_state")}, false, &op::ChipOn},
         {"chip_off", {}, {Code("chip_state")}, false, &op::ChipOff},
@@ -100,6 +100,20 @@ std::vector<OperationSpec> BuildTable() {
           {"version_info", V::Text, ""}},
          false,
          &op::FirmwareInfo},
+        {"hci_command",
+         {{"bytes", ArgKind::HexRun, 1, kHciDataSize, true}},
+         {{"hci_reply", V::Text, ""},
+          {"hci_reply_length", V::Number, "bytes"},
+          Code("hci_status")},
+         false,
+         &op::HciCommand},
+        {"wait", {Need("ms", 0, 600000)}, {}, false, &op::Wait},
+    };
+}
+
+// RF test modes and the LE receiver result.
+std::vector<OperationSpec> RfOps() {
+    return {
         {"rf_test_mode", RfTestModeArgs(), {}, false, &op::RfTestMode, &CheckEpcSteps},
         {"tx_burst", TxBurstArgs(), {}, false, &op::TxBurst},
         {"tx_continuous",
@@ -124,6 +138,12 @@ std::vector<OperationSpec> BuildTable() {
          &op::LeRxEnd},
         {"rssi", {Int("connection_handle", 0, 255, 0)}, {{"rssi", V::Number, "dBm"}}, false,
          &op::Rssi},
+    };
+}
+
+// Trimming values, interfaces and PCM loopback.
+std::vector<OperationSpec> TrimOps() {
+    return {
         {"rtrim_read",
          {},
          {Code("rtrim_use_manual"), Code("rtrim_manual"), Code("rtrim_fused")},
@@ -178,6 +198,13 @@ std::vector<OperationSpec> BuildTable() {
          false,
          &op::InterfacesWrite},
         {"pcm_loopback", {Need("type", 0, 2)}, {}, false, &op::PcmLoopback},
+    };
+}
+
+// NVM parameters and device addresses.
+std::vector<OperationSpec> NvmOps() {
+    const ArgSpec nvmParam{"param", ArgKind::NvmParam, 0, 0, true};
+    return {
         {"nvm_read", {nvmParam}, {}, true, &op::NvmRead},
         {"nvm_write",
          {nvmParam, {"value", ArgKind::NvmValue, 0, 0, true}},
@@ -191,15 +218,15 @@ std::vector<OperationSpec> BuildTable() {
          false,
          &op::BdaddrAssign,
          &op::CheckAddressBlock},
-        {"hci_command",
-         {{"bytes", ArgKind::HexRun, 1, kHciDataSize, true}},
-         {{"hci_reply", V::Text, ""},
-          {"hci_reply_length", V::Number, "bytes"},
-          Code("hci_status")},
-         false,
-         &op::HciCommand},
-        {"wait", {Need("ms", 0, 600000)}, {}, false, &op::Wait},
     };
+}
+
+std::vector<OperationSpec> BuildTable() {
+    std::vector<OperationSpec> table;
+    for (auto group : {&ChipOps, &RfOps, &TrimOps, &NvmOps})
+        for (OperationSpec& op : group())
+            table.push_back(std::move(op));
+    return table;
 }
 
 } // namespace

@@ -40,8 +40,10 @@ TEST(ResultsWindow, OpensFromTheMenuAndPicksUpRunsStoredLater) {
                                                 "within 2.216, Ppk 0.63; Cpk 0.45");
     EXPECT_EQ(SeriesNames(*w), QStringList({"runs per bin", "LSL 0", "USL 10", "mean 3"}));
     // per: weak on its Cpk alone.
-    EXPECT_EQ(w->MeasurementList()->item(1)->text(), "Step: per  -  Ppk 1.65; Cpk 1.32");
-    EXPECT_EQ(w->MeasurementList()->item(1)->foreground().color(), QColor("#b26a00"));
+    const auto* list = w->findChild<QListWidget*>();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->item(1)->text(), "Step: per  -  Ppk 1.65; Cpk 1.32");
+    EXPECT_EQ(list->item(1)->foreground().color(), QColor("#b26a00"));
     w->ShowMeasurement("Step: rssi");
     EXPECT_EQ(SeriesNames(*w).mid(1), QStringList({"LSL -80", "mean -52"}));
     w->ShowMeasurement("Step: x");
