@@ -1,5 +1,6 @@
 // The "args" object of a plan step, checked against the operation's arguments.
 
+#include <QJsonArray>
 #include <algorithm>
 #include <cmath>
 
@@ -71,6 +72,37 @@ bool ParseExpected(const ArgSpec& a, const QJsonValue& v, ArgValue& value, QStri
     return true;
 }
 
+bool ParseChoice(const ArgSpec& a, const QJsonValue& v, ArgValue& value, QString& error) {
+    QStringList choices;
+    for (const char* c : a.choices)
+        choices << c;
+    value.text = v.toString();
+    if (v.isString() && choices.contains(value.text)) return true;
+    error = QString("argument '%1' must be one of %2").arg(a.name, choices.join(", "));
+    return false;
+}
+
+bool ParseItems(const ArgSpec& a, const QJsonValue& v, ArgValue& value, QString& error) {
+    QStringList choices;
+    for (const char* c : a.choices)
+        choices << c;
+    QStringList given;
+    for (const QJsonValue& item : v.toArray())
+        given << item.toString();
+    const bool ok = v.isArray() && !given.isEmpty() &&
+                    std::all_of(given.begin(), given.end(), [&](const QString& g) {
+                        return choices.contains(g) && given.count(g) == 1;
+                    });
+    if (!ok) {
+        error = QString("argument '%1' must be a list of %2, each at most once")
+                    .arg(a.name, choices.join(", "));
+        return false;
+    }
+    for (const QString& c : choices)
+        if (given.contains(c)) value.items << c;
+    return true;
+}
+
 bool ParseOne(const OperationSpec& op, const ArgSpec& a, const QJsonObject& given,
               ArgValue& value, QString& error) {
     const QJsonValue v = given.value(a.name);
@@ -89,6 +121,10 @@ bool ParseOne(const OperationSpec& op, const ArgSpec& a, const QJsonObject& give
     }
     case ArgKind::Expected:
         return ParseExpected(a, v, value, error);
+    case ArgKind::Choice:
+        return ParseChoice(a, v, value, error);
+    case ArgKind::Items:
+        return ParseItems(a, v, value, error);
     }
     return false;
 }
@@ -117,6 +153,10 @@ bool ParseArgs(const OperationSpec& op, const QJsonObject& given, Args& out, QSt
             }
             value.number = a.number;
             if (a.bytes) ParseHex(a.bytes, value.bytes);
+            if (a.kind == ArgKind::Choice) value.text = a.choices.front();
+            if (a.kind == ArgKind::Items)
+                for (const char* c : a.choices)
+                    value.items << c;
         } else if (!ParseOne(op, a, given, value, error)) {
             return false;
         }

@@ -73,6 +73,8 @@ struct RunOptions {
     // whose window opens when the back-end is made (its first exchange may come then).
     std::function<QString()> linkFailure;
     std::function<void()> resetLink;
+    // The test set of the steps that measure the radio; null when there is none.
+    tester::ITester* tester = nullptr;
 };
 
 using BackEndMaker = std::function<std::unique_ptr<IBluetooth>()>;

@@ -91,13 +91,7 @@ T_Result LeRxStart(OpContext& c) {
 T_Result LeRxEnd(OpContext& c) {
     T_BT_RX_LE_END_CON con{};
     const T_Result r = Checked(c.bt.RxLeEnd(kVersion, &con), con.result);
-    const int received = con.packets_high << 8 | con.packets_low;
-    const double expected = double(c.Int("expected_packets"));
-    // Packet error rate in percent, to a thousandth of a percent; more packets than
-    // expected (another tester on the channel) count as none lost.
-    const double per = std::max(0.0, (expected - received) / expected * 100.0);
-    c.readings["le_rx_packets"] = double(received);
-    c.readings["le_per"] = std::round(per * 1000.0) / 1000.0;
+    KeepLeRxResult(c, con.packets_high << 8 | con.packets_low, int(c.Int("expected_packets")));
     return r;
 }
 

@@ -52,4 +52,10 @@ T_Result NvmVerify(OpContext& c);
 T_Result BdaddrAssign(OpContext& c);
 bool CheckAddressBlock(const Args& args, QString& error);
 
+// The LE receiver's count against the packets sent: le_rx_packets and le_per.
+void KeepLeRxResult(OpContext& c, int received, int expected);
+
+// The radio measured over the air by a test set (op_radio.cpp): their table rows.
+std::vector<OperationSpec> RadioOps();
+
 } // namespace run::op

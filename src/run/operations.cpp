@@ -223,7 +223,7 @@ std::vector<OperationSpec> NvmOps() {
 
 std::vector<OperationSpec> BuildTable() {
     std::vector<OperationSpec> table;
-    for (auto group : {&ChipOps, &RfOps, &TrimOps, &NvmOps})
+    for (auto group : {&ChipOps, &RfOps, &TrimOps, &NvmOps, &op::RadioOps})
         for (OperationSpec& op : group())
             table.push_back(std::move(op));
     return table;
@@ -243,6 +243,7 @@ const OperationSpec* FindOperation(const QString& name) {
 }
 
 std::vector<MeasurementSpec> MeasurementsOf(const OperationSpec& op, const Args& args) {
+    if (op.measurementsOf) return op.measurementsOf(args);
     if (!op.nvm) return op.measurements;
     // In the order of the parameters, whatever the order of the plan's object.
     const auto expected = args.value("expected").map;

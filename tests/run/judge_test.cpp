@@ -81,7 +81,7 @@ TEST(PlanReference, NamesEveryOperationAndMeasurementAndEveryShippedPlanLoads) {
                             .match(doc)
                             .hasMatch() ||
                         (units == "—" && doc.contains(QString("`%1`").arg(m.name))))
-                << op.name << " " << m.name << " " << m.units.toStdString();
+                << op.name << " " << m.name.toStdString() << " " << m.units.toStdString();
         }
     }
 }
