@@ -1,6 +1,6 @@
 // The phone's radio on the air: what each transmitter test mode sends as the plug-in starts
 // it over either protocol, which LE test packets its receiver takes and how the LE RX end
-// reports them.
+// reports them, and the radio a unit profile gives a phone.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "phonesim.h"
+#include "unit_profile.h"
 
 using Mode = air::Transmission::Mode;
 using phonesim::Simulator;
@@ -238,4 +239,103 @@ TEST(PhoneAir, PacketsFromAnotherThreadAreNotLostInTheExchanges) {
         sim.HandleText("at@bt:get_rtrim_values()");
     air.join();
     EXPECT_EQ(Do(sim, "at@bt:rx_le_end()"), "234\r\n96\r\n0\r\nOK\r\n"); // 60000
+}
+
+TEST(UnitProfileRadio, RefusesBadRadiosWithTheFileAndWhy) {
+    const std::pair<const char*, std::string> rows[] = {
+        {R"({"radio": 3})", "u.json: 'radio' must be an object"},
+        {R"({"radio": {"sensitivity": -90}})",
+         "u.json: unknown radio key 'sensitivity' (known: power_error_db, freq_offset_khz, "
+         "drift_khz, initial_drift_khz, drift_rate_khz, le_delta_f1_khz, br_delta_f1_khz, "
+         "f2_f1_ratio, sensitivity_dbm)"},
+        {R"({"radio": {"drift_khz": "5"}})",
+         R"(u.json: radio 'drift_khz' must be a number or {"mean": M, "spread": S} with S >= 0)"},
+        {R"({"radio": {"f2_f1_ratio": {"mean": 1.9, "spread": 0.2}}})",
+         "u.json: radio 'f2_f1_ratio' must lie within 0 to 2, spread included"},
+        {R"({"radio": {"sensitivity_dbm": 10}})",
+         "u.json: radio 'sensitivity_dbm' must lie within -120 to 0, spread included"},
+    };
+    for (const auto& [json, message] : rows) {
+        phonesim::UnitProfile profile;
+        std::string error;
+        EXPECT_FALSE(phonesim::ParseUnitProfile(json, "u.json", profile, error)) << json;
+        EXPECT_EQ(error, message);
+    }
+}
+
+// A unit with a radio keeps the readings it had without one.
+TEST(UnitProfileRadio, IsDrawnApartFromTheOtherReadings) {
+    const std::string readings = R"("tmeas_fused": {"mean": 500, "spread": 50},
+        "rssi": {"mean": -55, "spread": 4}, "nvm": {"le_pwr_level": {"mean": 0, "spread": 4}})";
+    phonesim::UnitProfile plain, radio;
+    std::string error;
+    ASSERT_TRUE(phonesim::ParseUnitProfile("{" + readings + "}", "a", plain, error));
+    ASSERT_TRUE(phonesim::ParseUnitProfile(
+        "{" + readings + R"(, "radio": {"power_error_db": {"mean": 0, "spread": 3}}})", "b", radio,
+        error));
+    std::set<double> powerErrors;
+    for (uint64_t unit = 0; unit < 5; ++unit) {
+        phonesim::ChipState a = phonesim::DefaultChip(), b = a;
+        phonesim::ApplyUnitProfile(plain, unit, a);
+        phonesim::ApplyUnitProfile(radio, unit, b);
+        EXPECT_EQ(a.tmeasFused, b.tmeasFused);
+        EXPECT_EQ(a.rssi, b.rssi);
+        EXPECT_EQ(a.nvm[24], b.nvm[24]);
+        EXPECT_EQ(a.radio.powerErrorDb, 0);
+        EXPECT_NEAR(b.radio.powerErrorDb, 0, 3);
+        powerErrors.insert(b.radio.powerErrorDb);
+    }
+    EXPECT_EQ(powerErrors.size(), 5u);
+}
+
+// Judged as a test set would judge them with the Bluetooth RF test limits: the golden unit
+// passes every radio item, each failing unit fails its own items only.
+TEST(UnitProfileRadio, EachShippedUnitFailsOnlyItsOwnRadioItems) {
+    const std::pair<const char*, std::set<std::string>> units[] = {
+        {"golden", {}},
+        {"weak-tx", {"le_power", "br_power"}},
+        {"off-frequency", {"le_offset", "br_icft"}},
+        {"drifting", {"le_drift", "le_drift_rate", "br_drift", "br_drift_rate"}},
+        {"insensitive", {"le_per"}},
+        {"deaf", {"le_per"}},
+        {"hot", {}},
+    };
+    for (const auto& [name, items] : units) {
+        phonesim::UnitProfile profile;
+        std::string error;
+        ASSERT_TRUE(phonesim::LoadUnitProfile(std::string(PLANS_DIR) + "/units/" + name + ".json",
+                                              profile, error))
+            << error;
+        for (uint64_t unit = 0; unit < 20; ++unit) {
+            SCOPED_TRACE(std::string(name) + " unit " + std::to_string(unit));
+            Simulator sim;
+            phonesim::ApplyUnitProfile(profile, unit, sim.Chip());
+            Do(sim, "at@bt:set_tx_le_mode(0,37,0,0)");
+            const air::Transmission le = sim.Air().Transmitting();
+            Do(sim, "at@bt:set_tx_burst_mode({0,26,125,218,113,19},0,0,1,0,0,0,1,5,2," + kMap +
+                        ",0,-2,-4,0)");
+            const air::Transmission br = sim.Air().Transmitting();
+            Do(sim, "at@bt:rx_le_start(0)");
+            const double per = (1500 - std::stoi(Do(sim, "air 0 -70 1500"))) / 15.0;
+            const std::pair<std::string, bool> passes[] = {
+                {"le_power", le.powerDbm >= -20 && le.powerDbm <= 10},
+                {"le_offset", std::abs(le.offsetKhz) <= 150},
+                {"le_drift", std::abs(le.driftKhz) <= 50},
+                {"le_initial_drift", std::abs(le.initialDriftKhz) <= 23},
+                {"le_drift_rate", std::abs(le.driftRateKhz) <= 20},
+                {"le_delta_f1", le.deltaF1Khz >= 225 && le.deltaF1Khz <= 275},
+                {"le_f2_f1", le.f2f1Ratio >= 0.8},
+                {"br_power", br.powerDbm >= -6 && br.powerDbm <= 4}, // power class 2
+                {"br_icft", std::abs(br.offsetKhz) <= 75},
+                {"br_drift", std::abs(br.driftKhz) <= 25}, // DH1
+                {"br_drift_rate", std::abs(br.driftRateKhz) <= 20},
+                {"br_delta_f1", br.deltaF1Khz >= 140 && br.deltaF1Khz <= 175},
+                {"le_per", per <= 30.8},
+            };
+            std::set<std::string> failed;
+            for (const auto& [item, pass] : passes)
+                if (!pass) failed.insert(item);
+            EXPECT_EQ(failed, items);
+        }
+    }
 }
