@@ -49,6 +49,10 @@ struct RunRecord {
     QDateTime start, end;
     Outcome outcome = Outcome::Pass;
     std::vector<PhaseRecord> phases;
+    // The test set that measured the radio (its *IDN? answer and where it was reached)
+    // and the fixture whose loss it was given; empty when there was none.
+    QString testerIdentity, testerAddress;
+    QString fixtureName, fixtureFile, fixtureSha256;
 };
 
 struct RunOptions {
