@@ -14,21 +14,21 @@ namespace air {
 struct Transmission {
     enum class Mode { None, Le, Br, Carrier };
     Mode mode = Mode::None;
-    int channel = 0; // LE 0..39 (2402 + 2 k MHz) or BR 0..78 (2402 + k MHz)
+    int channel = 0;           // LE 0..39 (2402 + 2 k MHz) or BR 0..78 (2402 + k MHz)
     double mhz = 0;
-    double powerDbm = 0;     // at the phone's antenna
-    std::string pattern;     // PRBS9, PRBS15, 11110000, 10101010, 00001111, 01010101,
-                             // 11111111, 00000000, 00110011
-    int length = 0;          // payload bytes
-    std::string packetType;  // BR: DH1, DH3, DH5, 2-DH1 ...; "-" otherwise
-    double intervalUs = 625; // one packet per interval
+    double powerDbm = 0;       // at the phone's antenna
+    std::string pattern;       // PRBS9, PRBS15, 11110000, 10101010, 00001111, 01010101,
+                               // 11111111, 00000000, 00110011
+    int length = 0;            // payload bytes
+    std::string packetType;    // BR: DH1, DH3, DH5, 2-DH1 ...; "-" otherwise
+    double intervalUs = 625;   // one packet per interval
     // The phone's own radio.
-    double offsetKhz = 0; // carrier frequency offset
-    double driftKhz = 0;  // over a packet
+    double offsetKhz = 0;      // carrier frequency offset
+    double driftKhz = 0;       // over a packet
     double initialDriftKhz = 0;
-    double driftRateKhz = 0; // per 50 us
-    double deltaF1Khz = 0;   // deviation with 11110000
-    double f2f1Ratio = 0;    // delta f2 avg / delta f1 avg
+    double driftRateKhz = 0;   // per 50 us
+    double deltaF1Khz = 0;     // deviation with 11110000
+    double f2f1Ratio = 0;      // delta f2 avg / delta f1 avg
 };
 
 // LE test packets sent to the phone.
