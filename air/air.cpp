@@ -26,16 +26,18 @@ bool ReadNumber(std::string_view text, double& value) {
            std::isfinite(value);
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // Words of a line: key=value tokens between blanks.
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-            ++i;
+        while (i < line.size() && IsBlank(line[i])) ++i;
         const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-            ++i;
+        while (i < line.size() && !IsBlank(line[i])) ++i;
         if (i > start) words.push_back(line.substr(start, i - start));
     }
     return words;
@@ -88,9 +90,14 @@ const PacketField kPacketFields[] = {
     {"payload", nullptr, nullptr, &Packets::payload, 0, 0},
 };
 
-// An empty text would leave "key=" behind, which reads back as nothing at all.
+// A text is one word of the line: an empty one would leave "key=" behind, a blank or a
+// control character would split the word or the line.
 std::string TextValue(const std::string& text) {
-    return text.empty() ? "-" : text;
+    if (text.empty()) return "-";
+    std::string word = text;
+    for (char& c : word)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) c = '_';
+    return word;
 }
 
 template <class Record, std::size_t N>
