@@ -12,20 +12,12 @@ namespace {
 // A phone in LE transmit on channel 0, so that measurements find something to read.
 struct SteadyPhone : air::Radio {
     air::Transmission Transmitting() override {
-        return {air::Transmission::Mode::Le,
-                0,
-                2402,
-                0,
-                "10101010",
-                37,
-                "-",
-                625,
-                10,
-                2,
-                1,
-                1,
-                250,
-                0.9};
+        air::Transmission t;
+        t.mode = air::Transmission::Mode::Le;
+        t.pattern = "10101010";
+        t.deltaF1Khz = 250;
+        t.f2f1Ratio = 0.9;
+        return t;
     }
     int Receive(const air::Packets& packets) override { return packets.count; }
 };

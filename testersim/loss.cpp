@@ -32,12 +32,12 @@ struct Json {
     enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
     double number = 0;
     std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
+    std::vector<Json> items;       // an array's, or an object's values
+    std::vector<std::string> keys; // an object's, one per value
 
     const Json* Member(const std::string& key) const {
-        for (const auto& [name, value] : members)
-            if (name == key) return &value;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] == key) return &items[i];
         return nullptr;
     }
 };
@@ -151,8 +151,9 @@ private:
             if (at_ >= text_.size() || text_[at_] != '"') return Fail("expected a key in quotes");
             if (!String(key)) return false;
             if (!Take(':')) return Fail("expected ':' after \"" + key + "\"");
-            value.members.emplace_back(key, Json{});
-            if (!Value(value.members.back().second, depth + 1)) return false;
+            value.keys.push_back(key);
+            value.items.emplace_back();
+            if (!Value(value.items.back(), depth + 1)) return false;
         } while (Take(','));
         return Take('}') || Fail("expected ',' or '}'");
     }

@@ -86,7 +86,8 @@ bool IsSerial(const std::string& text) {
 
 // Reads the command line; an exit status when the program ends here.
 std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
+    // Every option takes a value but --help, which ends the reading.
+    for (int i = 1; i < argc; i += 2) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         const std::string value = hasValue ? argv[i + 1] : "";
@@ -115,7 +116,6 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                          hasValue ? ("a valid value, not '" + value + "'").c_str() : "a value");
             return 2;
         }
-        ++i;
     }
     if (!options.pathLossFile.empty()) {
         testersim::LossFile file;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "air/socket.h"
+#include "test_radio.h"
 
 namespace {
 
@@ -22,20 +23,7 @@ const char* kGoldenTx =
     "delta_f1_khz=250.1 f2_f1_ratio=0.92";
 
 TEST(AirLines, WriteTheDocumentedLinesAndReadThemBack) {
-    const air::Transmission sent{air::Transmission::Mode::Le,
-                                 19,
-                                 2440,
-                                 0.42,
-                                 "PRBS9",
-                                 37,
-                                 "-",
-                                 625,
-                                 12.5,
-                                 3.1,
-                                 1.2,
-                                 2.5,
-                                 250.1,
-                                 0.92};
+    const air::Transmission sent = LeOn19(0.42);
     EXPECT_EQ(air::FormatTransmission(sent), kGoldenTx);
     air::Transmission read;
     std::string error;
@@ -84,13 +72,6 @@ TEST(AirLines, RefuseBadLinesSayingWhy) {
     }
 }
 
-struct LeRadio : air::Radio {
-    air::Transmission Transmitting() override {
-        return {air::Transmission::Mode::Le, 19, 2440, 0.42, "PRBS9", 37, "-"};
-    }
-    int Receive(const air::Packets& packets) override { return packets.count - 3; }
-};
-
 int UnixSocket(const std::string& path, bool bindIt) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -109,7 +90,7 @@ TEST(AirSocket, ServesThePhoneAcrossRestartsStaleFilesAndBadLines) {
     EXPECT_EQ(remote.LastError().rfind("no phone on the air at " + path + ": ", 0), 0u);
 
     ::close(UnixSocket(path, true)); // what a killed phone leaves behind
-    LeRadio radio;
+    TestRadio radio;
     auto server = std::make_unique<air::Server>(radio, path);
     std::string error;
     ASSERT_TRUE(server->Start(error)) << error;
@@ -125,11 +106,8 @@ TEST(AirSocket, ServesThePhoneAcrossRestartsStaleFilesAndBadLines) {
     while (std::count(answers.begin(), answers.end(), '\n') < 3 && ::read(raw, &c, 1) == 1)
         answers += c;
     ::close(raw);
-    EXPECT_EQ(answers,
-              "ERROR unknown request 'HELLO'\nERROR bad number 'count=x'\nmode=le channel=19 "
-              "mhz=2440 power_dbm=0.42 pattern=PRBS9 length=37 packet_type=- interval_us=625 "
-              "offset_khz=0 drift_khz=0 initial_drift_khz=0 drift_rate_khz=0 delta_f1_khz=0 "
-              "f2_f1_ratio=0\n");
+    EXPECT_EQ(answers, std::string("ERROR unknown request 'HELLO'\nERROR bad number 'count=x'\n") +
+                           kGoldenTx + "\n");
 
     air::Server second(radio, path);
     EXPECT_FALSE(second.Start(error));

@@ -11,24 +11,9 @@
 #include <mutex>
 
 #include "air/socket.h"
+#include "test_radio.h"
 
 namespace {
-
-// Stands in for the phone: sends what the test sets, takes every packet sent to it.
-struct TestRadio : air::Radio {
-    std::mutex mutex;
-    air::Transmission tx;
-    std::vector<air::Packets> received;
-    air::Transmission Transmitting() override {
-        std::lock_guard<std::mutex> lock(mutex);
-        return tx;
-    }
-    int Receive(const air::Packets& packets) override {
-        std::lock_guard<std::mutex> lock(mutex);
-        received.push_back(packets);
-        return packets.count;
-    }
-};
 
 class TesterSim : public ::testing::Test {
 protected:
@@ -151,20 +136,7 @@ TEST_F(TesterSim, RefusesBadOptionsNamingTheProblem) {
 class TesterSimOnAir : public TesterSim {
 protected:
     void SetUp() override {
-        radio_.tx = {air::Transmission::Mode::Le,
-                     19,
-                     2440,
-                     0.5,
-                     "PRBS9",
-                     37,
-                     "-",
-                     625,
-                     12.5,
-                     3.1,
-                     1.2,
-                     2.0,
-                     250,
-                     0.92};
+        radio_.tx = LeOn19(0.5);
         std::string error;
         ASSERT_TRUE(server_.Start(error)) << error;
         ASSERT_TRUE(
