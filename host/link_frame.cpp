@@ -53,7 +53,6 @@ Check CheckAt(const std::vector<uint8_t>& buffer, std::size_t at, std::size_t& l
 std::optional<Frame> FrameReader::Next() {
     for (;;) {
         const auto start = std::find(buffer_.begin(), buffer_.end(), kStartByte);
-        dropped_ += static_cast<std::size_t>(start - buffer_.begin());
         buffer_.erase(buffer_.begin(), start);
         if (buffer_.empty()) return std::nullopt;
         std::size_t length = 0;
@@ -65,7 +64,6 @@ std::optional<Frame> FrameReader::Next() {
                 std::size_t laterLength = 0;
                 if (buffer_[at] == kStartByte && CheckAt(buffer_, at, laterLength) == Check::Good) {
                     ++badFrames_;
-                    dropped_ += at;
                     buffer_.erase(buffer_.begin(),
                                   buffer_.begin() + static_cast<std::ptrdiff_t>(at));
                     length = laterLength;
@@ -86,13 +84,8 @@ std::optional<Frame> FrameReader::Next() {
         }
         // Not a frame after all: resynchronise on the next start byte after this one.
         ++badFrames_;
-        ++dropped_;
         buffer_.erase(buffer_.begin());
     }
-}
-
-void FrameReader::Clear() {
-    buffer_.clear();
 }
 
 } // namespace seriallink

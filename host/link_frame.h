@@ -25,20 +25,17 @@ struct Frame {
 std::vector<uint8_t> Encode(uint8_t function, const uint8_t* payload, std::size_t length);
 
 // Collects bytes as they arrive and hands out whole frames with a good CRC. Everything
-// that is not part of such a frame is skipped and counted.
+// that is not part of such a frame is skipped; frames with a bad CRC or length are counted.
 class FrameReader {
 public:
     void Feed(const uint8_t* data, std::size_t length);
     // The next whole frame, if one has arrived.
     std::optional<Frame> Next();
-    // Bytes dropped so far: noise before a start byte and frames with a bad CRC or length.
-    std::size_t DroppedBytes() const { return dropped_; }
+    // Frames skipped so far for a bad CRC or length.
     std::size_t BadFrames() const { return badFrames_; }
-    void Clear();
 
 private:
     std::vector<uint8_t> buffer_;
-    std::size_t dropped_ = 0;
     std::size_t badFrames_ = 0;
 };
 

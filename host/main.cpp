@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <xcb/xcb.h>
 
 #include "results_window.h"
 #include "station.h"
@@ -20,33 +21,32 @@ bool IsSocket(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
-// Whether a window system is there to connect to. Qt aborts the process when its
-// platform cannot connect, so the station looks first: a local X display needs its
-// socket, a Wayland display its socket in the runtime folder; a remote X display
-// (host:N) is taken on trust.
-bool DisplayAvailable() {
+bool WaylandSocketThere() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (wayland && *wayland) {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        const std::string path =
-            wayland[0] == '/' ? wayland : std::string(runtime ? runtime : "") + "/" + wayland;
-        if (IsSocket(path)) return true;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
-    std::string d = display;
-    if (d.rfind("unix:", 0) == 0) d = d.substr(4);
-    if (d[0] != ':') return true;
-    const std::string number = d.substr(1, d.find('.') - 1);
-    return IsSocket("/tmp/.X11-unix/X" + number);
+    if (!wayland || !*wayland) return false;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return IsSocket(wayland[0] == '/' ? wayland
+                                      : std::string(runtime ? runtime : "") + "/" + wayland);
 }
 
-// Chooses the platform before Qt starts: a screenshot (or the help text) needs no
-// screen, so it renders offscreen; anything else needs a display, and without one the station says so and
-// stops instead of aborting. A platform chosen by the user is left alone.
-bool ChoosePlatform(int argc, char** argv) {
+// Why the X display cannot be opened, or nothing when it can. Qt aborts the process when
+// its platform cannot connect, so the station connects first, to a local display or one
+// over TCP alike.
+std::string XDisplayProblem() {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return "no display";
+    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    const bool opened = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return opened ? std::string() : "no display (cannot open " + std::string(display) + ")";
+}
+
+// Chooses the platform before Qt starts, or says why there is no display to start on. A
+// screenshot (or the help text) needs no screen, so it renders offscreen; of a platform
+// chosen by the user only xcb is tried.
+std::string ChoosePlatform(int argc, char** argv) {
     const char* chosen = std::getenv("QT_QPA_PLATFORM");
-    if (chosen && *chosen) return true;
+    if (chosen && *chosen) return std::strcmp(chosen, "xcb") == 0 ? XDisplayProblem() : "";
     for (int i = 1; i < argc; ++i) {
         const bool needsNoScreen = std::strcmp(argv[i], "--screenshot") == 0 ||
                                    std::strncmp(argv[i], "--screenshot=", 13) == 0 ||
@@ -56,18 +56,19 @@ bool ChoosePlatform(int argc, char** argv) {
                                    std::strcmp(argv[i], "-h") == 0;
         if (needsNoScreen) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            return true;
+            return {};
         }
     }
-    return DisplayAvailable();
+    return WaylandSocketThere() ? std::string() : XDisplayProblem();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
-    if (!ChoosePlatform(argc, argv)) {
-        std::fputs("station: no display: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
-                   stderr);
+    const std::string noDisplay = ChoosePlatform(argc, argv);
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr, "station: %s: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
+                     noDisplay.c_str());
         return 1;
     }
     QApplication app(argc, argv);
@@ -82,8 +83,8 @@ int main(int argc, char** argv) {
                             "Show this page of the Bluetooth window first: TestModeSetup, "
                             "AuxiliarySetup or HCICommand.",
                             "NAME");
-    QCommandLineOption chipOn("chip-on",
-                              "The built-in simulated phone starts with its Bluetooth chip running.");
+    QCommandLineOption chipOn(
+        "chip-on", "The built-in simulated phone starts with its Bluetooth chip running.");
     QCommandLineOption port("port",
                             "Talk to a phone on the serial DEVICE instead of the built-in "
                             "simulated phone (e.g. /dev/ttyUSB0, or the device printed by "

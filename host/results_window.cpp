@@ -152,8 +152,8 @@ void ResultsWindow::FillTables() {
     Fill(yield_, store::YieldHeaders(), rows, 2, totals);
     rows.clear();
     for (const store::FailureRow& f : summary_.failures)
-        rows.push_back({QString::number(rows.size() + 1), f.name, QString::number(f.failures),
-                        QString::number(f.runs),
+        rows.push_back({QString::number(rows.size() + 1), store::MeasurementLabel(f.step, f.name),
+                        QString::number(f.failures), QString::number(f.runs),
                         store::Number(store::Percent(f.failures, f.runs), 1) + " %"});
     Fill(failures_, {"#", "Failing measurement", "Failed runs", "Runs that took it", "Share"}, rows,
          2);
@@ -167,29 +167,31 @@ void ResultsWindow::FillList() {
         const QSignalBlocker quiet(list_);
         list_->clear();
         for (const store::NumericStats& m : summary_.numeric) {
-            auto* item = new QListWidgetItem(m.name + "  -  " + store::CpkText(m), list_);
-            item->setData(Qt::UserRole, m.name);
-            if (m.cpk && *m.cpk < 1.33) item->setForeground(*m.cpk < 1.0 ? kLimit : kWeak);
+            auto* item = new QListWidgetItem(m.Label() + "  -  " + store::CapabilityText(m), list_);
+            item->setData(Qt::UserRole, m.Label());
+            // Weak on either index: a stable process can still sit too close to a limit.
+            const std::optional<double> weakest = m.Weakest();
+            if (weakest && *weakest < 1.33) item->setForeground(*weakest < 1.0 ? kLimit : kWeak);
         }
     }
     const bool stillThere = std::any_of(summary_.numeric.begin(), summary_.numeric.end(),
-                                        [&](const auto& m) { return m.name == chosen; });
+                                        [&](const auto& m) { return m.Label() == chosen; });
     if (stillThere)
         ShowMeasurement(chosen);
     else if (!summary_.numeric.empty())
-        ShowMeasurement(summary_.numeric.front().name);
+        ShowMeasurement(summary_.numeric.front().Label());
     else
         DrawHistogram({});
 }
 
-void ResultsWindow::ShowMeasurement(const QString& name) {
+void ResultsWindow::ShowMeasurement(const QString& label) {
     for (int i = 0; i < list_->count(); ++i)
-        if (list_->item(i)->data(Qt::UserRole).toString() == name) {
+        if (list_->item(i)->data(Qt::UserRole).toString() == label) {
             const QSignalBlocker quiet(list_);
             list_->setCurrentRow(i);
         }
     for (const store::NumericStats& m : summary_.numeric)
-        if (m.name == name) DrawHistogram(m);
+        if (m.Label() == label) DrawHistogram(m);
 }
 
 void ResultsWindow::DrawHistogram(const store::NumericStats& m) {
@@ -202,12 +204,13 @@ void ResultsWindow::DrawHistogram(const store::NumericStats& m) {
     chart->setTitleFont(titleFont);
     const store::Histogram& h = m.histogram;
     if (m.name.isEmpty() || h.counts.empty()) {
-        chart->setTitle(m.name.isEmpty() ? "No numeric measurements" : m.name + ": no histogram");
+        chart->setTitle(m.name.isEmpty() ? "No numeric measurements"
+                                         : m.Label() + ": no histogram");
     } else {
-        chart->setTitle(QString("%1: n %2, mean %3, sigma %4, ")
-                            .arg(m.name, QString::number(m.count), store::Number(m.mean),
-                                 store::Number(m.sigma)) +
-                        store::CpkText(m));
+        chart->setTitle(QString("%1: n %2, mean %3, sigma %4, sigma within %5, ")
+                            .arg(m.Label(), QString::number(m.count), store::Number(m.mean),
+                                 store::Number(m.sigma), store::Number(m.sigmaWithin)) +
+                        store::CapabilityText(m));
         const int most = *std::max_element(h.counts.begin(), h.counts.end());
         const double top = std::max(1.0, most * 1.1);
         // Bars as areas under a stepped line, one series within the limits, one outside.
@@ -253,7 +256,7 @@ void ResultsWindow::DrawHistogram(const store::NumericStats& m) {
         x->setTickAnchor(0);
         x->setTickInterval(store::TickStep(h.High() - h.low));
         x->setLabelFormat("%g");
-        x->setTitleText(m.units.isEmpty() ? m.name : m.name + " (" + m.units + ")");
+        x->setTitleText(m.units.isEmpty() ? m.Label() : m.Label() + " (" + m.units + ")");
         auto* y = new QValueAxis;
         y->setRange(0, top);
         y->setTickType(QValueAxis::TicksDynamic);

@@ -23,12 +23,11 @@ public:
 
     void Reload();
     void SetPollInterval(int ms);
-    // Draws the histogram of the measurement `name` (a name in the list).
-    void ShowMeasurement(const QString& name);
+    // Draws the histogram of the measurement `label` ("Step: name", as the list shows it).
+    void ShowMeasurement(const QString& label);
 
     QTableWidget* YieldTable() const { return yield_; }
     QTableWidget* FailureTable() const { return failures_; }
-    QListWidget* MeasurementList() const { return list_; }
     QChartView* Histogram() const { return chart_; }
 
 private:

@@ -6,6 +6,7 @@
 
 #include "chip_tables.h"
 #include "hci.h"
+#include "phone_radio.h"
 #include "phonesim.h"
 #include "test_functions.h"
 
@@ -43,8 +44,38 @@ uint8_t Nothing(Exchange&) {
 
 // Starts a test mode on the channel the request carries at byte `channelAt`.
 template <TestMode mode, std::size_t channelAt> uint8_t StartMode(Exchange& x) {
-    x.chip.mode = mode;
-    x.chip.channel = x.request[channelAt];
+    StartTestMode(x.chip, mode, x.request[channelAt]);
+    return kStatusOk;
+}
+
+// version, address[6], channel, power step, pattern kind, pattern byte, packet type,
+// interval, hopping, AFH map[10], whitening, LPC 1M, 2M, 3M, LPC steps, LPC step size
+uint8_t SetTxBurstMode(Exchange& x) {
+    TxSettings tx;
+    tx.powerStep = x.request[8];
+    tx.patternKind = x.request[9];
+    tx.patternByte = x.request[10];
+    tx.packetType = x.request[11];
+    StartTestMode(x.chip, TestMode::TxBurst, x.request[7], tx);
+    return kStatusOk;
+}
+
+// version, channel, coarse power, fine power, pattern kind, pattern byte, modulation
+uint8_t SetTxContinuousMode(Exchange& x) {
+    TxSettings tx;
+    tx.patternKind = x.request[4];
+    tx.patternByte = x.request[5];
+    StartTestMode(x.chip, TestMode::TxContinuous, x.request[1], tx);
+    return kStatusOk;
+}
+
+// version, channel, data length, power level dBm, pattern
+uint8_t SetTxLeMode(Exchange& x) {
+    TxSettings tx;
+    tx.length = x.request[2];
+    tx.powerDbm = static_cast<int8_t>(x.request[3]);
+    tx.lePattern = x.request[4];
+    StartTestMode(x.chip, TestMode::TxLe, x.request[1], tx);
     return kStatusOk;
 }
 
@@ -60,8 +91,9 @@ uint8_t SetRfTestMode(Exchange& x) {
 
 uint8_t RxLeEnd(Exchange& x) {
     if (x.chip.mode == TestMode::RxLe) x.chip.mode = TestMode::None;
-    x.confirm[2] = static_cast<uint8_t>(x.chip.leRxPackets >> 8);
-    x.confirm[3] = static_cast<uint8_t>(x.chip.leRxPackets & 0xFF);
+    const uint16_t packets = LeRxReport(x.chip);
+    x.confirm[2] = static_cast<uint8_t>(packets >> 8);
+    x.confirm[3] = static_cast<uint8_t>(packets & 0xFF);
     return kStatusOk;
 }
 
@@ -81,6 +113,7 @@ uint8_t HwInfo(Exchange& x) {
 uint8_t Initialize(Exchange& x) {
     if (x.request[1] > 1) return kStatusRejected;
     x.chip.on = x.request[1] == 1;
+    x.chip.mode = TestMode::None;
     return kStatusOk;
 }
 
@@ -245,8 +278,8 @@ struct FunctionRow {
 constexpr FunctionRow kFunctions[] = {
     {TestFunction::Reset, 0, 1, true, Reset},
     {TestFunction::SetRfTestMode, 22, 1, true, SetRfTestMode},
-    {TestFunction::SetTxBurstMode, 30, 1, true, StartMode<TestMode::TxBurst, 7>},
-    {TestFunction::SetTxContinuousMode, 7, 1, true, StartMode<TestMode::TxContinuous, 1>},
+    {TestFunction::SetTxBurstMode, 30, 1, true, SetTxBurstMode},
+    {TestFunction::SetTxContinuousMode, 7, 1, true, SetTxContinuousMode},
     {TestFunction::SetRxContinuousMode, 2, 1, true, StartMode<TestMode::RxContinuous, 1>},
     {TestFunction::GetLumoraVersion, 0, 12, true, GetLumoraVersion},
     {TestFunction::SetPcmLoopback, 2, 1, true, SetPcmLoopback},
@@ -269,7 +302,7 @@ constexpr FunctionRow kFunctions[] = {
     {TestFunction::GetCapabilities, -1, 1, true, Nothing},
     {TestFunction::WriteToNvm, 8, 1, false, WriteToNvm},
     {TestFunction::ReadFromNvm, 1, 9, false, ReadFromNvm},
-    {TestFunction::SetTxLeMode, 5, 1, true, StartMode<TestMode::TxLe, 1>},
+    {TestFunction::SetTxLeMode, 5, 1, true, SetTxLeMode},
     {TestFunction::RxLeStart, 2, 1, true, StartMode<TestMode::RxLe, 1>},
     {TestFunction::RxLeEnd, 0, 4, true, RxLeEnd},
     {TestFunction::HciCommand, 152, 153, true, HciCommand},
@@ -326,6 +359,7 @@ uint32_t SpoilConfirm(const FaultSpec& fault, std::vector<uint8_t>& confirm) {
 } // namespace
 
 BinaryAnswer Simulator::HandleBinary(int32_t function, std::span<const uint8_t> request) {
+    const std::lock_guard lock(mutex_);
     FaultSpec fault;
     const bool faulty = TakeBinaryFault(function, fault);
     const BinaryAnswer answer = AnswerBinary(function, request, faulty ? &fault : nullptr);

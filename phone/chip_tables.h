@@ -24,6 +24,9 @@ extern const std::array<NvmParam, 43> kNvmParams;
 // BNPT_* identifiers in the order the all-parameter commands carry them.
 extern const std::array<int, 43> kTransferOrder;
 
+// The BNPT_* identifier of the parameter named `suffix`; -1 when there is none.
+int NvmParamIndex(std::string_view suffix);
+
 // Number of elements of an array kind, 1 for the scalars.
 int ElementCount(Kind kind);
 

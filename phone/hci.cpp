@@ -2,12 +2,16 @@
 
 #include <iterator>
 
+#include "chip_tables.h"
+#include "phone_radio.h"
+
 namespace phonesim {
 namespace {
 
 std::vector<uint8_t> CommandComplete(uint16_t opcode, std::vector<uint8_t> returnParams) {
     const uint8_t header[] = {0x0E, static_cast<uint8_t>(3 + returnParams.size()), 0x01,
-                              static_cast<uint8_t>(opcode & 0xFF), static_cast<uint8_t>(opcode >> 8)};
+                              static_cast<uint8_t>(opcode & 0xFF),
+                              static_cast<uint8_t>(opcode >> 8)};
     returnParams.insert(returnParams.begin(), std::begin(header), std::end(header));
     return returnParams;
 }
@@ -60,13 +64,20 @@ std::vector<uint8_t> HciAnswer(ChipState& chip, std::span<const uint8_t> command
         const bool rx = opcode == kHciLeReceiverTest;
         if (command.size() != (rx ? 4u : 6u) || command[3] > 39 || (!rx && command[5] > 7))
             return CommandComplete(opcode, {kHciInvalidParameters});
-        chip.mode = rx ? TestMode::RxLe : TestMode::TxLe;
-        chip.channel = command[3];
+        // The transmitter test has no power of its own: the chip sends at its LE power level.
+        TxSettings tx;
+        if (!rx) {
+            tx.length = command[4];
+            tx.lePattern = command[5];
+            tx.powerDbm = static_cast<int8_t>(
+                chip.nvm[static_cast<std::size_t>(NvmParamIndex("le_pwr_level"))][0]);
+        }
+        StartTestMode(chip, rx ? TestMode::RxLe : TestMode::TxLe, command[3], tx);
         return CommandComplete(opcode, {0x00});
     }
     case kHciLeTestEnd: {
         // A transmitter test counts no packets.
-        const uint16_t packets = chip.mode == TestMode::RxLe ? chip.leRxPackets : 0;
+        const uint16_t packets = chip.mode == TestMode::RxLe ? LeRxReport(chip) : 0;
         chip.mode = TestMode::None;
         return CommandComplete(opcode, {0x00, static_cast<uint8_t>(packets & 0xFF),
                                         static_cast<uint8_t>(packets >> 8)});

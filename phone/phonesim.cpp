@@ -36,6 +36,12 @@ const std::array<int, 43> kTransferOrder = {
     0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
     22, 23, 24, 25, 26, 27, 28, 29, 37, 30, 31, 32, 33, 34, 35, 36, 38, 39, 40, 41, 42};
 
+int NvmParamIndex(std::string_view suffix) {
+    for (std::size_t i = 0; i < kNvmParams.size(); ++i)
+        if (kNvmParams[i].suffix == suffix) return static_cast<int>(i);
+    return -1;
+}
+
 int ElementCount(Kind kind) {
     switch (kind) {
     case Kind::Bytes2:
@@ -77,6 +83,7 @@ Simulator::Simulator() {
 }
 
 void Simulator::Reset() {
+    const std::lock_guard lock(mutex_);
     chip_ = DefaultChip();
     textVersions_.fill({});
     binaryVersions_.fill({});

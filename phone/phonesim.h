@@ -3,9 +3,11 @@
 // commands ("at@bt:...") and the binary test functions as the phone's test firmware does.
 //
 // It is a real endpoint, not a mock: it keeps the chip's state (on/off, host interface,
-// trimming registers, interface settings, loopback, test mode, LE RX packet count, the NVM
-// values and its BD address), answers with exact sizes and grammar, records what it
-// received, and can be scripted to report other record versions or to fail.
+// trimming registers, interface settings, loopback, test mode and its transmitter settings,
+// LE RX packet count, the NVM values and its BD address), answers with exact sizes and
+// grammar, records what it received, and can be scripted to report other record versions
+// or to fail. Its radio is on the simulated air (Air()): test instruments measure what its
+// transmitter sends and send packets to its receiver.
 //
 // The codec here is the phone's own; it shares nothing with the plug-in's builders and
 // parsers, so a fault on one side cannot hide a fault on the other.
@@ -33,10 +35,13 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "air.h"
 
 namespace phonesim {
 
@@ -57,6 +62,31 @@ constexpr std::array<int, kWireNvmCount> kWireToParam = {0,  9,  10, 11, 12, 13,
 
 enum class TestMode { None, RfTest, TxBurst, TxContinuous, RxContinuous, TxLe, RxLe };
 
+// The settings of the transmitter test mode started last, as its request gave them.
+struct TxSettings {
+    uint8_t length = 0;      // LE payload bytes
+    int8_t powerDbm = 0;     // LE power level
+    uint32_t lePattern = 0;  // LE 0..7: PRBS9, 11110000, 10101010, PRBS15, 11111111, ...
+    uint8_t powerStep = 0;   // BR burst: steps below the BR power level
+    uint8_t patternKind = 0; // BR burst and continuous: 0 the fixed byte below, else PRBS9
+    uint8_t patternByte = 0;
+    uint32_t packetType = 0; // BR burst 0..8: DH1, DH3, DH5, 2-DH1 ... 3-DH5
+};
+
+// The unit's own radio, as the air sees it (a unit profile's "radio").
+struct RadioTraits {
+    double powerErrorDb = 0; // added to the power the settings ask for
+    double offsetKhz = 0;
+    double driftKhz = 0;
+    double initialDriftKhz = 0;
+    double driftRateKhz = 0; // per 50 us
+    double leDeltaF1Khz = 250;
+    double brDeltaF1Khz = 160;
+    double f2f1Ratio = 0.9;
+    double sensitivityDbm = -92; // where 30.8 % of the LE packets are lost
+    uint64_t receiverRandom = 1; // state of the draws that decide which packets are lost
+};
+
 // What the chip holds. Tests may read and change it directly between exchanges.
 struct ChipState {
     bool on = false;
@@ -73,9 +103,15 @@ struct ChipState {
     uint32_t loopback = 0;                  // 0 off, 1 air to air, 2 PCM to PCM
 
     TestMode mode = TestMode::None;
-    uint8_t channel = 0;      // channel of the last RF test mode started
-    uint16_t leRxPackets = 0; // what "rx_le_end" / function 27 report
-    int8_t rssi = -60;        // what an RSSI query reports
+    uint8_t channel = 0; // channel of the last RF test mode started
+    TxSettings tx;
+    RadioTraits radio;
+    // What "rx_le_end" / function 27 report when no packet came over the air since the
+    // LE RX started; otherwise they report how many of those the phone received.
+    uint16_t leRxPackets = 0;
+    bool airPacketsCame = false;
+    uint32_t airPacketsReceived = 0;
+    int8_t rssi = -60; // what an RSSI query reports
     std::array<uint8_t, 10> lumoraVersion = {4, 6, 0, 0, 0x12, 0x34, 2, 0, 0, 1};
 
     // NVM values by BNPT_* identifier; array parameters (BD address: 6 bytes, LMP features:
@@ -172,8 +208,15 @@ public:
     BinaryAnswer HandleBinary(int32_t function, std::span<const uint8_t> request);
 
     // --- chip state -------------------------------------------------------------------
+    // Not guarded: read and change it only while no instrument uses Air().
     ChipState& Chip() { return chip_; }
     const ChipState& Chip() const { return chip_; }
+
+    // --- the air ----------------------------------------------------------------------
+    // The phone's radio on the simulated air (docs/tester.md): what its transmitter test
+    // mode sends, and LE test packets to its receiver. Safe to use from another thread
+    // while the exchanges go on.
+    air::Radio& Air() { return air_; }
 
     // --- versions ---------------------------------------------------------------------
     // Text: what "at@bt:get_opcode_version(opcode)" reports (default 1, 1, code 0; opcodes
@@ -214,6 +257,16 @@ private:
         int32_t function;
     };
 
+    class AirSide : public air::Radio {
+    public:
+        explicit AirSide(Simulator& sim) : sim_(sim) {}
+        air::Transmission Transmitting() override;
+        int Receive(const air::Packets& packets) override;
+
+    private:
+        Simulator& sim_;
+    };
+
     bool TakeTextFault(std::string_view name, FaultSpec& out);
     bool TakeBinaryFault(int32_t function, FaultSpec& out);
     // The answer to one exchange; `fault` is null when none is scripted.
@@ -228,6 +281,10 @@ private:
     std::vector<ScriptedBinary> binaryFaults_;
     std::vector<TextRecord> textLog_;
     std::vector<BinaryRecord> binaryLog_;
+    // Held through every exchange and every use of the air, which may come from the air
+    // server's thread.
+    std::mutex mutex_;
+    AirSide air_{*this};
 };
 
 } // namespace phonesim

@@ -2,9 +2,10 @@
 // reaches it as it reaches a real phone on a serial port.
 //
 //   phonesim --pty [--link PATH] [--fault KIND]... [--versions SPEC]... [--chip-on]
-//            [--sim-unit FILE]
+//            [--sim-unit FILE] [--air PATH]
 //
-// The first line on stdout is the device the station opens (the --link path when given).
+// The first line on stdout is the device the station opens (the --link path when given);
+// by then the air's socket (--air) is listening too.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,6 +29,9 @@
 #include "phonesim.h"
 #include "unit_profile.h"
 #include "wire_server.h"
+#ifdef PHONESIM_AIR_SOCKET
+#include "socket.h"
+#endif
 
 namespace {
 
@@ -42,12 +47,14 @@ constexpr int kSplitPauseMs = 300; // between the pieces of a split reply
 void Usage() {
     std::fprintf(stderr,
                  "usage: phonesim --pty [--link PATH] [--fault KIND]... [--versions SPEC]... "
-                 "[--chip-on] [--sim-unit FILE]\n"
+                 "[--chip-on] [--sim-unit FILE] [--air PATH]\n"
                  "  --link PATH      also reach the device through the symbolic link PATH\n"
                  "  --fault KIND     split, noise, damaged-copy, bad-crc or silent\n"
                  "  --versions SPEC  text:OPCODE=REQ,CON or binary:FUNCTION=REQ,CON\n"
                  "  --chip-on        start with the Bluetooth chip switched on\n"
-                 "  --sim-unit FILE  take the readings of the unit profile FILE (docs/plans.md)\n");
+                 "  --sim-unit FILE  take the readings of the unit profile FILE (docs/plans.md)\n"
+                 "  --air PATH       serve the phone's radio to test sets on the Unix socket PATH\n"
+                 "                   (docs/tester.md)\n");
 }
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -123,7 +130,7 @@ void RemoveLink(const std::string& target, const std::string& path) {
 
 struct Options {
     bool pty = false, chipOn = false;
-    std::string link, unitFile;
+    std::string link, unitFile, air;
     std::set<phonesim::LinkFault> faults;
     std::vector<std::string> versions;
 };
@@ -148,6 +155,12 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.faults.insert(fault);
         } else if (arg == "--sim-unit" && hasValue) {
             options.unitFile = argv[++i];
+        } else if (arg == "--air" && hasValue) {
+            options.air = argv[++i];
+#ifndef PHONESIM_AIR_SOCKET
+            std::fprintf(stderr, "phonesim: --air: this phonesim is built without the air\n");
+            return 2;
+#endif
         } else if (arg == "--versions" && hasValue) {
             options.versions.emplace_back(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {
@@ -231,6 +244,17 @@ void CatchStopSignals() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+#ifdef PHONESIM_AIR_SOCKET
+// Serves the phone's radio at `path`; null after saying what failed.
+std::unique_ptr<air::Server> ServeAir(phonesim::Simulator& sim, const std::string& path) {
+    auto server = std::make_unique<air::Server>(sim.Air(), path);
+    std::string error;
+    if (server->Start(error)) return server;
+    std::fprintf(stderr, "phonesim: --air %s: %s\n", path.c_str(), error.c_str());
+    return nullptr;
+}
+#endif
+
 // Answers what arrives on the master until a stop signal.
 void Serve(int master, phonesim::WireServer& server) {
     std::vector<uint8_t> buffer(4096);
@@ -269,6 +293,11 @@ int main(int argc, char** argv) {
     Pty pty;
     if (!OpenPty(pty)) return 1;
 
+#ifdef PHONESIM_AIR_SOCKET
+    // Listening before the device is announced, so that whoever reads it finds the air.
+    std::unique_ptr<air::Server> air;
+    if (!options.air.empty() && !(air = ServeAir(sim, options.air))) return 1;
+#endif
     // Before the device is announced: whoever reads it may stop us at once.
     CatchStopSignals();
     if (!options.link.empty() && !MakeLink(pty.device, options.link)) {

@@ -7,6 +7,7 @@
 
 #include "chip_tables.h"
 #include "hci.h"
+#include "phone_radio.h"
 #include "phonesim.h"
 
 namespace phonesim {
@@ -164,6 +165,7 @@ Reply HwInfo(Call& c) {
 Reply Initialize(Call& c) {
     if (c.Int(0) > 1) return Refused();
     c.chip.on = c.Int(0) == 1;
+    c.chip.mode = TestMode::None;
     return {};
 }
 
@@ -193,8 +195,38 @@ Reply GetOpcodeVersion(Call& c) {
 
 // Starts a test mode on the channel given as argument `channelAt`.
 template <TestMode mode, std::size_t channelAt> Reply StartMode(Call& c) {
-    c.chip.mode = mode;
-    c.chip.channel = U8(c.Int(channelAt));
+    StartTestMode(c.chip, mode, U8(c.Int(channelAt)));
+    return {};
+}
+
+// ({address},channel,power step,pattern kind,pattern byte,interval,hopping,whitening,
+//  LPC steps,LPC step size,{AFH map},LPC 1M,LPC 2M,LPC 3M,packet type)
+Reply SetTxBurstMode(Call& c) {
+    TxSettings tx;
+    tx.powerStep = U8(c.Int(2));
+    tx.patternKind = U8(c.Int(3));
+    tx.patternByte = U8(c.Int(4));
+    tx.packetType = static_cast<uint32_t>(c.Int(14));
+    StartTestMode(c.chip, TestMode::TxBurst, U8(c.Int(1)), tx);
+    return {};
+}
+
+// (channel,coarse power,fine power,pattern kind,pattern byte,modulation)
+Reply SetTxContinuousMode(Call& c) {
+    TxSettings tx;
+    tx.patternKind = U8(c.Int(3));
+    tx.patternByte = U8(c.Int(4));
+    StartTestMode(c.chip, TestMode::TxContinuous, U8(c.Int(0)), tx);
+    return {};
+}
+
+// (channel,data length,power level dBm,pattern)
+Reply SetTxLeMode(Call& c) {
+    TxSettings tx;
+    tx.length = U8(c.Int(1));
+    tx.powerDbm = static_cast<int8_t>(c.Int(2));
+    tx.lePattern = static_cast<uint32_t>(c.Int(3));
+    StartTestMode(c.chip, TestMode::TxLe, U8(c.Int(0)), tx);
     return {};
 }
 
@@ -205,7 +237,8 @@ Reply SetRfTestMode(Call& c) {
 
 Reply RxLeEnd(Call& c) {
     if (c.chip.mode == TestMode::RxLe) c.chip.mode = TestMode::None;
-    return Reply{}.Value(c.chip.leRxPackets >> 8).Value(c.chip.leRxPackets & 0xFF);
+    const uint16_t packets = LeRxReport(c.chip);
+    return Reply{}.Value(packets >> 8).Value(packets & 0xFF);
 }
 
 // --- trimming and measurements -----------------------------------------------------------
@@ -352,11 +385,11 @@ const std::map<std::string, Command, std::less<>>& Commands() {
                                  SetRfTestMode};
         c["set_tx_burst_mode"] = {{K::Bytes6, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8, K::U8,
                                    K::U8, K::U8, K::Bytes10, K::I8, K::I8, K::I8, K::U32},
-                                  StartMode<TestMode::TxBurst, 1>};
+                                  SetTxBurstMode};
         c["set_tx_continuous_mode"] = {{K::U8, K::U8, K::U8, K::U8, K::U8, K::U32},
-                                       StartMode<TestMode::TxContinuous, 0>};
+                                       SetTxContinuousMode};
         c["set_rx_continuous_mode"] = {{K::U8}, StartMode<TestMode::RxContinuous, 0>};
-        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, StartMode<TestMode::TxLe, 0>};
+        c["set_tx_le_mode"] = {{K::U8, K::U8, K::I8, K::U32}, SetTxLeMode};
         c["rx_le_start"] = {{K::U8}, StartMode<TestMode::RxLe, 0>};
         c["rx_le_end"] = {{}, RxLeEnd};
 
@@ -437,6 +470,7 @@ bool SpoilReply(const FaultSpec& fault, std::string_view verb, Reply& reply) {
 } // namespace
 
 TextAnswer Simulator::HandleText(std::string_view command, int slot) {
+    const std::lock_guard lock(mutex_);
     while (!command.empty() && (command.back() == '\r' || command.back() == '\n'))
         command.remove_suffix(1);
     const std::string name(command.substr(0, command.find('(')));

@@ -29,13 +29,35 @@ struct VersionField {
 constexpr VersionField kVersionFields[] = {
     {"build_year", 6, 2000}, {"build_week", 7, 0}, {"build", 8, 0}, {"patch", 9, 0}};
 
+// The radio's keys, in the order their values are drawn, with the range the chip's
+// radio can take (the whole of mean +- spread must lie in it).
+struct RadioKey {
+    const char* key;
+    double RadioTraits::*field;
+    double low, high;
+};
+constexpr RadioKey kRadioKeys[] = {
+    {"power_error_db", &RadioTraits::powerErrorDb, -60, 60},
+    {"freq_offset_khz", &RadioTraits::offsetKhz, -1000, 1000},
+    {"drift_khz", &RadioTraits::driftKhz, -1000, 1000},
+    {"initial_drift_khz", &RadioTraits::initialDriftKhz, -1000, 1000},
+    {"drift_rate_khz", &RadioTraits::driftRateKhz, -1000, 1000},
+    {"le_delta_f1_khz", &RadioTraits::leDeltaF1Khz, 0, 1000},
+    {"br_delta_f1_khz", &RadioTraits::brDeltaF1Khz, 0, 1000},
+    {"f2_f1_ratio", &RadioTraits::f2f1Ratio, 0, 2},
+    {"sensitivity_dbm", &RadioTraits::sensitivityDbm, -120, 0},
+};
+
+// Keeps the radio's draws apart from those of the readings of the same seed and unit.
+constexpr uint64_t kRadioSalt = 0x7261'6469'6F00'0000ULL; // "radio"
+
 bool Fail(std::string& error, const std::string& file, const std::string& what) {
     error = file + ": " + what;
     return false;
 }
 
-// A value or {"mean": m, "spread": s}.
-bool ParseSpread(const QJsonValue& v, const std::string& key, Spread& out, std::string& why) {
+// A value or {"mean": m, "spread": s}; `name` is how a message names it.
+bool ParseSpread(const QJsonValue& v, const std::string& name, Spread& out, std::string& why) {
     if (v.isDouble()) {
         out = {v.toDouble(), 0};
         return true;
@@ -46,7 +68,7 @@ bool ParseSpread(const QJsonValue& v, const std::string& key, Spread& out, std::
         out = {o.value("mean").toDouble(), o.value("spread").toDouble()};
         return true;
     }
-    why = "'" + key + "' must be a number or {\"mean\": M, \"spread\": S} with S >= 0";
+    why = name + " must be a number or {\"mean\": M, \"spread\": S} with S >= 0";
     return false;
 }
 
@@ -60,12 +82,6 @@ bool ParseDotted(const QJsonValue& v, uint8_t& major, uint8_t& minor) {
     major = static_cast<uint8_t>(a);
     minor = static_cast<uint8_t>(b);
     return true;
-}
-
-int NvmIndex(const QString& name) {
-    for (std::size_t i = 0; i < kNvmParams.size(); ++i)
-        if (name.toStdString() == kNvmParams[i].suffix) return static_cast<int>(i);
-    return -1;
 }
 
 bool ParseFirmware(const QJsonObject& o, UnitProfile& p, std::string& why) {
@@ -102,7 +118,7 @@ bool ParseFirmware(const QJsonObject& o, UnitProfile& p, std::string& why) {
 
 bool ParseNvm(const QJsonObject& o, UnitProfile& p, std::string& why) {
     for (auto it = o.begin(); it != o.end(); ++it) {
-        const int i = NvmIndex(it.key());
+        const int i = NvmParamIndex(it.key().toStdString());
         if (i < 0) {
             why = "unknown NVM parameter '" + it.key().toStdString() + "'";
             return false;
@@ -119,7 +135,32 @@ bool ParseNvm(const QJsonObject& o, UnitProfile& p, std::string& why) {
             p.nvmBytes[i] = std::vector<uint8_t>(bytes.begin(), bytes.end());
             continue;
         }
-        if (!ParseSpread(it.value(), it.key().toStdString(), p.nvm[i], why)) return false;
+        if (!ParseSpread(it.value(), "'" + it.key().toStdString() + "'", p.nvm[i], why))
+            return false;
+    }
+    return true;
+}
+
+bool ParseRadio(const QJsonObject& o, UnitProfile& p, std::string& why) {
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const std::string key = it.key().toStdString();
+        const auto known = std::find_if(std::begin(kRadioKeys), std::end(kRadioKeys),
+                                        [&](const RadioKey& k) { return key == k.key; });
+        if (known == std::end(kRadioKeys)) {
+            why = "unknown radio key '" + key +
+                  "' (known: power_error_db, freq_offset_khz, drift_khz, initial_drift_khz, "
+                  "drift_rate_khz, le_delta_f1_khz, br_delta_f1_khz, f2_f1_ratio, "
+                  "sensitivity_dbm)";
+            return false;
+        }
+        Spread& s = p.radio[key];
+        if (!ParseSpread(it.value(), "radio '" + key + "'", s, why)) return false;
+        if (s.mean - s.spread < known->low || s.mean + s.spread > known->high) {
+            why = "radio '" + key + "' must lie within " +
+                  QString::number(known->low).toStdString() + " to " +
+                  QString::number(known->high).toStdString() + ", spread included";
+            return false;
+        }
     }
     return true;
 }
@@ -144,6 +185,17 @@ void ScalarRange(Kind kind, double& low, double& high) {
     if (kind == Kind::I8) low = -128, high = 127;
     if (kind == Kind::U16) high = 65535;
     if (kind == Kind::U32) high = 4294967295.0;
+}
+
+// The receiver's draws start from the radio stream's first word; each listed key then
+// takes one draw, in a fixed order.
+void ApplyRadio(const UnitProfile& p, uint64_t unit, RadioTraits& radio) {
+    std::mt19937_64 random((p.seed + unit) ^ kRadioSalt);
+    radio.receiverRandom = random();
+    for (const RadioKey& k : kRadioKeys) {
+        const auto it = p.radio.find(k.key);
+        if (it != p.radio.end()) radio.*k.field = Draw(random, it->second);
+    }
 }
 
 } // namespace
@@ -183,6 +235,9 @@ bool ParseUnitProfile(const std::string& json, const std::string& file, UnitProf
         } else if (key == "firmware") {
             if (!v.isObject() || !ParseFirmware(v.toObject(), p, why))
                 return Fail(error, file, why.empty() ? "'firmware' must be an object" : why);
+        } else if (key == "radio") {
+            if (!v.isObject() || !ParseRadio(v.toObject(), p, why))
+                return Fail(error, file, why.empty() ? "'radio' must be an object" : why);
         } else if (key == "nvm") {
             if (!v.isObject() || !ParseNvm(v.toObject(), p, why))
                 return Fail(error, file, why.empty() ? "'nvm' must be an object" : why);
@@ -194,11 +249,12 @@ bool ParseUnitProfile(const std::string& json, const std::string& file, UnitProf
             p.leTesterPackets = static_cast<int>(n);
         } else if (std::find(std::begin(kReadings), std::end(kReadings), key) !=
                    std::end(kReadings)) {
-            if (!ParseSpread(v, key, p.readings[key], why)) return Fail(error, file, why);
+            if (!ParseSpread(v, "'" + key + "'", p.readings[key], why))
+                return Fail(error, file, why);
         } else {
             return Fail(error, file,
                         "unknown key '" + key +
-                            "' (known: name, description, seed, chip_on, firmware, nvm, "
+                            "' (known: name, description, seed, chip_on, firmware, nvm, radio, "
                             "le_tester_packets, tmeas_fused, vmeas_fused, rtrim_fused, "
                             "kfreq_fused, ibiasdac_fused, rssi, le_packet_loss_percent)");
         }
@@ -247,6 +303,7 @@ void ApplyUnitProfile(const UnitProfile& p, uint64_t unit, ChipState& chip) {
     }
     for (const auto& [index, bytes] : p.nvmBytes)
         StoreNvm(chip, index, std::vector<int64_t>(bytes.begin(), bytes.end()));
+    ApplyRadio(p, unit, chip.radio);
 }
 
 } // namespace phonesim

@@ -35,6 +35,9 @@ struct UnitProfile {
     // NVM values by parameter index: a spread, or the bytes of an array parameter.
     std::map<int, Spread> nvm;
     std::map<int, std::vector<uint8_t>> nvmBytes;
+    // The radio by key (power_error_db, freq_offset_khz, ..., sensitivity_dbm); drawn from
+    // a stream of their own, so that a radio leaves the other readings as they were.
+    std::map<std::string, Spread> radio;
 };
 
 // Reads a profile; false with a message naming the file and the place on a bad one.

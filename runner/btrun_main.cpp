@@ -82,7 +82,7 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
         }
         if (Interrupted) overall = run::Worse(overall, run::Outcome::Aborted);
     }
-    sinks.AllDone(phones, overall);
+    overall = sinks.AllDone(phones, overall);
     if (phones == 0 && !Interrupted) {
         Say("btrun: no serial on standard input: no phone was tested");
         return kExitBadInput;
@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
         return results.Flush(!s.db.isEmpty());
     case Settings::Mode::Release:
         return results.Release(s.release);
+    case Settings::Mode::Import:
+        return results.Import(s.imports);
     default:
         return RunMain(s, results);
     }

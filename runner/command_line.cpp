@@ -16,6 +16,8 @@ const char kOtherModes[] =
     "  btrun --flush [--db URL] [--out FOLDER]     upload the runs waiting in the spool\n"
     "  btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
     "                                              free a device address for another phone\n"
+    "  btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
+    "                                              store records the database lacks\n"
     "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
     "                                              write the HTML report of the store\n";
 
@@ -49,6 +51,10 @@ struct Options {
                              "Upload the runs waiting in <records folder>/spool.sqlite and exit."};
     QCommandLineOption release{"release-address",
                                "Free the device address ADDR for another phone and exit.", "ADDR"};
+    QCommandLineOption import{"import",
+                              "Store the run records given as FILE or FOLDER (its *.json) that "
+                              "the database lacks, and exit (0 all added or present, 65 some "
+                              "unreadable, 3 store error)."};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 };
 
@@ -92,6 +98,7 @@ int Usage(const QString& why) {
                "             [--db URL]\n"
                "       btrun --flush [--db URL] [--out FOLDER]\n"
                "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
+               "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
                "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
                "       btrun --help\n"
                "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
@@ -109,7 +116,7 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
     parser.addOptions({o.dut, o.station, o.out, o.junit, o.port, o.baud, o.kind, o.unit, o.loop,
-                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.help});
+                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.import, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -130,18 +137,25 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     s.quiet = parser.isSet(o.quiet);
     s.db = parser.value(o.db);
     s.release = parser.value(o.release);
-    const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release);
-    s.mode = flush ? Settings::Mode::Flush : release ? Settings::Mode::Release : Settings::Mode::Run;
-    // Records folder: the --out folder (with --loop, --flush, --release-address), the
-    // folder of --out FILE, or "results".
+    const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),
+               import = parser.isSet(o.import);
+    s.mode = flush     ? Settings::Mode::Flush
+             : release ? Settings::Mode::Release
+             : import  ? Settings::Mode::Import
+                       : Settings::Mode::Run;
+    // Records folder: the --out folder (with --loop and the store commands), the folder of
+    // --out FILE, or "results".
     s.recordsFolder = s.out.isEmpty()                               ? QString("results")
                       : s.loop || s.mode != Settings::Mode::Run ? s.out
                                                                     : QFileInfo(s.out).path();
     if (s.mode == Settings::Mode::Run) return CheckRun(parser, o, s, why);
-    if (flush && release)
-        why = "--flush and --release-address are separate commands";
-    else if (!parser.positionalArguments().isEmpty())
+    if (int(flush) + int(release) + int(import) > 1)
+        why = "--flush, --release-address and --import are separate commands";
+    else if (import && parser.positionalArguments().isEmpty())
+        why = "--import needs record files or folders";
+    else if (!import && !parser.positionalArguments().isEmpty())
         why = "--flush and --release-address take no plan";
+    s.imports = parser.positionalArguments();
     return why.isEmpty();
 }
 

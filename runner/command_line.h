@@ -7,7 +7,7 @@
 namespace btrun {
 
 struct Settings {
-    enum class Mode { Run, Flush, Release, Help };
+    enum class Mode { Run, Flush, Release, Import, Help };
     Mode mode = Mode::Run;
     QString plan;
     QString dutId;      // empty without --dut
@@ -23,6 +23,7 @@ struct Settings {
     bool quiet = false;
     QString db;         // empty: the default store of the records folder
     QString release;    // --release-address
+    QStringList imports; // --import: record files and folders
     QString help;       // the help text for Mode::Help
 };
 

@@ -91,7 +91,8 @@ QString FailureTable(const std::vector<store::FailureRow>& rows) {
     int rank = 0;
     for (const store::FailureRow& f : rows) {
         const double share = store::Percent(f.failures, f.runs);
-        html += "<tr>" + Td(++rank) + Td(E(f.name)) + Td(f.failures) + Td(f.runs) +
+        html += "<tr>" + Td(++rank) + Td(E(store::MeasurementLabel(f.step, f.name))) +
+                Td(f.failures) + Td(f.runs) +
                 Td(QString("<span class=\"bar\" style=\"width:%1px\"></span>")
                        .arg(qRound(share * 1.5)) +
                    PercentText(f.failures, f.runs)) +
@@ -100,9 +101,9 @@ QString FailureTable(const std::vector<store::FailureRow>& rows) {
     return html + "</table>\n";
 }
 
-QString CpkClass(const store::NumericStats& m) {
-    if (!m.cpk) return "l";
-    return *m.cpk < 1.0 ? "bad" : *m.cpk < 1.33 ? "weak" : "good";
+QString IndexClass(const std::optional<double>& index) {
+    if (!index) return "l";
+    return *index < 1.0 ? "bad" : *index < 1.33 ? "weak" : "good";
 }
 
 QString Svg(const QString& element, const QString& attributes, const QString& content = {}) {
@@ -125,7 +126,7 @@ QString HistogramSvg(const store::NumericStats& m) {
                 "viewBox=\"0 0 %1 %2\" font-family=\"sans-serif\" font-size=\"11\" role=\"img\">")
             .arg(width)
             .arg(height);
-    svg += Svg("title", "", "Histogram of " + E(m.name));
+    svg += Svg("title", "", "Histogram of " + E(m.Label()));
     const double bin = plotW / double(h.counts.size());
     for (size_t i = 0; i < h.counts.size(); ++i) {
         if (h.counts[i] == 0) continue;
@@ -169,7 +170,7 @@ QString HistogramSvg(const store::NumericStats& m) {
                QString("x=\"%1\" y=\"%2\" text-anchor=\"middle\" fill=\"#555\"")
                    .arg(left + plotW / 2)
                    .arg(height - 4),
-               E(m.units.isEmpty() ? m.name : m.name + " (" + m.units + ")"));
+               E(m.units.isEmpty() ? m.Label() : m.Label() + " (" + m.units + ")"));
     const auto limit = [&](const std::optional<double>& at, const QString& label, bool lower) {
         if (!at) return;
         svg += Svg("line", QString("class=\"limit\" x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\" "
@@ -196,26 +197,31 @@ QString HistogramSvg(const store::NumericStats& m) {
 
 QString Measurements(const std::vector<store::NumericStats>& all) {
     if (all.empty()) return "<p>No numeric measurements.</p>\n";
-    QString html = "<p>Worst Cpk first. Cpk = min(USL - mean, mean - LSL) / (3 sigma), one-sided "
-                   "with one limit; limits as the most recent run had them.</p>\n"
-                   "<table><tr><th class=\"l\">Measurement</th><th class=\"l\">Units</th>"
-                   "<th>n</th><th>Mean</th><th>Sigma</th><th>Min</th><th>Max</th>"
-                   "<th class=\"l\">Limits</th><th class=\"l\">Cpk</th></tr>\n";
+    QString html =
+        "<p>Weakest first (the lower of Ppk and Cpk). Ppk = min(USL - mean, mean - LSL) / "
+        "(3 sigma), sigma the standard deviation of all readings; Cpk the same with sigma "
+        "within = MR-bar / 1.128, MR-bar the average absolute difference of consecutive "
+        "readings in the order the runs started. One-sided with one limit; limits as the most "
+        "recent run had them.</p>\n"
+        "<table><tr><th class=\"l\">Measurement</th><th class=\"l\">Units</th>"
+        "<th>n</th><th>Mean</th><th>Sigma</th><th>Sigma within</th><th>Min</th><th>Max</th>"
+        "<th class=\"l\">Limits</th><th class=\"l\">Ppk</th><th class=\"l\">Cpk</th></tr>\n";
     for (size_t i = 0; i < all.size(); ++i) {
         const store::NumericStats& m = all[i];
-        html += "<tr>" + Td(QString("<a href=\"#m%1\">").arg(i) + E(m.name) + "</a>") +
-                Td(E(m.units)) + Td(m.count) + Td(m.mean) + Td(m.sigma) + Td(m.min) + Td(m.max) +
-                Td(store::LimitsText(m.low, m.high)) + Td(E(store::CpkText(m)), CpkClass(m)) +
-                "</tr>\n";
+        html += "<tr>" + Td(QString("<a href=\"#m%1\">").arg(i) + E(m.Label()) + "</a>") +
+                Td(E(m.units)) + Td(m.count) + Td(m.mean) + Td(m.sigma) + Td(m.sigmaWithin) +
+                Td(m.min) + Td(m.max) + Td(store::LimitsText(m.low, m.high)) +
+                Td(E(store::PpkText(m)), IndexClass(m.ppk)) +
+                Td(E(store::CpkText(m)), IndexClass(m.cpk)) + "</tr>\n";
     }
     html += "</table>\n<p class=\"meta\">Bars: runs per bin (red outside the limits); red "
             "lines: the limits; dashed line: the mean.</p>\n";
     for (size_t i = 0; i < all.size(); ++i) {
         const store::NumericStats& m = all[i];
-        html += QString("<div class=\"fig\" id=\"m%1\"><h3>").arg(i) + E(m.name) +
+        html += QString("<div class=\"fig\" id=\"m%1\"><h3>").arg(i) + E(m.Label()) +
                 QString("</h3><p>n %1, mean %2, sigma %3, ")
                     .arg(QString::number(m.count), store::Number(m.mean), store::Number(m.sigma)) +
-                E(store::CpkText(m)) + "</p>" + HistogramSvg(m) + "</div>\n";
+                E(store::CapabilityText(m)) + "</p>" + HistogramSvg(m) + "</div>\n";
     }
     return html;
 }
@@ -241,7 +247,7 @@ QString PhonePage(const QString& dutId, const std::vector<store::PhoneRun>& runs
         QString why;
         for (const store::FailedMeasurement& f : r.failed) {
             const QString value = f.value.isEmpty() ? "not delivered" : f.value + " " + f.units;
-            why += "<li>" + E(f.name + " = " + value.trimmed()) +
+            why += "<li>" + E(store::MeasurementLabel(f.step, f.name) + " = " + value.trimmed()) +
                    (f.limits.isEmpty() ? "" : " (" + E(f.limits) + ")") + "</li>";
         }
         for (const QString& e : r.errors)

@@ -1,11 +1,11 @@
 #include "run_host.h"
 
+#include "backend/backend.h"
 #include "bt/ibluetooth.h"
+#include "bt/interface_kind.h"
 #include "host_slots.h"
-#include "legacy/bluetoothlegacy.h"
 #include "plugin/host.h"
 #include "serial_link.h"
-#include "zep/bluetoothzep.h"
 
 namespace btrun {
 
@@ -101,9 +101,12 @@ phonesim::Simulator& RunHost::Phone() {
     return StationPhone();
 }
 
+bool RunHost::TextProtocol() const {
+    return bt::IsTextInterface(kind_);
+}
+
 std::unique_ptr<IBluetooth> RunHost::NewBackEnd() const {
-    if (TextProtocol()) return std::make_unique<BluetoothZep>();
-    return std::make_unique<BluetoothLegacy>();
+    return backend::CreateBackEnd(kind_);
 }
 
 } // namespace btrun

@@ -30,7 +30,7 @@ public:
     // Talks to the phone on `device` instead of the built-in one. A port that cannot be
     // opened now is tried again at every exchange; false when it could not be opened now.
     bool UsePort(const QString& device, qint32 baud);
-    bool TextProtocol() const { return kind_ == 2; }
+    bool TextProtocol() const;
 
     // The built-in phone as a new unit: power-up state with the chip on, then the values
     // of unit `unit` of `profile` when one is given.

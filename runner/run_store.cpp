@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <thread>
 
@@ -16,17 +17,22 @@ namespace {
 
 constexpr qint64 kAddressPatienceMs = 10000;
 constexpr qint64 kServerRestMs = 30000;
+// A file this large is no record btrun wrote (a long log is a few hundred kilobytes).
+constexpr qint64 kLargestRecord = qint64(64) << 20;
 
 bool IsPostgres(const store::Target& t) {
     return t.kind == store::Target::Kind::Postgres;
 }
 
-// "btrun: N runs waiting in <spool>: <why>"
-QString Waiting(const store::Spool::Upload& up, const QString& spool) {
-    const QString why = !up.unreachable.isEmpty() ? up.unreachable : up.failures.join("; ");
-    return QString("btrun: %1 runs waiting in %2: %3")
-        .arg(up.left)
-        .arg(spool, why.isEmpty() ? "spooled meanwhile by another btrun" : why);
+// What an upload leaves to say, in one line: why the database refused runs (an error: they
+// wait in the spool until the fault is mended), else why runs wait for the server. Runs left
+// for no reason of ours are another btrun's, uploading them as we speak: nothing to say.
+QString Left(const store::Spool::Upload& up, const QString& spool) {
+    if (!up.failures.isEmpty())
+        return "btrun: cannot store: " + up.failures.join("; ") +
+               (up.left > 0 ? QString(" (%1 runs wait in %2)").arg(up.left).arg(spool) : "");
+    if (up.left == 0 || up.unreachable.isEmpty()) return {};
+    return QString("btrun: %1 runs waiting in %2: %3").arg(up.left).arg(spool, up.unreachable);
 }
 
 } // namespace
@@ -41,8 +47,14 @@ bool RunStore::Connect(QString& error) {
 }
 
 store::Spool& RunStore::Spooled() {
-    if (!spool_) spool_ = std::make_unique<store::Spool>(QDir(folder_).filePath("spool.sqlite"));
+    if (!spool_)
+        spool_ = std::make_unique<store::Spool>(QDir(folder_).filePath("spool.sqlite"), say_);
     return *spool_;
+}
+
+void RunStore::Tell(const store::Spool::Upload& up) {
+    const QString line = Left(up, Spooled().Path());
+    if (!line.isEmpty()) say_(line);
 }
 
 bool RunStore::Keep(const QString& runId, const QByteArray& record) {
@@ -70,15 +82,13 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
         store::Spool::Upload waiting;
         waiting.left = spool.Count(target_.Display());
         waiting.unreachable = unreachable_;
-        say_(Waiting(waiting, spool.Path()));
+        Tell(waiting);
+        rested_ = true;
         return true;
     }
     const store::Spool::Upload up = spool.Flush(target_, connection_);
-    for (const QString& failure : up.failures)
-        say_("btrun: cannot store: " + failure);
-    // Runs left for no reason of ours are another btrun's, uploading them as we speak.
-    if (up.left > 0 && !(up.unreachable.isEmpty() && up.failures.isEmpty()))
-        say_(Waiting(up, spool.Path()));
+    Tell(up);
+    rested_ = false;
     unreachable_ = up.unreachable;
     if (up.unreachable.isEmpty())
         unreachableSince_.invalidate();
@@ -87,12 +97,15 @@ bool RunStore::Keep(const QString& runId, const QByteArray& record) {
     return !up.failedRuns.contains(runId);
 }
 
-void RunStore::Finish() {
-    if (!unreachableSince_.isValid()) return;
+bool RunStore::Finish() {
+    // Only runs spooled while the server rested are untried; the others said their line.
+    if (!rested_) return true;
+    rested_ = false;
     const store::Spool::Upload up = Spooled().Flush(target_, connection_);
     if (up.stored > 0)
         say_(QString("btrun: uploaded %1 runs to %2").arg(up.stored).arg(target_.Display()));
-    if (up.left > 0) say_(Waiting(up, Spooled().Path()));
+    if (up.stored > 0 || !up.failures.isEmpty()) Tell(up);
+    return up.failedRuns.isEmpty();
 }
 
 int RunStore::Flush(bool onlyTarget) {
@@ -106,7 +119,7 @@ int RunStore::Flush(bool onlyTarget) {
     if (!QFileInfo::exists(spool.Path()) || (onlyTarget && !IsPostgres(target_))) targets.clear();
     if (targets.isEmpty()) {
         say_(QString("btrun: no runs waiting in %1").arg(spool.Path()));
-        return 0;
+        return spool.SetAside().isEmpty() ? 0 : kExitError;
     }
     int left = 0;
     for (const QString& url : targets) {
@@ -125,12 +138,11 @@ int RunStore::Flush(bool onlyTarget) {
         QString line = QString("btrun: uploaded %1 runs to %2").arg(up.stored).arg(url);
         if (up.already > 0) line += QString(" (%1 more were stored before)").arg(up.already);
         say_(line);
-        for (const QString& failure : up.failures)
-            say_("btrun: cannot store: " + failure);
-        if (up.left > 0) say_(Waiting(up, spool.Path()));
+        Tell(up);
         left += up.left;
     }
-    return left == 0 ? 0 : kExitError;
+    // A damaged spool set aside leaves its runs behind, for --import.
+    return left == 0 && spool.SetAside().isEmpty() ? 0 : kExitError;
 }
 
 int RunStore::Release(const QString& addressText) {
@@ -158,6 +170,62 @@ int RunStore::Release(const QString& addressText) {
     }
 }
 
+int RunStore::Import(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+            continue;
+        }
+        const QDir folder(path);
+        for (const QString& name : folder.entryList({"*.json"}, QDir::Files, QDir::Name))
+            files << folder.filePath(name);
+    }
+    QString error;
+    if (!Connect(error)) {
+        say_(QString("btrun: %1 (nothing imported)").arg(error));
+        return kExitError;
+    }
+    int added = 0, present = 0, unreadable = 0;
+    const auto summary = [&] {
+        say_(QString("btrun: imported into %1: %2 added, %3 already present, %4 unreadable")
+                 .arg(target_.Display())
+                 .arg(added)
+                 .arg(present)
+                 .arg(unreadable));
+    };
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QFile file(files[i]);
+        store::WriteResult result = store::WriteResult::BadRecord;
+        if (!file.open(QIODevice::ReadOnly))
+            error = file.errorString();
+        else if (file.size() > kLargestRecord)
+            error = "larger than any run record";
+        else
+            result = store::StoreRecordText(connection_, file.readAll(), error);
+        switch (result) {
+        case store::WriteResult::Stored:
+            ++added;
+            break;
+        case store::WriteResult::AlreadyStored:
+            ++present;
+            break;
+        case store::WriteResult::BadRecord:
+            ++unreadable;
+            say_(QString("btrun: skipped %1: %2").arg(files[i], error));
+            break;
+        case store::WriteResult::Failed:
+            say_(QString("btrun: cannot store %1: %2: %3 (%4 files not tried)")
+                     .arg(files[i], target_.Display(), error)
+                     .arg(files.size() - i - 1));
+            summary();
+            return kExitError;
+        }
+    }
+    summary();
+    return unreadable > 0 ? kExitBadInput : 0;
+}
+
 run::AddressSource RunStore::Addresses(const QString& stationId, std::function<bool()> aborted) {
     return [this, stationId, aborted](const QString& dutId, uint64_t first, uint64_t last,
                                       uint64_t& address, QString& error) {
@@ -165,7 +233,10 @@ run::AddressSource RunStore::Addresses(const QString& stationId, std::function<b
         waited.start();
         for (;;) {
             QString why;
-            if (Connect(why)) {
+            bool refused = false;
+            if (!Connect(why)) {
+                refused = !connection_.OutOfReach();
+            } else {
                 const store::AssignResult result =
                     store::AssignAddress(connection_, dutId, stationId, first, last, address, why);
                 if (result == store::AssignResult::Assigned) {
@@ -179,8 +250,9 @@ run::AddressSource RunStore::Addresses(const QString& stationId, std::function<b
                 why = target_.Display() + ": " + why;
                 connection_.Close();
             }
-            // Only a server can come back; a local file that fails keeps failing.
-            if (!IsPostgres(target_) || waited.elapsed() >= kAddressPatienceMs ||
+            // Only a server out of reach can come back; a local file that fails or a login
+            // that is refused keeps failing.
+            if (!IsPostgres(target_) || refused || waited.elapsed() >= kAddressPatienceMs ||
                 (aborted && aborted())) {
                 error = "no address from the store: " + why;
                 return false;

@@ -27,16 +27,17 @@ void Sinks::Attach(run::RunOptions& options, bool wantsHci) {
 }
 
 bool Sinks::RunDone(const run::RunRecord& record) {
-    FinishedRun run{record, {}};
+    FinishedRun run{record, {}, {}};
     bool ok = true;
     for (const auto& sink : sinks_)
         ok = sink->RunDone(run) && ok;
     return ok;
 }
 
-void Sinks::AllDone(int phones, run::Outcome overall) {
+run::Outcome Sinks::AllDone(int phones, run::Outcome overall) {
     for (const auto& sink : sinks_)
-        sink->AllDone(phones, overall);
+        if (!sink->AllDone(phones, overall)) overall = run::Worse(overall, run::Outcome::Error);
+    return overall;
 }
 
 namespace {
@@ -51,6 +52,7 @@ public:
         QString why;
         if (run::WriteRecord(wanted, run.record, run.recordPath, why)) return true;
         Say("btrun: cannot write the record: " + why);
+        run.failures << "no record file";
         return false;
     }
 
@@ -62,9 +64,11 @@ class Store : public Sink {
 public:
     explicit Store(RunStore& store) : store_(store) {}
     bool RunDone(FinishedRun& run) override {
-        return store_.Keep(run.record.runId, run::RecordText(run.record));
+        if (store_.Keep(run.record.runId, run::RecordText(run.record))) return true;
+        run.failures << "not stored";
+        return false;
     }
-    void AllDone(int, run::Outcome) override { store_.Finish(); }
+    bool AllDone(int, run::Outcome) override { return store_.Finish(); }
 
 private:
     RunStore& store_;
@@ -77,12 +81,16 @@ public:
         if (!quiet_) Say(StepLine(phase, index, count));
     }
     bool RunDone(FinishedRun& run) override {
-        Say(Summary(run.record, run.recordPath));
+        QString line = Summary(run.record, run.recordPath);
+        // The phone's outcome stands; the exit status counts the run as an error.
+        if (!run.failures.isEmpty()) line += " (" + run.failures.join(", ") + ": an error)";
+        Say(line);
         return true;
     }
-    void AllDone(int phones, run::Outcome overall) override {
+    bool AllDone(int phones, run::Outcome overall) override {
         if (loop_ && !quiet_ && phones > 0)
             Say(QString("btrun: %1 phones, %2").arg(phones).arg(run::OutcomeName(overall)));
+        return true;
     }
 
 private:

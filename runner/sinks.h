@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -21,7 +22,8 @@ class RunStore;
 // A finished run on its way through the sinks, in the order they were added.
 struct FinishedRun {
     const run::RunRecord& record;
-    QString recordPath; // where the record file went; empty until (or unless) it did
+    QString recordPath;    // where the record file went; empty until (or unless) it did
+    QStringList failures;  // what the sinks so far could not do ("not stored")
 };
 
 class Sink {
@@ -33,8 +35,9 @@ public:
     virtual void HciTraffic(const QByteArray& /*bytes*/, bool /*answer*/) {}
     // The run is over. False when this output failed: the run then counts as an error.
     virtual bool RunDone(FinishedRun& /*run*/) { return true; }
-    // After the last phone; `phones` runs ended in `overall`.
-    virtual void AllDone(int /*phones*/, run::Outcome /*overall*/) {}
+    // After the last phone; `phones` runs ended in `overall`. False when this output
+    // failed at the end (runs it could not keep).
+    virtual bool AllDone(int /*phones*/, run::Outcome /*overall*/) { return true; }
 };
 
 class Sinks {
@@ -44,7 +47,8 @@ public:
     void Attach(run::RunOptions& options, bool wantsHci);
     // Hands the run to every sink; false when any of them failed.
     bool RunDone(const run::RunRecord& record);
-    void AllDone(int phones, run::Outcome overall);
+    // Tells every sink; the outcome, worse by an error when a sink failed at the end.
+    run::Outcome AllDone(int phones, run::Outcome overall);
 
 private:
     std::vector<std::unique_ptr<Sink>> sinks_;

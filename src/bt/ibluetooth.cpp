@@ -19,41 +19,12 @@ std::string ConnectionTypeText(uint32_t type) {
     }
 }
 
-// The connection values are shown by their low byte.
-std::string InterfaceActionText(const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& req) {
-    auto text = [](uint32_t value) { return ConnectionTypeText(static_cast<uint8_t>(value)); };
-    return "Setting PCM interface - " + text(req.pcm) + "\nSetting UART interface - " +
-           text(req.uart) + "\nSetting WAKEUP interface - " + text(req.wakeup);
-}
-
-std::string LoopbackActionText(const T_BT_SET_PCM_LOOPBACK_REQ& req) {
-    switch (req.loopback_type) {
-    case 0:
-        return "Disabling PCM loopback";
-    case 1:
-        return "Enabling PCM loopback - Air->Air";
-    case 2:
-        return "Enabling PCM loopback - PCM->PCM";
-    default:
-        return "Enabling PCM loopback - Should not happen";
-    }
-}
-
-// Lists at most the 150 bytes the record holds, whatever its length byte says.
-std::string HciActionText(const T_BT_HCI_COMMAND_REQ& req, int radix) {
-    std::string text = "Sending HCI command: ";
-    const int count = std::min<int>(req.length, kHciDataSize);
-    for (int i = 0; i < count; ++i)
-        text += NumberToText(req.data[i], static_cast<int8_t>(radix), 2, false) + " ";
-    return text;
-}
-
 } // namespace
 
 IBluetooth::IBluetooth() = default;
 IBluetooth::~IBluetooth() = default;
 
-#define BT_NVM_GETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_GETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result IBluetooth::GetNvm##Camel(uint8_t, BT_NVM_VALUE_T_##kind* value) {                    \
         if (value != nullptr) std::memcpy(value, &nvm_params.field, sizeof nvm_params.field);      \
         return T_Result{};                                                                         \
@@ -67,9 +38,39 @@ std::string IBluetooth::FormatVersionMismatch(const std::string& name, uint8_t e
            ", actual = " + std::to_string(actual);
 }
 
-#define BT_OP_ACTION_STEP(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action) \
-    void IBluetooth::Log##Name(BT_OP_ACTION_PARAMS_##Shape(Request)) {                             \
-        ShowLine(Action, 1);                                                                       \
+void IBluetooth::ShowAction(const std::string& text) {
+    ShowLine(text, 1);
+}
+
+std::string bt_op::InitializeActionText(uint8_t bt_on) {
+    return bt_on == 1 ? "Stopping Bluetooth chip" : "Initializing Bluetooth chip";
+}
+
+// The connection values are shown by their low byte.
+std::string bt_op::InterfaceActionText(const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& req) {
+    auto text = [](uint32_t value) { return ConnectionTypeText(static_cast<uint8_t>(value)); };
+    return "Setting PCM interface - " + text(req.pcm) + "\nSetting UART interface - " +
+           text(req.uart) + "\nSetting WAKEUP interface - " + text(req.wakeup);
+}
+
+std::string bt_op::LoopbackActionText(const T_BT_SET_PCM_LOOPBACK_REQ& req) {
+    switch (req.loopback_type) {
+    case 0:
+        return "Disabling PCM loopback";
+    case 1:
+        return "Enabling PCM loopback - Air->Air";
+    case 2:
+        return "Enabling PCM loopback - PCM->PCM";
+    default:
+        return "Enabling PCM loopback - Should not happen";
     }
-BT_OPERATIONS(BT_OP_ACTION_STEP)
-#undef BT_OP_ACTION_STEP
+}
+
+// Lists at most the 150 bytes the record holds, whatever its length byte says.
+std::string bt_op::HciActionText(const T_BT_HCI_COMMAND_REQ& req, int radix) {
+    std::string text = "Sending HCI command: ";
+    const int count = std::min<int>(req.length, kHciDataSize);
+    for (int i = 0; i < count; ++i)
+        text += NumberToText(req.data[i], static_cast<int8_t>(radix), 2, false) + " ";
+    return text;
+}

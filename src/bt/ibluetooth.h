@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "bt/bt_types.h"
 #include "bt/nvm_params.h"
@@ -181,20 +182,6 @@ struct T_BT_HCI_COMMAND_CON {
     int32_t result;
 };
 
-// The parameters of an operation's action step, by shape: the request record where the
-// line shows it, and the display radix of the HCI bytes.
-// clang-format off
-#define BT_OP_ACTION_PARAMS_Set(Request) [[maybe_unused]] const Request& req
-#define BT_OP_ACTION_PARAMS_Get(Request)
-#define BT_OP_ACTION_PARAMS_Query(Request) [[maybe_unused]] const Request& req
-#define BT_OP_ACTION_PARAMS_Check(Request)
-#define BT_OP_ACTION_PARAMS_OwnVer(Request)
-#define BT_OP_ACTION_PARAMS_OwnReset(Request)
-#define BT_OP_ACTION_PARAMS_OwnHci(Request) const Request& req, int radix
-#define BT_OP_ACTION_PARAMS_OwnSet BT_OP_ACTION_PARAMS_Set
-#define BT_OP_ACTION_PARAMS_OwnGet BT_OP_ACTION_PARAMS_Get
-// clang-format on
-
 class IBluetooth {
 public:
     IBluetooth();
@@ -218,12 +205,12 @@ public:
 
     // GetNvm<Param>: by default the value of the last read-all, without an exchange. The
     // arrays write 6 (BD address) or 8 (LMP features) bytes.
-#define BT_NVM_GETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_GETTER(Camel, field, id, kind, transfer, units)                                            \
     virtual T_Result GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value);
     BT_NVM_PARAMS(BT_NVM_GETTER)
 #undef BT_NVM_GETTER
 
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     virtual T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) = 0;
     BT_NVM_PARAMS(BT_NVM_SETTER)
 #undef BT_NVM_SETTER
@@ -240,11 +227,15 @@ public:
                                              uint8_t actual);
 
 protected:
-    // Log<Name>: the action line of each operation, flag 1.
-#define BT_OP_ACTION_STEP(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action) \
-    void Log##Name(BT_OP_ACTION_PARAMS_##Shape(Request));
-    BT_OPERATIONS(BT_OP_ACTION_STEP)
-#undef BT_OP_ACTION_STEP
+    // The action line of operation Op (bt_op::<Name>), flag 1: the row's text, or the text
+    // its function makes of `args`.
+    template <typename Op, typename... Args> static void LogAction(const Args&... args) {
+        if constexpr (std::is_invocable_v<decltype(Op::action), const Args&...>)
+            ShowAction(Op::action(args...));
+        else
+            ShowAction(Op::action);
+    }
+    static void ShowAction(const std::string& text);
 
     // 1 running, 0 stopped. Starts at 0: the chip is taken as stopped until a hardware
     // query says otherwise.

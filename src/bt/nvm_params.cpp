@@ -3,7 +3,7 @@
 namespace nvm {
 
 const std::array<ParamInfo, kParamCount>& Params() {
-#define BT_NVM_INFO(Camel, field, id, kind, transfer)                                              \
+#define BT_NVM_INFO(Camel, field, id, kind, transfer, units)                                              \
     ParamInfo{#field,                                                                              \
               #Camel,                                                                              \
               "at@bt:write_nvm_" #field,                                                           \
@@ -11,7 +11,8 @@ const std::array<ParamInfo, kParamCount>& Params() {
               Kind::kind,                                                                          \
               static_cast<uint8_t>(sizeof(T_BT_ALL_NVM_PARAMS::field)),                            \
               offsetof(T_BT_ALL_NVM_PARAMS, field),                                                \
-              transfer},
+              transfer,                                                                            \
+              units},
     static const std::array<ParamInfo, kParamCount> params = {{BT_NVM_PARAMS(BT_NVM_INFO)}};
 #undef BT_NVM_INFO
     return params;

@@ -58,54 +58,55 @@ struct T_BT_ALL_NVM_PARAMS {
 };
 static_assert(sizeof(T_BT_ALL_NVM_PARAMS) == 68, "the NVM cache record is 68 bytes");
 
-// X(CamelName, field, BNPT id, kind, transfer position), in the order of the IBluetooth
-// getters and setters. The field name is also the text command suffix. The transfer
-// position (1..43) is the place of the value in the read-all and write-all commands.
-// Kinds: U8, I8, U16, U32, and the byte arrays A6 (BD address) and A8 (LMP features).
+// X(CamelName, field, BNPT id, kind, transfer position, units), in the order of the
+// IBluetooth getters and setters. The field name is also the text command suffix. The
+// transfer position (1..43) is the place of the value in the read-all and write-all
+// commands. Kinds: U8, I8, U16, U32, and the byte arrays A6 (BD address) and A8 (LMP
+// features). Units: "dBm", "Hz", or "" for codes, counts and flags.
 #define BT_NVM_PARAMS(X)                                                                           \
-    X(Bdaddr, bdaddr, BNPT_BT_ADDRESS, A6, 1)                                                      \
-    X(EpcPwrctrlSteps, epc_pwrctrl_steps, BNPT_EPC_NUM_OF_PWR_CTRL_STEPS, U8, 13)                  \
-    X(EpcPwrctrlStepsize, epc_pwrctrl_stepsize, BNPT_EPC_PWR_CTRL_STEP_SIZE, U8, 14)               \
-    X(EpcStep1mbps, epc_step_1mbps, BNPT_EPC_HIGHEST_STEP_1MBPS, U8, 15)                           \
-    X(EpcStep2mbps, epc_step_2mbps, BNPT_EPC_HIGHEST_STEP_2MBPS, U8, 16)                           \
-    X(EpcStep3mbps, epc_step_3mbps, BNPT_EPC_HIGHEST_STEP_3MBPS, U8, 17)                           \
-    X(LpcPwrctrlSteps, lpc_pwrctrl_steps, BNPT_LPC_NUM_OF_PWR_CTRL_STEPS, U8, 21)                  \
-    X(LpcPwrctrlStepsize, lpc_pwrctrl_stepsize, BNPT_LPC_PWR_CTRL_STEP_SIZE, U8, 22)               \
-    X(EpcPower1mbps, epc_power_1mbps, BNPT_EPC_MAX_POWER_1MBPS, I8, 10)                            \
-    X(EpcPower2mbps, epc_power_2mbps, BNPT_EPC_MAX_POWER_2MBPS, I8, 11)                            \
-    X(EpcPower3mbps, epc_power_3mbps, BNPT_EPC_MAX_POWER_3MBPS, I8, 12)                            \
-    X(LpcPower1mbps, lpc_power_1mbps, BNPT_LPC_MAX_POWER_1MBPS, I8, 18)                            \
-    X(LpcPower2mbps, lpc_power_2mbps, BNPT_LPC_MAX_POWER_2MBPS, I8, 19)                            \
-    X(LpcPower3mbps, lpc_power_3mbps, BNPT_LPC_MAX_POWER_3MBPS, I8, 20)                            \
-    X(BrPwrLevel, br_pwr_level, BNPT_BR_PWR_LEVEL, I8, 23)                                         \
-    X(LePwrLevel, le_pwr_level, BNPT_LE_PWR_LEVEL, I8, 25)                                         \
-    X(ChannelWordOffset, channel_word_offset, BNPT_CHANNEL_WORD_OFFSET_RF_PLL, U16, 2)             \
-    X(InputFreq, input_freq, BNPT_RF_REFERENCE_CLOCK, U32, 3)                                      \
-    X(LmpFeatures, lmp_features, BNPT_LMP_FEATURES_BIT_MASK, A8, 4)                                \
-    X(LeFeatures, le_features, BNPT_LE_FEATURES_BIT_MASK, U8, 5)                                   \
-    X(LpmConf, lpm_conf, BNPT_LPM_CONFIGURATION, U8, 6)                                            \
-    X(LpmDrift, lpm_drift, BNPT_LPM_DRIFT, U8, 7)                                                  \
-    X(LpmThreshold, lpm_threshold, BNPT_LPM_THRESHOLD, U8, 8)                                      \
-    X(UltraLpmThreshold, ultra_lpm_threshold, BNPT_ULTRA_LPM_THRESHOLD, U8, 9)                     \
-    X(RssiMin, rssi_min, BNPT_RSSI_MINIMUM, I8, 26)                                                \
-    X(RssiMax, rssi_max, BNPT_RSSI_MAXIMUM, I8, 27)                                                \
-    X(RssiGotoMax, rssi_goto_max, BNPT_RSSI_GOTO_MAX, U8, 28)                                      \
-    X(UartBaudrate, uart_baudrate, BNPT_UART_BAUDRATE, U8, 29)                                     \
-    X(UartInvert, uart_invert, BNPT_UART_INVERT, U8, 30)                                           \
-    X(UartLpmLevel, uart_lpm_level, BNPT_UART_LPM_LEVEL, U8, 31)                                   \
-    X(OscSettle, osc_settle, BNPT_OSC_SETTLE, U8, 32)                                              \
-    X(PllSettle, pll_settle, BNPT_PLL_SETTLE, U8, 33)                                              \
-    X(DigSettle, dig_settle, BNPT_DIG_SETTLE, U8, 34)                                              \
-    X(BbConf, bb_conf, BNPT_BB_CONFIG, U8, 35)                                                     \
-    X(IdacComp, idac_comp, BNPT_IDAC_COMPENSATION, U8, 36)                                         \
-    X(RfConfig, rf_config, BNPT_RF_CONFIG, U8, 37)                                                 \
-    X(LmpVersion, lmp_version, BNPT_LMP_VERSION, U8, 38)                                           \
-    X(UlpmCurrent, ulpm_current, BNPT_ULPM_CURRENT, U16, 39)                                       \
-    X(IdleCurrent, idle_current, BNPT_IDLE_CURRENT, U16, 40)                                       \
-    X(ActiveCurrent, active_current, BNPT_ACTIVE_CURRENT, U16, 41)                                 \
-    X(TxCurrent, tx_current, BNPT_TX_CURRENT, U16, 42)                                             \
-    X(RxCurrent, rx_current, BNPT_RX_CURRENT, U16, 43)                                             \
-    X(RssiThreshold, rssi_threshold, BNPT_RSSI_THRESHOLD, I8, 24)
+    X(Bdaddr, bdaddr, BNPT_BT_ADDRESS, A6, 1, "")                                                  \
+    X(EpcPwrctrlSteps, epc_pwrctrl_steps, BNPT_EPC_NUM_OF_PWR_CTRL_STEPS, U8, 13, "")              \
+    X(EpcPwrctrlStepsize, epc_pwrctrl_stepsize, BNPT_EPC_PWR_CTRL_STEP_SIZE, U8, 14, "")           \
+    X(EpcStep1mbps, epc_step_1mbps, BNPT_EPC_HIGHEST_STEP_1MBPS, U8, 15, "")                       \
+    X(EpcStep2mbps, epc_step_2mbps, BNPT_EPC_HIGHEST_STEP_2MBPS, U8, 16, "")                       \
+    X(EpcStep3mbps, epc_step_3mbps, BNPT_EPC_HIGHEST_STEP_3MBPS, U8, 17, "")                       \
+    X(LpcPwrctrlSteps, lpc_pwrctrl_steps, BNPT_LPC_NUM_OF_PWR_CTRL_STEPS, U8, 21, "")              \
+    X(LpcPwrctrlStepsize, lpc_pwrctrl_stepsize, BNPT_LPC_PWR_CTRL_STEP_SIZE, U8, 22, "")           \
+    X(EpcPower1mbps, epc_power_1mbps, BNPT_EPC_MAX_POWER_1MBPS, I8, 10, "dBm")                     \
+    X(EpcPower2mbps, epc_power_2mbps, BNPT_EPC_MAX_POWER_2MBPS, I8, 11, "dBm")                     \
+    X(EpcPower3mbps, epc_power_3mbps, BNPT_EPC_MAX_POWER_3MBPS, I8, 12, "dBm")                     \
+    X(LpcPower1mbps, lpc_power_1mbps, BNPT_LPC_MAX_POWER_1MBPS, I8, 18, "dBm")                     \
+    X(LpcPower2mbps, lpc_power_2mbps, BNPT_LPC_MAX_POWER_2MBPS, I8, 19, "dBm")                     \
+    X(LpcPower3mbps, lpc_power_3mbps, BNPT_LPC_MAX_POWER_3MBPS, I8, 20, "dBm")                     \
+    X(BrPwrLevel, br_pwr_level, BNPT_BR_PWR_LEVEL, I8, 23, "dBm")                                  \
+    X(LePwrLevel, le_pwr_level, BNPT_LE_PWR_LEVEL, I8, 25, "dBm")                                  \
+    X(ChannelWordOffset, channel_word_offset, BNPT_CHANNEL_WORD_OFFSET_RF_PLL, U16, 2, "")         \
+    X(InputFreq, input_freq, BNPT_RF_REFERENCE_CLOCK, U32, 3, "Hz")                                \
+    X(LmpFeatures, lmp_features, BNPT_LMP_FEATURES_BIT_MASK, A8, 4, "")                            \
+    X(LeFeatures, le_features, BNPT_LE_FEATURES_BIT_MASK, U8, 5, "")                               \
+    X(LpmConf, lpm_conf, BNPT_LPM_CONFIGURATION, U8, 6, "")                                        \
+    X(LpmDrift, lpm_drift, BNPT_LPM_DRIFT, U8, 7, "")                                              \
+    X(LpmThreshold, lpm_threshold, BNPT_LPM_THRESHOLD, U8, 8, "")                                  \
+    X(UltraLpmThreshold, ultra_lpm_threshold, BNPT_ULTRA_LPM_THRESHOLD, U8, 9, "")                 \
+    X(RssiMin, rssi_min, BNPT_RSSI_MINIMUM, I8, 26, "dBm")                                         \
+    X(RssiMax, rssi_max, BNPT_RSSI_MAXIMUM, I8, 27, "dBm")                                         \
+    X(RssiGotoMax, rssi_goto_max, BNPT_RSSI_GOTO_MAX, U8, 28, "")                                  \
+    X(UartBaudrate, uart_baudrate, BNPT_UART_BAUDRATE, U8, 29, "")                                 \
+    X(UartInvert, uart_invert, BNPT_UART_INVERT, U8, 30, "")                                       \
+    X(UartLpmLevel, uart_lpm_level, BNPT_UART_LPM_LEVEL, U8, 31, "")                               \
+    X(OscSettle, osc_settle, BNPT_OSC_SETTLE, U8, 32, "")                                          \
+    X(PllSettle, pll_settle, BNPT_PLL_SETTLE, U8, 33, "")                                          \
+    X(DigSettle, dig_settle, BNPT_DIG_SETTLE, U8, 34, "")                                          \
+    X(BbConf, bb_conf, BNPT_BB_CONFIG, U8, 35, "")                                                 \
+    X(IdacComp, idac_comp, BNPT_IDAC_COMPENSATION, U8, 36, "")                                     \
+    X(RfConfig, rf_config, BNPT_RF_CONFIG, U8, 37, "")                                             \
+    X(LmpVersion, lmp_version, BNPT_LMP_VERSION, U8, 38, "")                                       \
+    X(UlpmCurrent, ulpm_current, BNPT_ULPM_CURRENT, U16, 39, "")                                   \
+    X(IdleCurrent, idle_current, BNPT_IDLE_CURRENT, U16, 40, "")                                   \
+    X(ActiveCurrent, active_current, BNPT_ACTIVE_CURRENT, U16, 41, "")                             \
+    X(TxCurrent, tx_current, BNPT_TX_CURRENT, U16, 42, "")                                         \
+    X(RxCurrent, rx_current, BNPT_RX_CURRENT, U16, 43, "")                                         \
+    X(RssiThreshold, rssi_threshold, BNPT_RSSI_THRESHOLD, I8, 24, "dBm")
 
 // The value type a getter writes through its pointer (arrays: their first byte).
 #define BT_NVM_VALUE_T_U8 uint8_t
@@ -138,6 +139,7 @@ struct ParamInfo {
     uint8_t width;      // bytes of the field in T_BT_ALL_NVM_PARAMS
     std::size_t offset; // of the field in T_BT_ALL_NVM_PARAMS
     uint8_t transfer;   // 1..43, position in the read-all and write-all commands
+    const char* units;  // "dBm", "Hz", or "" (codes, counts, flags)
 };
 
 // The parameters in getter/setter order.

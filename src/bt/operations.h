@@ -1,9 +1,11 @@
 #pragma once
 // Every IBluetooth operation described once, one row each. From these rows come the
-// IBluetooth declarations and action lines, the back-ends' declarations, the bodies of the
-// operations that follow their shape, the text back-end's opcode and version check and the
-// legacy back-end's test function. Operations with a behaviour of their own (shape Own...)
-// get their declaration and action line here and their bodies by hand.
+// IBluetooth declarations, the back-ends' declarations and the facts of each operation
+// (bt_op::<Name>: test function, opcode, version check, shape, action line) that the bodies
+// read. Each back-end writes every body out as a definition of its own: those that follow
+// their shape are one call of the back-end's template for the shape (SetBody<bt_op::Name>
+// and so on), those of shape Own... are written by hand. The declarations come from the
+// table, so an operation without its definition in a back-end fails the link.
 //
 // X(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)
 //   Name      the IBluetooth operation
@@ -21,11 +23,13 @@
 //   Command   the text command after "at@bt:", also the name of its MANAGED_IF::bt method
 //   Check     the record versions compared with the caller's: Req before sending, Con on
 //             the confirm, Both, or None (the legacy ResetHci checks none either)
-//   Action    the action line logged (flag 1) before the exchange; may use `req`, `radix`
-//             and `bt_on`
+//   Action    the action line logged (flag 1) before the exchange: its text, or the
+//             function of bt_op that makes it of the request (and the radix), or of the
+//             chip state
 // `none` marks a cell the operation lacks.
 
 #include <cstdint>
+#include <string>
 
 #include "bt/bt_types.h"
 
@@ -35,7 +39,7 @@
       atctst_bt_hw_info, HW_INFO, hw_info, Con, "Getting Hw information")                          \
     X(Initialize, OwnVer, none, none,                                                              \
       atctst_bt_initialize, INITIALIZE, initialize, Req,                                           \
-      bt_on == 1 ? "Stopping Bluetooth chip" : "Initializing Bluetooth chip")                      \
+      InitializeActionText)                                                                        \
     X(ResetHci, OwnReset, none, none,                                                              \
       atctst_bt_reset, RESET, reset, Req, "Resetting HCI interface")                               \
     X(SetRfTestMode, Set, T_BT_SET_RF_TEST_MODE_REQ, none,                                         \
@@ -92,15 +96,15 @@
       "Setting VMEAS manual values")                                                               \
     X(SetPcmUartWakeupInterface, Set, T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ, none,                \
       atctst_bt_set_pcm_uart_wakeup_interface, SET_PCM_UART_WAKEUP_INTERFACE,                      \
-      set_pcm_uart_wakeup_interface, Req, InterfaceActionText(req))                                \
+      set_pcm_uart_wakeup_interface, Req, InterfaceActionText)                                     \
     X(GetPcmUartWakeupInterfaceStatus, Get, none, T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON,   \
       atctst_bt_get_pcm_uart_wakeup_interface_status, GET_PCM_UART_WAKEUP_INTERFACE_STATUS,        \
       get_pcm_uart_wakeup_interface_status, Con, "Getting PCM UART WAKEUP Interface status")       \
     X(SetPcmLoopback, Set, T_BT_SET_PCM_LOOPBACK_REQ, none,                                        \
       atctst_bt_set_pcm_loopback, SET_PCM_LOOPBACK, set_pcm_loopback, Req,                         \
-      LoopbackActionText(req))                                                                     \
+      LoopbackActionText)                                                                          \
     X(HciCommand, OwnHci, T_BT_HCI_COMMAND_REQ, T_BT_HCI_COMMAND_CON,                              \
-      atctst_bt_hci_command, HCI_COMMAND, hci_command, Both, HciActionText(req, radix))            \
+      atctst_bt_hci_command, HCI_COMMAND, hci_command, Both, HciActionText)                        \
     X(ReadAllNvmParams, OwnGet, none, T_BT_ALL_NVM_PARAMS,                                         \
       none, READ_FROM_NVM, read_all_nvm_params, Con, "Getting NVM: All NVM parameters")            \
     X(WriteAllNvmParams, OwnSet, T_BT_ALL_NVM_PARAMS, none,                                        \
@@ -108,6 +112,7 @@
 // clang-format on
 
 enum class VersionCheck : uint8_t { None, Req, Con, Both };
+enum class OpShape : uint8_t { Set, Get, Query, Check, OwnVer, OwnReset, OwnHci, OwnSet, OwnGet };
 
 // The signature of each shape; `Name` may be qualified.
 #define BT_OP_SIGNATURE_Set(Name, Request, Confirm) T_Result Name(uint8_t version, Request req)
@@ -122,19 +127,32 @@ enum class VersionCheck : uint8_t { None, Req, Con, Both };
 #define BT_OP_SIGNATURE_OwnSet BT_OP_SIGNATURE_Set
 #define BT_OP_SIGNATURE_OwnGet BT_OP_SIGNATURE_Get
 
-// A back-end's declaration of every operation.
+// A back-end's declaration of every operation; its definitions are written out, one each.
 #define BT_OP_OVERRIDE(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)    \
     BT_OP_SIGNATURE_##Shape(Name, Request, Confirm) override;
 
-// The facts of each operation as constants, for the bodies written by hand:
-// bt_op::GetHwInfo::function, ::opcode, ::check.
+struct T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ;
+struct T_BT_SET_PCM_LOOPBACK_REQ;
+struct T_BT_HCI_COMMAND_REQ;
+
+// The facts of each operation as constants, for the bodies: bt_op::GetHwInfo::function,
+// ::opcode, ::check, ::shape and ::action (a text, or a function making it).
 namespace bt_op {
 constexpr T_ATCTST_BT_FUNCTION none = ATCTST_BT_FUNCTION_COUNT;
+
+// The action lines that depend on the chip state or on the request (bt/ibluetooth.cpp).
+std::string InitializeActionText(uint8_t bt_on);
+std::string InterfaceActionText(const T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ& req);
+std::string LoopbackActionText(const T_BT_SET_PCM_LOOPBACK_REQ& req);
+std::string HciActionText(const T_BT_HCI_COMMAND_REQ& req, int radix);
+
 #define BT_OP_FACTS(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)       \
     struct Name {                                                                                  \
         static constexpr T_ATCTST_BT_FUNCTION function = Function;                                 \
         static constexpr T_BT_OPCODE opcode = Opcode;                                              \
         static constexpr VersionCheck check = VersionCheck::Check;                                 \
+        static constexpr OpShape shape = OpShape::Shape;                                           \
+        static constexpr auto action = Action;                                                     \
         static_assert(function == none || kOpcodeOfFunction[function] == opcode,                   \
                       #Name ": the opcode of another function");                                   \
     };

@@ -79,6 +79,11 @@ bool BluetoothLegacy::RequestVersionDiffers(uint8_t version, T_ATCTST_BT_FUNCTIO
     return true;
 }
 
+template <T_ATCTST_BT_FUNCTION F>
+bool BluetoothLegacy::RequestRecordDiffers(uint8_t version, T_Result* result) {
+    return RequestVersionDiffers(version, F, rec::kRecordName<F, rec::Side::request>, result);
+}
+
 template <T_ATCTST_BT_FUNCTION F> T_Result BluetoothLegacy::Sent(const LegacyRequest<F>& request) {
     if (engine_.Call<F>(&request, nullptr) != Outcome::Success) return {T_RESULT_FAILED, {}};
     return {};
@@ -96,55 +101,125 @@ T_Result BluetoothLegacy::Delivered(uint8_t version, const LegacyRequest<F>* req
 
 // --- the operations that follow their shape ----------------------------------------------
 
-#define BT_LEGACY_REQUEST_CHECK(Function)                                                          \
-    T_Result mismatch;                                                                             \
-    if (RequestVersionDiffers(version, Function, rec::kRecordName<Function, rec::Side::request>,   \
-                              &mismatch))                                                          \
-        return mismatch;
+template <typename Op, typename Request>
+T_Result BluetoothLegacy::SetBody(uint8_t version, const Request& req) {
+    static_assert(Op::shape == OpShape::Set && Op::check == VersionCheck::Req);
+    constexpr T_ATCTST_BT_FUNCTION F = Op::function;
+    T_Result mismatch;
+    if (RequestRecordDiffers<F>(version, &mismatch)) return mismatch;
+    LogAction<Op>(req);
+    return Sent<F>(rec::Encode(version, req));
+}
 
-#define BT_LEGACY_BODY_Set(Name, Request, Confirm, Function, Check)                                \
-    BT_OP_SIGNATURE_Set(BluetoothLegacy::Name, Request, Confirm) {                                 \
-        static_assert(VersionCheck::Check == VersionCheck::Req);                                   \
-        BT_LEGACY_REQUEST_CHECK(Function)                                                          \
-        Log##Name(req);                                                                            \
-        return Sent<Function>(rec::Encode(version, req));                                          \
-    }
-#define BT_LEGACY_BODY_Get(Name, Request, Confirm, Function, Check)                                \
-    BT_OP_SIGNATURE_Get(BluetoothLegacy::Name, Request, Confirm) {                                 \
-        static_assert(VersionCheck::Check == VersionCheck::Con);                                   \
-        Log##Name();                                                                               \
-        return Delivered<Function>(version, nullptr, con);                                         \
-    }
-#define BT_LEGACY_BODY_Query(Name, Request, Confirm, Function, Check)                              \
-    BT_OP_SIGNATURE_Query(BluetoothLegacy::Name, Request, Confirm) {                               \
-        static_assert(VersionCheck::Check == VersionCheck::Both);                                  \
-        BT_LEGACY_REQUEST_CHECK(Function)                                                          \
-        Log##Name(req);                                                                            \
-        const LegacyRequest<Function> request = rec::Encode(version, req);                         \
-        return Delivered<Function>(version, &request, con);                                        \
-    }
-#define BT_LEGACY_BODY_Check(Name, Request, Confirm, Function, Check)                              \
-    BT_OP_SIGNATURE_Check(BluetoothLegacy::Name, Request, Confirm) {                               \
-        static_assert(VersionCheck::Check == VersionCheck::None);                                  \
-        Log##Name();                                                                               \
-        const Outcome outcome = engine_.Call<Function>(nullptr, nullptr);                          \
-        if (result) *result = outcome == Outcome::Success ? 1 : 0;                                 \
-        return outcome != Outcome::HostFailed;                                                     \
-    }
-#define BT_LEGACY_BODY_OwnVer(...)
-#define BT_LEGACY_BODY_OwnReset(...)
-#define BT_LEGACY_BODY_OwnHci(...)
-#define BT_LEGACY_BODY_OwnSet(...)
-#define BT_LEGACY_BODY_OwnGet(...)
-#define BT_LEGACY_BODY(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)    \
-    BT_LEGACY_BODY_##Shape(Name, Request, Confirm, Function, Check)
-BT_OPERATIONS(BT_LEGACY_BODY)
+template <typename Op, typename Confirm>
+T_Result BluetoothLegacy::GetBody(uint8_t version, Confirm* con) {
+    static_assert(Op::shape == OpShape::Get && Op::check == VersionCheck::Con);
+    LogAction<Op>();
+    return Delivered<Op::function>(version, nullptr, con);
+}
+
+template <typename Op, typename Request, typename Confirm>
+T_Result BluetoothLegacy::QueryBody(uint8_t version, const Request& req, Confirm* con) {
+    static_assert(Op::shape == OpShape::Query && Op::check == VersionCheck::Both);
+    constexpr T_ATCTST_BT_FUNCTION F = Op::function;
+    T_Result mismatch;
+    if (RequestRecordDiffers<F>(version, &mismatch)) return mismatch;
+    LogAction<Op>(req);
+    const LegacyRequest<F> request = rec::Encode(version, req);
+    return Delivered<F>(version, &request, con);
+}
+
+template <typename Op> bool BluetoothLegacy::CheckBody(uint8_t* result) {
+    static_assert(Op::shape == OpShape::Check && Op::check == VersionCheck::None);
+    LogAction<Op>();
+    const Outcome outcome = engine_.Call<Op::function>(nullptr, nullptr);
+    if (result) *result = outcome == Outcome::Success ? 1 : 0;
+    return outcome != Outcome::HostFailed;
+}
+
+T_Result BluetoothLegacy::SetRfTestMode(uint8_t version, T_BT_SET_RF_TEST_MODE_REQ req) {
+    return SetBody<bt_op::SetRfTestMode>(version, req);
+}
+T_Result BluetoothLegacy::SetTxBurstMode(uint8_t version, T_BT_SET_TX_BURST_MODE_REQ req) {
+    return SetBody<bt_op::SetTxBurstMode>(version, req);
+}
+T_Result BluetoothLegacy::SetTxContinuousMode(uint8_t version,
+                                              T_BT_SET_TX_CONTINUOUS_MODE_REQ req) {
+    return SetBody<bt_op::SetTxContinuousMode>(version, req);
+}
+T_Result BluetoothLegacy::SetRxContinuousMode(uint8_t version,
+                                              T_BT_SET_RX_CONTINUOUS_MODE_REQ req) {
+    return SetBody<bt_op::SetRxContinuousMode>(version, req);
+}
+T_Result BluetoothLegacy::SetTxLeMode(uint8_t version, T_BT_SET_TX_LE_MODE_REQ req) {
+    return SetBody<bt_op::SetTxLeMode>(version, req);
+}
+T_Result BluetoothLegacy::RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) {
+    return SetBody<bt_op::RxLeStart>(version, req);
+}
+T_Result BluetoothLegacy::RxLeEnd(uint8_t version, T_BT_RX_LE_END_CON* con) {
+    return GetBody<bt_op::RxLeEnd>(version, con);
+}
+bool BluetoothLegacy::CheckHostInterface(uint8_t* result) {
+    return CheckBody<bt_op::CheckHostInterface>(result);
+}
+bool BluetoothLegacy::CheckSleepxSignal(uint8_t* result) {
+    return CheckBody<bt_op::CheckSleepxSignal>(result);
+}
+T_Result BluetoothLegacy::GetLumoraVersion(uint8_t version, T_BT_GET_LUMORA_VERSION_CON* con) {
+    return GetBody<bt_op::GetLumoraVersion>(version, con);
+}
+T_Result BluetoothLegacy::GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req,
+                                       T_BT_GET_RSSI_VALUE_CON* con) {
+    return QueryBody<bt_op::GetRssiValue>(version, req, con);
+}
+T_Result BluetoothLegacy::GetRtrimValues(uint8_t version, T_BT_GET_RTRIM_VALUES_CON* con) {
+    return GetBody<bt_op::GetRtrimValues>(version, con);
+}
+T_Result BluetoothLegacy::SetRtrimManualValues(uint8_t version,
+                                               T_BT_SET_RTRIM_MANUAL_VALUE_REQ req) {
+    return SetBody<bt_op::SetRtrimManualValues>(version, req);
+}
+T_Result BluetoothLegacy::GetKfreqIbiasdacValues(uint8_t version,
+                                                 T_BT_GET_KFREQ_IBIASDAC_VALUES_CON* con) {
+    return GetBody<bt_op::GetKfreqIbiasdacValues>(version, con);
+}
+T_Result
+BluetoothLegacy::SetKfreqIbiasdacManualValues(uint8_t version,
+                                              T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ req) {
+    return SetBody<bt_op::SetKfreqIbiasdacManualValues>(version, req);
+}
+T_Result BluetoothLegacy::GetTemperatureValues(uint8_t version,
+                                               T_BT_GET_TEMPERATURE_VALUES_CON* con) {
+    return GetBody<bt_op::GetTemperatureValues>(version, con);
+}
+T_Result BluetoothLegacy::SetTemperatureValues(uint8_t version,
+                                               T_BT_SET_TEMPERATURE_VALUES_REQ req) {
+    return SetBody<bt_op::SetTemperatureValues>(version, req);
+}
+T_Result BluetoothLegacy::GetVoltageValues(uint8_t version, T_BT_GET_VOLTAGE_VALUES_CON* con) {
+    return GetBody<bt_op::GetVoltageValues>(version, con);
+}
+T_Result BluetoothLegacy::SetVoltageValues(uint8_t version, T_BT_SET_VOLTAGE_VALUES_REQ req) {
+    return SetBody<bt_op::SetVoltageValues>(version, req);
+}
+T_Result BluetoothLegacy::SetPcmUartWakeupInterface(uint8_t version,
+                                                    T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ req) {
+    return SetBody<bt_op::SetPcmUartWakeupInterface>(version, req);
+}
+T_Result BluetoothLegacy::GetPcmUartWakeupInterfaceStatus(
+    uint8_t version, T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON* con) {
+    return GetBody<bt_op::GetPcmUartWakeupInterfaceStatus>(version, con);
+}
+T_Result BluetoothLegacy::SetPcmLoopback(uint8_t version, T_BT_SET_PCM_LOOPBACK_REQ req) {
+    return SetBody<bt_op::SetPcmLoopback>(version, req);
+}
 
 // --- the operations of their own -------------------------------------------------------
 
 T_Result BluetoothLegacy::GetHwInfo(uint8_t version) {
     using Op = bt_op::GetHwInfo;
-    LogGetHwInfo();
+    LogAction<Op>();
     bt_on = 0;
     LegacyConfirm<Op::function> confirm{};
     if (engine_.Call<Op::function>(nullptr, &confirm) != Outcome::Success) {
@@ -168,7 +243,7 @@ T_Result BluetoothLegacy::Initialize(uint8_t version) {
     T_Result result;
     if (RequestVersionDiffers(version, Op::function, "atctst_bt_initialize", &result))
         return result;
-    LogInitialize();
+    LogAction<Op>(bt_on);
     const uint8_t requested = bt_on == 1 ? 0 : 1;
     result = Sent<Op::function>(rec::EncodeInitialize(version, requested));
     if (result.code == T_RESULT_OK) bt_on = requested;
@@ -177,8 +252,9 @@ T_Result BluetoothLegacy::Initialize(uint8_t version) {
 
 // No version check.
 bool BluetoothLegacy::ResetHci(uint8_t, bool* resetOk) {
-    LogResetHci();
-    const Outcome outcome = engine_.Call<bt_op::ResetHci::function>(nullptr, nullptr);
+    using Op = bt_op::ResetHci;
+    LogAction<Op>();
+    const Outcome outcome = engine_.Call<Op::function>(nullptr, nullptr);
     if (resetOk) *resetOk = outcome == Outcome::Success;
     return outcome != Outcome::HostFailed;
 }
@@ -186,8 +262,9 @@ bool BluetoothLegacy::ResetHci(uint8_t, bool* resetOk) {
 T_Result BluetoothLegacy::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
                                      T_BT_HCI_COMMAND_CON* con, int radix) {
     using Op = bt_op::HciCommand;
-    BT_LEGACY_REQUEST_CHECK(Op::function)
-    LogHciCommand(req, radix);
+    T_Result mismatch;
+    if (RequestRecordDiffers<Op::function>(version, &mismatch)) return mismatch;
+    LogAction<Op>(req, radix);
     const LegacyRequest<Op::function> request = rec::Encode(version, req);
     LegacyConfirm<Op::function> confirm{};
     if (engine_.Call<Op::function>(&request, &confirm) != Outcome::Success)
@@ -199,8 +276,6 @@ T_Result BluetoothLegacy::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
     if (con) rec::Decode(confirm, con);
     return {};
 }
-
-#undef BT_LEGACY_REQUEST_CHECK
 
 // --- NVM parameters ----------------------------------------------------------------------
 
@@ -255,7 +330,7 @@ T_Result BluetoothLegacy::SetSupportedNvm(uint8_t version, uint32_t paramType, c
     return WriteNvmParam(value);
 }
 
-#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_GETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result BluetoothLegacy::GetNvm##Camel(uint8_t version, BT_NVM_VALUE_T_##kind* value) {       \
         if (WireIdOf(id) == kNoWireId) return Refuse();                                            \
         return GetSupportedNvm(version, id, value, &nvm_params.field, sizeof nvm_params.field);    \
@@ -263,7 +338,7 @@ T_Result BluetoothLegacy::SetSupportedNvm(uint8_t version, uint32_t paramType, c
 BT_NVM_PARAMS(BT_LEGACY_GETTER)
 #undef BT_LEGACY_GETTER
 
-#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer)                                         \
+#define BT_LEGACY_SETTER(Camel, field, id, kind, transfer, units)                                         \
     T_Result BluetoothLegacy::SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) {          \
         if (WireIdOf(id) == kNoWireId) return Refuse();                                            \
         return SetSupportedNvm(version, id, BytesOf(value), sizeof nvm_params.field);              \

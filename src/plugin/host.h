@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plugin/log.h"
+
 extern "C" {
 
 // The reply text object of slot 175: the host fills it by calling assign (the last call
@@ -12,8 +14,6 @@ typedef struct HostText {
     void (*assign)(struct HostText* self, const char* data, uint32_t length);
     void* context;
 } HostText;
-
-typedef void (*ShowLineFunc)(const char* text, uint8_t flag);
 
 typedef const char* (*VRX_get_last_error_t)(void);
 typedef uint8_t (*VRX_bluetooth_generic_t)(int32_t opcode, uint16_t requestLength,
@@ -60,20 +60,30 @@ void SetFuncInterface(const void* table, int32_t sizeInBytes);
 
 namespace host {
 
-template <typename F> F SlotAs(int slot) { return reinterpret_cast<F>(HostFunctions[slot]); }
+template <typename F> F SlotAs(int slot) {
+    return reinterpret_cast<F>(HostFunctions[slot]);
+}
 
-inline VRX_get_last_error_t GetLastErrorSlot() { return SlotAs<VRX_get_last_error_t>(kGetLastError); }
+inline VRX_get_last_error_t GetLastErrorSlot() {
+    return SlotAs<VRX_get_last_error_t>(kGetLastError);
+}
 inline VRX_bluetooth_generic_t BluetoothGenericSlot() {
     return SlotAs<VRX_bluetooth_generic_t>(kBluetoothGeneric);
 }
-inline VRX_zep_generic_t ZepGenericSlot() { return SlotAs<VRX_zep_generic_t>(kZepGeneric); }
+inline VRX_zep_generic_t ZepGenericSlot() {
+    return SlotAs<VRX_zep_generic_t>(kZepGeneric);
+}
 inline VRXIO_ResetTimeoutDelay_t ResetTimeoutDelaySlot() {
     return SlotAs<VRXIO_ResetTimeoutDelay_t>(kResetTimeoutDelay);
 }
 inline VRXIO_SetTimeOutDelay_t SetTimeOutDelaySlot() {
     return SlotAs<VRXIO_SetTimeOutDelay_t>(kSetTimeOutDelay);
 }
-inline TSI_GetInfoAsInt_t GetInfoAsIntSlot() { return SlotAs<TSI_GetInfoAsInt_t>(kGetInfoAsInt); }
-inline ZEP_SendReceive_t ZepSendReceiveSlot() { return SlotAs<ZEP_SendReceive_t>(kZepSendReceive); }
+inline TSI_GetInfoAsInt_t GetInfoAsIntSlot() {
+    return SlotAs<TSI_GetInfoAsInt_t>(kGetInfoAsInt);
+}
+inline ZEP_SendReceive_t ZepSendReceiveSlot() {
+    return SlotAs<ZEP_SendReceive_t>(kZepSendReceive);
+}
 
 } // namespace host

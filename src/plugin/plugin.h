@@ -5,8 +5,8 @@
 #include <string>
 
 #include "plugin/host.h"
+#include "plugin/log.h"
 
-extern ShowLineFunc ShowLineCallback;
 extern void* GetInterface;
 extern int32_t ComHandle;
 extern void* ModuleHandle;

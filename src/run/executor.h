@@ -49,6 +49,10 @@ struct RunRecord {
     QDateTime start, end;
     Outcome outcome = Outcome::Pass;
     std::vector<PhaseRecord> phases;
+    // The test set that measured the radio (its *IDN? answer and where it was reached)
+    // and the fixture whose loss it was given; empty when there was none.
+    QString testerIdentity, testerAddress;
+    QString fixtureName, fixtureFile, fixtureSha256;
 };
 
 struct RunOptions {
@@ -73,6 +77,8 @@ struct RunOptions {
     // whose window opens when the back-end is made (its first exchange may come then).
     std::function<QString()> linkFailure;
     std::function<void()> resetLink;
+    // The test set of the steps that measure the radio; null when there is none.
+    tester::ITester* tester = nullptr;
 };
 
 using BackEndMaker = std::function<std::unique_ptr<IBluetooth>()>;

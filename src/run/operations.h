@@ -17,6 +17,9 @@
 #include "run/validator.h"
 
 class IBluetooth;
+namespace tester {
+class ITester;
+}
 
 namespace run {
 
@@ -27,6 +30,8 @@ enum class ArgKind {
     NvmParam, // an NVM parameter name, or "all" where the operation reads all
     NvmValue, // a value of the parameter named by the argument "param"
     Expected, // an object of NVM parameter name -> expected value
+    Choice,   // one text of `choices`
+    Items,    // a non-empty list of texts of `choices`, each at most once (default: all)
 };
 
 struct ArgSpec {
@@ -37,18 +42,20 @@ struct ArgSpec {
     bool required = false;
     int64_t number = 0;          // default of an Int
     const char* bytes = nullptr; // default of Bytes, as hex
+    std::vector<const char*> choices = {}; // of Choice (the first is the default) and Items
 };
 
 struct MeasurementSpec {
-    const char* name;
+    QString name;
     ValueType type;
-    const char* units; // "" when the value is a raw code, a count or text
+    QString units; // "" when the value is a raw code, a count or text
 };
 
 struct ArgValue {
     int64_t number = 0;
     QByteArray bytes;
-    QString text;                   // NvmParam: the parameter name or "all"
+    QString text;                   // NvmParam: the parameter name or "all"; Choice: the choice
+    QStringList items;              // Items: those chosen, in the order of the choices
     QHash<QString, QJsonValue> map; // Expected: parameter -> value as it will be measured
 };
 using Args = QHash<QString, ArgValue>;
@@ -76,6 +83,8 @@ struct OpContext {
     // Set when every exchange worked but the phone did not do what it was told: the step
     // fails with this reason.
     QString& failure;
+    // The test set that measures the phone over the air; null when there is none.
+    tester::ITester* tester;
 
     int64_t Int(const char* name) const { return args.value(name).number; }
     QByteArray Bytes(const char* name) const { return args.value(name).bytes; }
@@ -91,6 +100,10 @@ struct OperationSpec {
     T_Result (*run)(OpContext&) = nullptr;
     // Checks the arguments together, once each alone is known good; false with the message.
     bool (*check)(const Args&, QString& error) = nullptr;
+    // The measurements a step takes when they depend on its arguments (the items asked).
+    std::vector<MeasurementSpec> (*measurementsOf)(const Args&) = nullptr;
+    // The step needs a test set.
+    bool usesTester = false;
 };
 
 const std::vector<OperationSpec>& Operations();

@@ -1,5 +1,7 @@
 #include "run/plan.h"
 
+#include "run/standard_limits.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,9 +92,15 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
                     .arg(m.name, step.op->name, names.isEmpty() ? "none" : names.join(", "));
         return false;
     }
-    if (!OnlyKnownKeys(o, {"name", "min", "max", "equals", "matches", "marginal", "units"}, where,
-                       error))
+    if (!OnlyKnownKeys(o, {"name", "min", "max", "equals", "matches", "marginal", "units", "waiver"},
+                       where, error))
         return false;
+    const QJsonValue waiver = o.value("waiver");
+    if (!waiver.isUndefined() && (!waiver.isString() || waiver.toString().trimmed().isEmpty())) {
+        error = QString("%1: 'waiver' must say why, in text").arg(where);
+        return false;
+    }
+    m.waiver = waiver.toString().trimmed();
     m.type = offer->type;
     m.units = offer->units;
     Validator& v = m.validator;
@@ -228,7 +236,9 @@ bool ParseStep(const QJsonValue& given, Step& step, QString& error) {
     QSet<QString> seen;
     for (const QJsonValue& one : measurements.toArray()) {
         PlannedMeasurement m;
-        if (!ParseMeasurement(one, step, offered, m, error)) return false;
+        if (!ParseMeasurement(one, step, offered, m, error) ||
+            !CheckStandardLimits(step, m, error))
+            return false;
         if (seen.contains(m.name)) {
             error = QString("measurement '%1' is taken twice").arg(m.name);
             return false;
@@ -236,7 +246,7 @@ bool ParseStep(const QJsonValue& given, Step& step, QString& error) {
         seen.insert(m.name);
         step.measurements.push_back(m);
     }
-    return true;
+    return CheckStandardCondition(step, error);
 }
 
 } // namespace

@@ -207,6 +207,19 @@ QByteArray RecordText(const RunRecord& r) {
                                      {"end_time", Time(r.end)},
                                      {"outcome", OutcomeName(r.outcome)}})
         w.Key(key).Text(value);
+    if (!r.testerAddress.isEmpty()) {
+        w.Key("tester").Open('{');
+        w.Key("identity").Text(r.testerIdentity);
+        w.Key("address").Text(r.testerAddress);
+        w.Close('}');
+    }
+    if (!r.fixtureFile.isEmpty()) {
+        w.Key("fixture").Open('{');
+        w.Key("name").Text(r.fixtureName);
+        w.Key("file").Text(r.fixtureFile);
+        w.Key("sha256").Text(r.fixtureSha256);
+        w.Close('}');
+    }
     w.Key("phases").Open('[');
     for (const PhaseRecord& p : r.phases) {
         w.Open('{');

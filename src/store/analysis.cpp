@@ -122,23 +122,29 @@ bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QSt
     return true;
 }
 
+// The phase of a measurement, for its step name.
+constexpr const char* kJoinPhase =
+    " JOIN phases p ON p.run_id = m.run_id AND p.phase_no = m.phase_no";
+
 bool LoadFailures(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
     QSqlQuery q(db);
     if (!Select(q, since,
-                "SELECT m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE WHEN m.outcome = "
-                "'FAIL' THEN m.run_id END) FROM measurements m JOIN runs r ON r.run_id = m.run_id "
-                "WHERE 1 = 1",
-                " GROUP BY m.name", {}, error))
+                QString("SELECT p.name, m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE "
+                        "WHEN m.outcome = 'FAIL' THEN m.run_id END) FROM measurements m JOIN runs "
+                        "r ON r.run_id = m.run_id") +
+                    kJoinPhase + " WHERE 1 = 1",
+                " GROUP BY p.name, m.name", {}, error))
         return false;
     while (q.next())
-        if (q.value(2).toInt() > 0)
-            out.failures.push_back({q.value(0).toString(), q.value(2).toInt(), q.value(1).toInt()});
+        if (q.value(3).toInt() > 0)
+            out.failures.push_back({q.value(0).toString(), q.value(1).toString(),
+                                    q.value(3).toInt(), q.value(2).toInt()});
     std::sort(out.failures.begin(), out.failures.end(), [](const auto& a, const auto& b) {
         if (a.failures != b.failures) return a.failures > b.failures;
         // Equal counts: the one failing more of the runs that took it first.
         const double shareA = Percent(a.failures, a.runs), shareB = Percent(b.failures, b.runs);
         if (shareA != shareB) return shareA > shareB;
-        return a.name < b.name;
+        return MeasurementLabel(a.step, a.name) < MeasurementLabel(b.step, b.name);
     });
     return true;
 }
@@ -165,12 +171,25 @@ Histogram MakeHistogram(const NumericStats& s, const std::vector<double>& values
     return h;
 }
 
+// min(USL - mean, mean - LSL) / (3 spread), one-sided with one limit; empty with the reason
+// in `why` when there is none.
+std::optional<double> Capability(const NumericStats& s, double spread, QString& why) {
+    double index = INFINITY;
+    if (s.high) index = std::min(index, (*s.high - s.mean) / (3 * spread));
+    if (s.low) index = std::min(index, (s.mean - *s.low) / (3 * spread));
+    if (std::isfinite(index)) return index;
+    why = "values out of range";
+    return std::nullopt;
+}
+
+// `values` in the order the runs started: the moving range needs it.
 void Finish(NumericStats& s, const std::vector<double>& values) {
     // Welford's running mean and sum of squares: stable for large values close together.
-    double mean = 0, squares = 0;
+    double mean = 0, squares = 0, ranges = 0;
     int n = 0;
     s.min = s.max = values.front();
     for (double v : values) {
+        if (n > 0) ranges += std::abs(v - values[size_t(n) - 1]);
         ++n;
         const double d = v - mean;
         mean += d / n;
@@ -181,20 +200,21 @@ void Finish(NumericStats& s, const std::vector<double>& values) {
     s.count = n;
     s.mean = mean;
     s.sigma = n > 1 ? std::sqrt(squares / (n - 1)) : 0;
+    // d2 = 1.128 turns the average range of two consecutive readings into a sigma.
+    s.sigmaWithin = n > 1 ? ranges / (n - 1) / 1.128 : 0;
     if (!s.low && !s.high) {
-        s.noCpk = "no limits";
+        s.noPpk = s.noCpk = "no limits";
     } else if (n < 2) {
-        s.noCpk = "one value";
-    } else if (s.sigma == 0) {
-        s.noCpk = "no spread, every value is " + Number(s.mean);
+        s.noPpk = s.noCpk = "one value";
     } else {
-        double cpk = INFINITY;
-        if (s.high) cpk = std::min(cpk, (*s.high - s.mean) / (3 * s.sigma));
-        if (s.low) cpk = std::min(cpk, (s.mean - *s.low) / (3 * s.sigma));
-        if (std::isfinite(cpk))
-            s.cpk = cpk;
+        if (s.sigma == 0)
+            s.noPpk = "no spread, every value is " + Number(s.mean);
         else
-            s.noCpk = "values out of range";
+            s.ppk = Capability(s, s.sigma, s.noPpk);
+        if (s.sigmaWithin == 0)
+            s.noCpk = "zero moving range";
+        else
+            s.cpk = Capability(s, s.sigmaWithin, s.noCpk);
     }
     s.histogram = MakeHistogram(s, values);
 }
@@ -202,9 +222,10 @@ void Finish(NumericStats& s, const std::vector<double>& values) {
 bool LoadNumeric(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
     QSqlQuery q(db);
     if (!Select(q, since,
-                "SELECT m.name, m.value, m.units, m.low_limit, m.high_limit FROM measurements m "
-                "JOIN runs r ON r.run_id = m.run_id WHERE m.value IS NOT NULL",
-                " ORDER BY m.name, r.start_time, m.run_id, m.phase_no", {}, error))
+                QString("SELECT p.name, m.name, m.value, m.units, m.low_limit, m.high_limit FROM "
+                        "measurements m JOIN runs r ON r.run_id = m.run_id") +
+                    kJoinPhase + " WHERE m.value IS NOT NULL",
+                " ORDER BY p.name, m.name, r.start_time, m.run_id, m.phase_no", {}, error))
         return false;
     NumericStats current;
     std::vector<double> values;
@@ -215,26 +236,29 @@ bool LoadNumeric(const QSqlDatabase& db, const QDateTime& since, Summary& out, Q
         values.clear();
     };
     while (q.next()) {
-        const QString name = q.value(0).toString();
-        if (name != current.name || values.empty()) {
+        const QString step = q.value(0).toString(), name = q.value(1).toString();
+        if (step != current.step || name != current.name || values.empty()) {
             finish();
             current = NumericStats{};
+            current.step = step;
             current.name = name;
         }
-        const std::optional<double> value = NumberOf(q.value(1));
+        const std::optional<double> value = NumberOf(q.value(2));
         if (!value) continue;
         values.push_back(*value);
-        current.units = q.value(2).toString();
-        const std::optional<double> low = NumberOf(q.value(3)), high = NumberOf(q.value(4));
+        current.units = q.value(3).toString();
+        const std::optional<double> low = NumberOf(q.value(4)), high = NumberOf(q.value(5));
         if (low || high) {
             current.low = low;
             current.high = high;
         }
     }
     finish();
-    std::stable_sort(out.numeric.begin(), out.numeric.end(), [](const auto& a, const auto& b) {
-        if (a.cpk && b.cpk) return *a.cpk < *b.cpk;
-        return a.cpk.has_value() > b.cpk.has_value();
+    std::sort(out.numeric.begin(), out.numeric.end(), [](const auto& a, const auto& b) {
+        const std::optional<double> weakA = a.Weakest(), weakB = b.Weakest();
+        if (weakA && weakB && *weakA != *weakB) return *weakA < *weakB;
+        if (weakA.has_value() != weakB.has_value()) return weakA.has_value();
+        return a.Label() < b.Label();
     });
     return true;
 }
@@ -278,9 +302,10 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
                        {}});
     }
     if (!Select(q, since,
-                "SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
-                "m.high_limit, m.validator FROM measurements m JOIN runs r ON r.run_id = m.run_id "
-                "WHERE r.dut_id = ? AND m.outcome = 'FAIL'",
+                QString("SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
+                        "m.high_limit, m.validator, p.name FROM measurements m JOIN runs r ON "
+                        "r.run_id = m.run_id") +
+                    kJoinPhase + " WHERE r.dut_id = ? AND m.outcome = 'FAIL'",
                 " ORDER BY m.phase_no, m.name", {dutId}, error))
         return false;
     while (q.next()) {
@@ -288,8 +313,8 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
         if (run == index.end()) continue;
         const std::optional<double> value = NumberOf(q.value(2));
         out[run->second].failed.push_back(
-            {q.value(1).toString(), value ? Number(*value, 6) : q.value(3).toString(),
-             q.value(4).toString(),
+            {q.value(8).toString(), q.value(1).toString(),
+             value ? Number(*value, 6) : q.value(3).toString(), q.value(4).toString(),
              ValidatorText(q.value(7), NumberOf(q.value(5)), NumberOf(q.value(6)))});
     }
     if (!Select(q, since,
@@ -362,8 +387,26 @@ QString Number(double value, int decimals) {
     return text == "-0" ? "0" : text;
 }
 
+QString MeasurementLabel(const QString& step, const QString& name) {
+    return step + ": " + name;
+}
+
+std::optional<double> NumericStats::Weakest() const {
+    if (ppk && cpk) return std::min(*ppk, *cpk);
+    return ppk ? ppk : cpk;
+}
+
+QString PpkText(const NumericStats& s) {
+    return s.ppk ? "Ppk " + Number(*s.ppk, 2) : "no Ppk: " + s.noPpk;
+}
+
 QString CpkText(const NumericStats& s) {
     return s.cpk ? "Cpk " + Number(*s.cpk, 2) : "no Cpk: " + s.noCpk;
+}
+
+QString CapabilityText(const NumericStats& s) {
+    if (!s.ppk && !s.cpk && s.noPpk == s.noCpk) return "no Ppk or Cpk: " + s.noPpk;
+    return PpkText(s) + "; " + CpkText(s);
 }
 
 QString LimitsText(const std::optional<double>& low, const std::optional<double>& high) {

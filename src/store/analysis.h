@@ -27,8 +27,13 @@ struct YieldRow {
     int firstPass = 0;
 };
 
+// A measurement is its step (the phase name) and its name: "chip_state" of "Switch the chip
+// on" and of "Switch the chip off" are two measurements. "Switch the chip on: chip_state".
+QString MeasurementLabel(const QString& step, const QString& name);
+
 // A measurement that failed in some run: in how many runs it failed, how many runs took it.
 struct FailureRow {
+    QString step;
     QString name;
     int failures = 0;
     int runs = 0;
@@ -42,19 +47,30 @@ struct Histogram {
     double High() const { return low + width * double(counts.size()); }
 };
 
+// The capability indices: Ppk = min(USL - mean, mean - LSL) / (3 sigma) with the overall
+// spread, Cpk the same with the short-term spread sigmaWithin = MR-bar / 1.128 (MR the
+// absolute difference of consecutive readings in the order the runs started); one-sided
+// with one limit.
 struct NumericStats {
+    QString step;
     QString name;
     QString units;
     int count = 0;
     double mean = 0;
-    double sigma = 0; // sample standard deviation (n - 1)
+    double sigma = 0;       // sample standard deviation (n - 1)
+    double sigmaWithin = 0; // average moving range / 1.128
     double min = 0;
     double max = 0;
     std::optional<double> low; // limits of the most recent run that had any
     std::optional<double> high;
+    std::optional<double> ppk;
     std::optional<double> cpk;
+    QString noPpk; // why there is no Ppk
     QString noCpk; // why there is no Cpk
     Histogram histogram;
+    QString Label() const { return MeasurementLabel(step, name); }
+    // The lower of Ppk and Cpk, when there is either.
+    std::optional<double> Weakest() const;
 };
 
 struct PhoneRow {
@@ -70,13 +86,14 @@ struct Summary {
     std::vector<YieldRow> yield;
     // Most failures first.
     std::vector<FailureRow> failures;
-    // Worst Cpk first, then those without a Cpk by name.
+    // Weakest (the lower of Ppk and Cpk) first, then those without either by label.
     std::vector<NumericStats> numeric;
     std::vector<PhoneRow> phones; // by serial
 };
 
 // A failing measurement of one run as it was judged.
 struct FailedMeasurement {
+    QString step;
     QString name;
     QString value; // the number or text; empty when the reading was not delivered
     QString units;
@@ -113,8 +130,11 @@ double TickStep(double span);
 double Percent(int part, int whole); // 0 when whole is 0
 // A number for people: up to `decimals` decimals, no trailing zeros, "-" for inf and nan.
 QString Number(double value, int decimals = 3);
-// "Cpk 1.33" or "no Cpk: no limits".
+// "Ppk 1.33" or "no Ppk: one value"; "Cpk 1.5" or "no Cpk: zero moving range".
+QString PpkText(const NumericStats& s);
 QString CpkText(const NumericStats& s);
+// Both: "Ppk 1.33; Cpk 1.5", or "no Ppk or Cpk: no limits" when one reason rules out both.
+QString CapabilityText(const NumericStats& s);
 // "400 .. 600", "min 400", "max 600" or empty.
 QString LimitsText(const std::optional<double>& low, const std::optional<double>& high);
 

@@ -1,13 +1,72 @@
 #include "store/connection.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <iterator>
+#include <locale.h>
+#include <thread>
 
 #include "store/schema.h"
 
 namespace store {
+
+namespace {
+
+constexpr int kBusyMs = 10000; // how long a writer waits for another
+
+// libpq's words (and the C library's under them) for a server that is not there, not yet or
+// no longer taking logins. Whatever else it says, the server answered and refused.
+bool SaysOutOfReach(const QString& message) {
+    static const char* const signs[] = {
+        "Connection refused",
+        "timeout expired",
+        "Connection timed out",
+        "No route to host",
+        "Network is unreachable",
+        "could not translate host name",
+        "server closed the connection unexpectedly",
+        "Connection reset by peer",
+        "the database system is starting up",
+        "the database system is shutting down",
+        "the database system is not yet accepting connections",
+        "the database system is in recovery mode",
+        "sorry, too many clients already",
+        "remaining connection slots are reserved",
+    };
+    return std::any_of(std::begin(signs), std::end(signs), [&](const char* sign) {
+        return message.contains(QLatin1String(sign), Qt::CaseInsensitive);
+    });
+}
+
+// libpq and the C library speak the station's language (Qt sets the locale from the
+// environment), the signs above are English: the login runs with English messages in this
+// thread only.
+class EnglishMessages {
+public:
+    EnglishMessages() {
+        const locale_t base = duplocale(uselocale(locale_t(nullptr)));
+        english_ = base ? newlocale(LC_MESSAGES_MASK, "C", base) : locale_t(nullptr);
+        if (!english_ && base) freelocale(base);
+        if (english_) previous_ = uselocale(english_);
+    }
+    ~EnglishMessages() {
+        if (!english_) return;
+        uselocale(previous_);
+        freelocale(english_);
+    }
+    EnglishMessages(const EnglishMessages&) = delete;
+    EnglishMessages& operator=(const EnglishMessages&) = delete;
+
+private:
+    locale_t english_ = nullptr;
+    locale_t previous_ = nullptr;
+};
+
+} // namespace
 
 Connection::Connection() : name_(QString("bt_store_%1").arg(quintptr(this), 0, 16)) {}
 
@@ -32,7 +91,7 @@ QSqlDatabase Connection::Db() const {
 bool Connection::Open(const Target& target, QString& error) {
     Close();
     target_ = target;
-    reached_ = false;
+    outOfReach_ = false;
     const QString where = target.Display();
     QString why;
     bool ok = false;
@@ -47,12 +106,15 @@ bool Connection::Open(const Target& target, QString& error) {
         // No password from here: libpq takes it from PGPASSWORD or ~/.pgpass.
         if (!target.user.isEmpty()) db.setUserName(target.user);
         db.setConnectOptions("connect_timeout=3");
-        ok = db.open();
+        {
+            const EnglishMessages english;
+            ok = db.open();
+        }
         // libpq's first line says what failed; the rest are hints.
         if (!ok) why = db.lastError().databaseText().section('\n', 0, 0).simplified();
         if (!ok && why.isEmpty()) why = db.lastError().text().simplified();
+        outOfReach_ = !ok && SaysOutOfReach(why);
     }
-    reached_ = ok;
     if (ok) ok = UpgradeSchema(*this, why);
     if (!ok) {
         error = where + ": " + why;
@@ -68,18 +130,25 @@ bool OpenSqliteFile(QSqlDatabase& db, const QString& path, QString& error) {
         return false;
     }
     db.setDatabaseName(path);
-    db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+    db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
     if (!db.open()) {
         error = db.lastError().text().simplified();
         return false;
     }
     QSqlQuery q(db);
-    for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON"})
-        if (!q.exec(pragma)) {
-            error = Why(q);
-            db.close();
-            return false;
-        }
+    // Turning a new file to the write-ahead log takes a lock SQLite does not wait for: many
+    // stations opening a new file together try again for as long as a writer would wait.
+    QElapsedTimer waited;
+    waited.start();
+    bool ok = false;
+    while (!(ok = q.exec("PRAGMA journal_mode = WAL")) && Why(q).contains("database is locked") &&
+           waited.elapsed() < kBusyMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!ok || !q.exec("PRAGMA foreign_keys = ON")) {
+        error = Why(q);
+        db.close();
+        return false;
+    }
     return true;
 }
 

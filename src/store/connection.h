@@ -25,15 +25,15 @@ public:
     bool IsOpen() const;
     QSqlDatabase Db() const;
     bool IsPostgres() const { return target_.kind == Target::Kind::Postgres; }
-    const Target& GetTarget() const { return target_; }
-    // Whether the last Open got as far as the database (it may then have failed on the
-    // schema); false when the server could not be reached or refused the login.
-    bool Reached() const { return reached_; }
+    // Whether the last Open failed because the server was out of reach (not answering,
+    // unknown host, starting up or shutting down): the one failure worth waiting out. A
+    // refused login, an unknown database or a schema it cannot use is a fault to mend.
+    bool OutOfReach() const { return outOfReach_; }
 
 private:
     QString name_;
     Target target_;
-    bool reached_ = false;
+    bool outOfReach_ = false;
 };
 
 // An SQLite file as every writer here opens it: write-ahead log, a writer waits up to ten

@@ -12,8 +12,16 @@ namespace store {
 
 namespace {
 
+// One statement of a step, for both databases or for SQLite only.
+struct Statement {
+    constexpr Statement(const char* text, bool sqliteOnly = false)
+        : sql(text), sqliteOnly(sqliteOnly) {}
+    const char* sql;
+    bool sqliteOnly;
+};
+
 // Step n brings version n to n + 1 (version 0: an empty database).
-using Steps = std::array<std::vector<const char*>, kSchemaVersion>;
+using Steps = std::array<std::vector<Statement>, kSchemaVersion>;
 
 const Steps& UpgradeSteps() {
     static const Steps steps = {{
@@ -51,6 +59,17 @@ const Steps& UpgradeSteps() {
             "CREATE INDEX addresses_dut ON addresses (dut_id)",
             "CREATE TABLE address_releases (address BIGINT NOT NULL, bdaddr TEXT NOT NULL, "
             "dut_id TEXT NOT NULL, released_time TIMESTAMPTZ NOT NULL)",
+        },
+        {
+            // The sqlite3 shell and most other SQLite clients leave foreign keys off, so the
+            // cascade of the keys above holds only inside btrun; triggers hold for every
+            // client. PostgreSQL always enforces the cascade: nothing to do there.
+            {"CREATE TRIGGER runs_delete_phases AFTER DELETE ON runs BEGIN DELETE FROM phases "
+             "WHERE run_id = old.run_id; END",
+             true},
+            {"CREATE TRIGGER phases_delete_measurements AFTER DELETE ON phases BEGIN DELETE FROM "
+             "measurements WHERE run_id = old.run_id AND phase_no = old.phase_no; END",
+             true},
         },
     }};
     return steps;
@@ -119,8 +138,9 @@ bool UpgradeSchema(const Connection& c, QString& error) {
                         .arg(known);
             return false;
         }
-        for (const char* sql : steps[std::size_t(version)])
-            if (!Exec(q, Dialect(sql, c.IsPostgres()), error)) {
+        for (const Statement& s : steps[std::size_t(version)])
+            if ((!s.sqliteOnly || !c.IsPostgres()) &&
+                !Exec(q, Dialect(s.sql, c.IsPostgres()), error)) {
                 error =
                     QString("upgrading the schema to version %1: %2").arg(version + 1).arg(error);
                 return false;

@@ -1,5 +1,7 @@
 #include "store/spool.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,30 +12,69 @@
 
 namespace store {
 
-Spool::Spool(const QString& path)
-    : path_(path), name_(QString("bt_spool_%1").arg(quintptr(this), 0, 16)) {}
+Spool::Spool(const QString& path, SayFunc say)
+    : path_(path), name_(QString("bt_spool_%1").arg(quintptr(this), 0, 16)), say_(std::move(say)) {}
 
 Spool::~Spool() {
+    Drop();
+}
+
+void Spool::Drop() {
     if (!QSqlDatabase::contains(name_)) return;
     QSqlDatabase::database(name_, false).close();
     QSqlDatabase::removeDatabase(name_);
 }
 
+bool Spool::Create(QString& error, bool& damaged) {
+    damaged = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name_);
+        QSqlQuery q(db);
+        if (OpenSqliteFile(db, path_, error) && q.exec("PRAGMA quick_check(1)") && q.next()) {
+            const QString check = q.value(0).toString();
+            q.finish();
+            damaged = check != "ok";
+            if (damaged) error = check.simplified();
+            if (!damaged &&
+                q.exec("CREATE TABLE IF NOT EXISTS spool (run_id TEXT PRIMARY KEY, target TEXT "
+                       "NOT NULL, record TEXT NOT NULL, added_time TEXT NOT NULL)"))
+                return true;
+        }
+        if (error.isEmpty()) error = Why(q);
+        // SQLite's own words for a file that is no database or a damaged one.
+        damaged = damaged || error.contains("file is not a database") ||
+                  error.contains("database disk image is malformed");
+    }
+    Drop();
+    return false;
+}
+
 bool Spool::Open(QString& error) {
     if (QSqlDatabase::contains(name_)) return true;
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name_);
-    QSqlQuery q(db);
-    if (!OpenSqliteFile(db, path_, error) ||
-        !q.exec("CREATE TABLE IF NOT EXISTS spool (run_id TEXT PRIMARY KEY, target TEXT NOT "
-                "NULL, record TEXT NOT NULL, added_time TEXT NOT NULL)")) {
-        if (error.isEmpty()) error = Why(q);
-        error = path_ + ": " + error;
-        q = QSqlQuery();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
+    bool damaged = false;
+    QString why;
+    if (Create(why, damaged)) return true;
+    if (!damaged || !QFileInfo::exists(path_)) {
+        error = path_ + ": " + why;
         return false;
     }
-    return true;
+    const QString aside =
+        path_ + ".corrupt-" + QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
+    // The log and its index go along: they belong to the damaged file, not to the new one.
+    if (!QFile::rename(path_, aside)) {
+        error = QString("%1 is damaged (%2) and cannot be set aside as %3").arg(path_, why, aside);
+        return false;
+    }
+    for (const char* part : {"-wal", "-shm"})
+        if (QFileInfo::exists(path_ + part)) QFile::rename(path_ + part, aside + part);
+    setAside_ = aside;
+    if (say_)
+        say_(QString("btrun: the spool %1 is damaged (%2): set aside as %3 (its runs are in their "
+                     "record files: btrun --import); a new spool takes the runs from now on")
+                 .arg(path_, why, aside));
+    if (Create(why, damaged)) return true;
+    error = path_ + ": " + why;
+    return false;
 }
 
 bool Spool::Add(const QString& runId, const QString& target, const QByteArray& record,
@@ -88,10 +129,10 @@ Spool::Upload Spool::Flush(const Target& target, Connection& connection) {
         while (q.next())
             ids << q.value(0).toString();
     }
-    // A database that answers but cannot be used (a newer schema) fails the runs; one that
-    // does not answer only keeps them waiting.
+    // A database that answers but cannot be used (a refused login, an unknown database, a
+    // newer schema) fails the runs; one out of reach only keeps them waiting.
     const auto cannotOpen = [&](qsizetype from) {
-        if (!connection.Reached()) return;
+        if (connection.OutOfReach()) return;
         up.failures << up.unreachable;
         up.failedRuns << ids.mid(from);
         up.unreachable.clear();

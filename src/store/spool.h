@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "store/url.h"
 
@@ -14,12 +15,17 @@ class Connection;
 
 class Spool {
 public:
-    explicit Spool(const QString& path);
+    using SayFunc = std::function<void(const QString& line)>;
+
+    // `say` hears that a damaged spool file was set aside.
+    explicit Spool(const QString& path, SayFunc say = {});
     ~Spool();
     Spool(const Spool&) = delete;
     Spool& operator=(const Spool&) = delete;
 
     const QString& Path() const { return path_; }
+    // Where a damaged spool file went (path_ + ".corrupt-<UTC time>"); empty when none was.
+    const QString& SetAside() const { return setAside_; }
     // Keeps the record text of run `runId` for `target` (its Display()).
     bool Add(const QString& runId, const QString& target, const QByteArray& record, QString& error);
 
@@ -41,10 +47,17 @@ public:
     int Count(const QString& target);
 
 private:
+    // A damaged file (not a database, or failing its quick check) is set aside and a new one
+    // made, so that the runs from now on are kept; the set-aside file's runs are still in
+    // their record files (btrun --import).
     bool Open(QString& error);
+    bool Create(QString& error, bool& damaged);
+    void Drop();
 
     QString path_;
     QString name_;
+    SayFunc say_;
+    QString setAside_;
 };
 
 } // namespace store

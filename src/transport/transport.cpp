@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "bt/interface_kind.h"
 #include "plugin/plugin.h"
 
 ITransportService::~ITransportService() = default;
@@ -74,7 +75,7 @@ T_Result QuorixTransportService::DoSendReceive(const std::string& command) {
 }
 
 ITransportService* TransportServiceFactory(int32_t kind) {
-    if (kind == 2) {
+    if (bt::IsTextInterface(kind)) {
         static const std::unique_ptr<QuorixTransportService> quorix =
             std::make_unique<QuorixTransportService>();
         return quorix.get();

@@ -1,5 +1,7 @@
 #include "ui/fields.h"
 
+#include "bt/rf_ranges.h"
+
 namespace ui {
 
 namespace {
@@ -7,59 +9,59 @@ using enum Limit;
 } // namespace
 
 const std::array<SpinField, spin::Count> kSpins = {{
-    {"lbl_TxChannel", "TX Channel", "ed_TXChannel", "0", 2, "ud_TxChannelUpDown", 0, 78,
+    {"lbl_TxChannel", "TX Channel", "ed_TXChannel", "0", 2, "ud_TxChannelUpDown", rf::kBrChannel.min, rf::kBrChannel.max,
      "lbl_TxChannelMhz", "2402 Mhz", "Tx Channel value", TxChannelMax},
-    {"lbl_RxChannel", "RX Channel", "ed_RXChannel", "0", 2, "ud_RxChannelUpDown", 0, 78,
+    {"lbl_RxChannel", "RX Channel", "ed_RXChannel", "0", 2, "ud_RxChannelUpDown", rf::kBrChannel.min, rf::kBrChannel.max,
      "lbl_RxChannelMhz", "2402 Mhz", "Rx Channel value", Spinner},
     {"lbl_BRSubStates", "Default power level", "ed_BRSubStates", "10", 3, "ud_BRSubStatesUpDown",
-     -35, 10, "lbl_BRSubStatesdB", " dBm", "BR sub state. Default power level", Spinner},
-    {"lbl_LE", "Default power level", "ed_LE", "10", 0, "ud_LEUpDown", -35, 10, "lbl_LEdB", " dBm",
+     rf::kPower1Mbps.min, rf::kPower1Mbps.max, "lbl_BRSubStatesdB", " dBm", "BR sub state. Default power level", Spinner},
+    {"lbl_LE", "Default power level", "ed_LE", "10", 0, "ud_LEUpDown", rf::kPower1Mbps.min, rf::kPower1Mbps.max, "lbl_LEdB", " dBm",
      "LE. Default power level", Spinner},
     {"lbl_EPCOneMbitS", "Maximum power level", "ed_EPCMaxPwrLvlOneMbitS", "10", 0,
-     "ud_EPCPwrLvlOneMbitSUpDown", -35, 10, "lbl_EPCOneMbitSdB", " dBm",
+     "ud_EPCPwrLvlOneMbitSUpDown", rf::kPower1Mbps.min, rf::kPower1Mbps.max, "lbl_EPCOneMbitSdB", " dBm",
      "EPC GFSK (1 Mbit/s) max. power level", Spinner},
     {"lbl_EPCMaxPwrStepOneMbitS", "Maximum power step", "ed_EPCMaxPwrStepOneMbitS", "7", 0,
-     "ud_EPCPwrStepOneMbitSUpDown", 0, 16, nullptr, nullptr, "EPC GFSK (1 Mbit/s) max. power step",
+     "ud_EPCPwrStepOneMbitSUpDown", 0, rf::kPowerSteps.max, nullptr, nullptr, "EPC GFSK (1 Mbit/s) max. power step",
      EpcStep},
     {"lbl_EPCTwoMbitS", "Maximum power level", "ed_EPCMaxPwrLvlTwoMbitS", "8", 0,
-     "ud_EPCPwrLvlTwoMbitSUpDown", -35, 8, "lbl_EPCTwoMbitSdB", " dBm",
+     "ud_EPCPwrLvlTwoMbitSUpDown", rf::kPowerEdr.min, rf::kPowerEdr.max, "lbl_EPCTwoMbitSdB", " dBm",
      "EPC Pi/4-DQPSK (2 Mbit/s) max. power level", Spinner},
     {"lbl_EPCMaxPwrStepTwoMbitS", "Maximum power step", "ed_EPCMaxPwrStepTwoMbitS", "7", 0,
-     "ud_EPCPwrStepTwoMbitSUpDown", 0, 16, nullptr, nullptr,
+     "ud_EPCPwrStepTwoMbitSUpDown", 0, rf::kPowerSteps.max, nullptr, nullptr,
      "EPC Pi/4-DQPSK (2 Mbit/s) max. power step", EpcStep},
     {"lbl_EPCThreeMbitS", "Maximum power level", "ed_EPCMaxPwrLvlThreeMbitS", "8", 0,
-     "ud_EPCPwrLvlThreeMbitSUpDown", -35, 8, "lbl_EPCThreeMbitSdB", " dBm",
+     "ud_EPCPwrLvlThreeMbitSUpDown", rf::kPowerEdr.min, rf::kPowerEdr.max, "lbl_EPCThreeMbitSdB", " dBm",
      "EPC 8DPSK (3 Mbit/s) max. power level", Spinner},
     {"lbl_EPCMaxPwrStepThreeMbitS", "Maximum power step", "ed_EPCMaxPwrStepThreeMbitS", "7", 0,
-     "ud_EPCPwrStepThreeMbitSUpDown", 0, 16, nullptr, nullptr,
+     "ud_EPCPwrStepThreeMbitSUpDown", 0, rf::kPowerSteps.max, nullptr, nullptr,
      "EPC 8DPSK (3 Mbit/s) max. power step", EpcStep},
     {"lbl_LPCOneMbitS", "Maximum power level", "ed_LPCMaxPwrLvlOneMbitS", "10", 0,
-     "ud_LPCPwrLvlOneMbitSUpDown", -35, 10, "lbl_LPCOneMbitSdB", " dBm",
+     "ud_LPCPwrLvlOneMbitSUpDown", rf::kPower1Mbps.min, rf::kPower1Mbps.max, "lbl_LPCOneMbitSdB", " dBm",
      "LPC GFSK (1 Mbit/s) power level", Spinner},
     {"lbl_LPCTwoMbitS", "Maximum power level", "ed_LPCMaxPwrLvlTwoMbitS", "8", 0,
-     "ud_LPCPwrLvlTwoMbitSUpDown", -35, 8, "lbl_LPCTwoMbitSdB", " dBm",
+     "ud_LPCPwrLvlTwoMbitSUpDown", rf::kPowerEdr.min, rf::kPowerEdr.max, "lbl_LPCTwoMbitSdB", " dBm",
      "LPC Pi/4-DQPSK (2 Mbit/s) power level", Spinner},
     {"lbl_LPCThreeMbitS", "Maximum power level", "ed_LPCMaxPwrLvlThreeMbitS", "8", 0,
-     "ud_LPCPwrLvlThreeMbitSUpDown", -35, 8, "lbl_LPCThreeMbitSdB", " dBm",
+     "ud_LPCPwrLvlThreeMbitSUpDown", rf::kPowerEdr.min, rf::kPowerEdr.max, "lbl_LPCThreeMbitSdB", " dBm",
      "LPC 8DPSK (3 Mbit/s) power level", Spinner},
-    {"lbl_LeDataLength", "Data length", "ed_LeDataLength", "0", 2, "ud_LeDataLengthUpDown", 0, 37,
+    {"lbl_LeDataLength", "Data length", "ed_LeDataLength", "0", 2, "ud_LeDataLengthUpDown", rf::kLeDataLength.min, rf::kLeDataLength.max,
      nullptr, nullptr, "LE Data, Data length", Spinner},
 }};
 
 const std::array<TrackField, track::Count> kTracks = {{
-    {"lbl_TxPowerCoarse", "Coarse", "tb_TxPowerCoarse", 0, 7, 7, "lbl_TxPowerCoarseValue", "0",
+    {"lbl_TxPowerCoarse", "Coarse", "tb_TxPowerCoarse", rf::kCoarsePower.min, rf::kCoarsePower.max, 7, "lbl_TxPowerCoarseValue", "0",
      "lbl_TxPowerCoarseDb", " dB"},
-    {"lbl_TxPowerFine", "Fine", "tb_TxPowerFine", 0, 5, 4, "lbl_TxPowerFineValue", "0",
+    {"lbl_TxPowerFine", "Fine", "tb_TxPowerFine", rf::kFinePower.min, rf::kFinePower.max, 4, "lbl_TxPowerFineValue", "0",
      "lbl_TxPowerFineDb", " dB"},
     {"lbl_PowerLevel", "Power step:", "tb_PowerLevel", 0, 0, 0, "PowerLevelNOfStepsValue", "0",
      nullptr, nullptr},
-    {"lbl_EPCPowerControlNOfSteps", "No of steps:", "tb_EPCPowerControlNOfSteps", 1, 16, 8,
+    {"lbl_EPCPowerControlNOfSteps", "No of steps:", "tb_EPCPowerControlNOfSteps", rf::kPowerSteps.min, rf::kPowerSteps.max, 8,
      "lbl_EPCPowerControlNOfStepsValue", "?", nullptr, nullptr},
-    {"lbl_EPCPowerControlStepSize", "Stepsize:", "tb_EPCPowerControlStepSize", 2, 8, 4,
+    {"lbl_EPCPowerControlStepSize", "Stepsize:", "tb_EPCPowerControlStepSize", rf::kPowerStepSize.min, rf::kPowerStepSize.max, 4,
      "lbl_EPCPowerControlStepSizeValue", "?", nullptr, nullptr},
-    {"lbl_LPCPowerControlNOfSteps", "No of steps:", "tb_LPCPowerControlNOfSteps", 1, 16, 8,
+    {"lbl_LPCPowerControlNOfSteps", "No of steps:", "tb_LPCPowerControlNOfSteps", rf::kPowerSteps.min, rf::kPowerSteps.max, 8,
      "lbl_LPCPowerControlNOfStepsValue", "?", nullptr, nullptr},
-    {"lbl_LPCPowerControlStepSize", "Stepsize:", "tb_LPCPowerControlStepSize", 2, 8, 6,
+    {"lbl_LPCPowerControlStepSize", "Stepsize:", "tb_LPCPowerControlStepSize", rf::kPowerStepSize.min, rf::kPowerStepSize.max, 6,
      "lbl_LPCPowerControlStepSizeValue", "?", nullptr, nullptr},
 }};
 

@@ -180,6 +180,50 @@ void BuildHeader(Grid& top, HeaderControls& c) {
     top.grid->setColumnStretch(4, 1);
 }
 
+// The EPC and LPC boxes: power control track bars, then a box per data rate.
+void BuildPowerControl(Grid& page, RfControls& c) {
+    Grid epc = page.box(3, 0, "gb_EPCPower", "EPC", 1, 2);
+    Grid epcControl = epc.box(0, 0, "gb_EPCPowerControl", "Power control");
+    c.epcControl = epcControl.group();
+    c.tracks[track::EpcSteps] = epcControl.trackRow(0, track::EpcSteps);
+    c.tracks[track::EpcStepSize] = epcControl.trackRow(1, track::EpcStepSize);
+    struct Rate {
+        QGroupBox*& box;
+        int row, col;
+        const char* name;
+        const char* title;
+        spin::Id level;
+        spin::Id step; // spin::Count: none
+    };
+    const Rate kEpcRates[3] = {
+        {c.epc1, 0, 1, "gb_EPCOneMbitS", " GFSK (1 Mbit/s)", spin::EpcLevel1, spin::EpcStep1},
+        {c.epc2, 1, 0, "gb_EPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::EpcLevel2,
+         spin::EpcStep2},
+        {c.epc3, 1, 1, "gb_EPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::EpcLevel3, spin::EpcStep3},
+    };
+    auto buildRates = [&c](Grid& parent, const Rate(&rates)[3]) {
+        for (const Rate& rate : rates) {
+            Grid box = parent.box(rate.row, rate.col, rate.name, rate.title);
+            rate.box = box.group();
+            c.spins[rate.level] = box.spinRow(0, rate.level);
+            if (rate.step != spin::Count) c.spins[rate.step] = box.spinRow(1, rate.step);
+        }
+    };
+    buildRates(epc, kEpcRates);
+
+    Grid lpc = page.box(3, 2, "gb_LPCPower", "LPC", 1, 2);
+    Grid lpcControl = lpc.box(0, 0, "gb_LPCPowerControl", "Power control");
+    c.lpcControl = lpcControl.group();
+    c.tracks[track::LpcSteps] = lpcControl.trackRow(0, track::LpcSteps);
+    c.tracks[track::LpcStepSize] = lpcControl.trackRow(1, track::LpcStepSize);
+    const Rate kLpcRates[3] = {
+        {c.lpc1, 0, 1, "gb_LPCOneMbitS", " GFSK (1 Mbit/s)", spin::LpcLevel1, spin::Count},
+        {c.lpc2, 1, 0, "gb_LPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::LpcLevel2, spin::Count},
+        {c.lpc3, 1, 1, "gb_LPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::LpcLevel3, spin::Count},
+    };
+    buildRates(lpc, kLpcRates);
+}
+
 void BuildTestPage(Grid& page, RfControls& c, NvmControls& nvm) {
     c.modes = page.box(0, 0, "rg_TestModes", "Modes", 1, 2).group();
     // its radio items are added at start-up, three to a row
@@ -256,46 +300,7 @@ void BuildTestPage(Grid& page, RfControls& c, NvmControls& nvm) {
     c.powerLevel = level.group();
     c.tracks[track::PowerLevel] = level.trackRow(0, track::PowerLevel);
 
-    Grid epc = page.box(3, 0, "gb_EPCPower", "EPC", 1, 2);
-    Grid epcControl = epc.box(0, 0, "gb_EPCPowerControl", "Power control");
-    c.epcControl = epcControl.group();
-    c.tracks[track::EpcSteps] = epcControl.trackRow(0, track::EpcSteps);
-    c.tracks[track::EpcStepSize] = epcControl.trackRow(1, track::EpcStepSize);
-    struct Rate {
-        QGroupBox*& box;
-        int row, col;
-        const char* name;
-        const char* title;
-        spin::Id level;
-        spin::Id step; // spin::Count: none
-    };
-    const Rate kEpcRates[3] = {
-        {c.epc1, 0, 1, "gb_EPCOneMbitS", " GFSK (1 Mbit/s)", spin::EpcLevel1, spin::EpcStep1},
-        {c.epc2, 1, 0, "gb_EPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::EpcLevel2,
-         spin::EpcStep2},
-        {c.epc3, 1, 1, "gb_EPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::EpcLevel3, spin::EpcStep3},
-    };
-    auto buildRates = [&c](Grid& parent, const Rate(&rates)[3]) {
-        for (const Rate& rate : rates) {
-            Grid box = parent.box(rate.row, rate.col, rate.name, rate.title);
-            rate.box = box.group();
-            c.spins[rate.level] = box.spinRow(0, rate.level);
-            if (rate.step != spin::Count) c.spins[rate.step] = box.spinRow(1, rate.step);
-        }
-    };
-    buildRates(epc, kEpcRates);
-
-    Grid lpc = page.box(3, 2, "gb_LPCPower", "LPC", 1, 2);
-    Grid lpcControl = lpc.box(0, 0, "gb_LPCPowerControl", "Power control");
-    c.lpcControl = lpcControl.group();
-    c.tracks[track::LpcSteps] = lpcControl.trackRow(0, track::LpcSteps);
-    c.tracks[track::LpcStepSize] = lpcControl.trackRow(1, track::LpcStepSize);
-    const Rate kLpcRates[3] = {
-        {c.lpc1, 0, 1, "gb_LPCOneMbitS", " GFSK (1 Mbit/s)", spin::LpcLevel1, spin::Count},
-        {c.lpc2, 1, 0, "gb_LPCTwoMbitS", " Pi/4-DQPSK  (2 Mbit/s)", spin::LpcLevel2, spin::Count},
-        {c.lpc3, 1, 1, "gb_LPCThreeMbitS", " 8DPSK  (3 Mbit/s)", spin::LpcLevel3, spin::Count},
-    };
-    buildRates(lpc, kLpcRates);
+    BuildPowerControl(page, c);
 
     Grid leTx = page.box(4, 0, "gb_LeTxData", "LE Tx Data");
     c.leTx = leTx.group();

@@ -11,7 +11,9 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "backend/backend.h"
 #include "bt/ibluetooth.h"
+#include "bt/interface_kind.h"
 #include "plugin/host.h"
 #include "plugin/plugin.h"
 #include "ui/backend.h"
@@ -43,9 +45,11 @@ constexpr Qt::WindowFlags kFrameFlags = Qt::CustomizeWindowHint | Qt::WindowTitl
 
 } // namespace
 
-Tfrm_main::Tfrm_main(QWidget* parent)
-    : Tfrm_main(nullptr, ui::InterfaceKindFromHost() == 2, parent) {
-    bluetooth = ui::CreateBackEnd(zepBackEnd);
+Tfrm_main::Tfrm_main(QWidget* parent) : Tfrm_main(ui::InterfaceKindFromHost(), parent) {}
+
+Tfrm_main::Tfrm_main(int32_t interfaceKind, QWidget* parent)
+    : Tfrm_main(nullptr, bt::IsTextInterface(interfaceKind), parent) {
+    bluetooth = backend::CreateBackEnd(interfaceKind);
 }
 
 Tfrm_main::Tfrm_main(std::unique_ptr<IBluetooth> backEnd, bool zep, QWidget* parent)

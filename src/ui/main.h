@@ -50,19 +50,19 @@ public:
     // The HCI command tabs: captions and stored sequences, in tab order.
     std::vector<ui::HciCommandTab> HciCommandTabs() const;
 
-    bool IsZepBackEnd() const { return zepBackEnd; }
-    bool IsBtOn() const { return btOn; }
-    bool MarksChanges() const { return markChanges; }
+    // The back-end speaks the text protocol; the chip runs, as last read from it.
+    bool ZepBackEnd() const override { return zepBackEnd; }
+    bool BtOn() const override { return btOn; }
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The back-end of `interfaceKind` (the host's item 31).
+    Tfrm_main(int32_t interfaceKind, QWidget* parent);
     // What the pages ask of the form.
     IBluetooth& Bluetooth() override { return *bluetooth; }
-    bool ZepBackEnd() const override { return zepBackEnd; }
-    bool BtOn() const override { return btOn; }
     void SetMarkChanges(bool mark) override { markChanges = mark; }
     void ShowConversionError(const std::string& text) override;
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <cstring>
+#include <optional>
 
 #include "bt/ibluetooth.h"
 #include "plugin/plugin.h"
@@ -38,7 +39,7 @@ template <std::size_t N> const uint8_t* In(const uint8_t (&field)[N]) {
 T_Result GetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
                      T_BT_ALL_NVM_PARAMS& values) {
     switch (param) {
-#define BT_NVM_GET(Camel, field, id, kind, transfer)                                               \
+#define BT_NVM_GET(Camel, field, id, kind, transfer, units)                                               \
     case id:                                                                                       \
         return bluetooth.GetNvm##Camel(kVersion, Out(values.field));
         BT_NVM_PARAMS(BT_NVM_GET)
@@ -52,7 +53,7 @@ T_Result GetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
 T_Result SetNvmParam(IBluetooth& bluetooth, T_BT_NVM_PARAM_TYPE param,
                      const T_BT_ALL_NVM_PARAMS& values) {
     switch (param) {
-#define BT_NVM_SET(Camel, field, id, kind, transfer)                                               \
+#define BT_NVM_SET(Camel, field, id, kind, transfer, units)                                               \
     case id:                                                                                       \
         return bluetooth.SetNvm##Camel(kVersion, In(values.field));
         BT_NVM_PARAMS(BT_NVM_SET)
@@ -272,10 +273,14 @@ void NvmPage::Read() {
     form_.SetMarkChanges(true);
 }
 
-bool NvmPage::ReadLmpFeatures(uint8_t features[8]) {
+bool NvmPage::ReadLmpFeatures(uint8_t features[8], std::string& bad) const {
     for (int i = 0; i < 8; ++i) {
-        const std::optional<int32_t> byte = form_.WholeNumber(c_.lmpFeatures[i]);
-        if (!byte) return false;
+        const std::string text = c_.lmpFeatures[i]->text().toStdString();
+        const std::optional<int32_t> byte = ReadWholeNumber(text);
+        if (!byte) {
+            bad = text;
+            return false;
+        }
         features[i] = static_cast<uint8_t>(*byte & 0xFF);
     }
     return true;
@@ -290,48 +295,55 @@ void NvmPage::WriteModified() {
         for (QLineEdit* edit : c_.lmpFeatures)
             lmpMarked = lmpMarked || IsMarked(edit);
     }
-    if (!markOnly_) {
-        if (!rf_.ReadAddress(values.bdaddr)) return;
-        // Read before anything is written, so a bad byte stops the press with nothing sent.
-        if (lmpMarked && !ReadLmpFeatures(values.lmp_features)) return;
-    }
-    {
-        WaitCursor wait;
-        for (std::size_t i = 0; i < kNvmFields.size(); ++i) {
-            const NvmField& field = kNvmFields[i];
-            if (field.shown == NvmShown::Address) continue; // written last, below
-            if (field.group != NvmGroup::None && !boxShown) continue;
-            if (field.shown == NvmShown::LmpFeatures) {
-                if (!lmpMarked) continue;
-                if (!markOnly_) SetNvmParam(form_.Bluetooth(), field.id, values);
-                for (QLineEdit* edit : c_.lmpFeatures)
-                    ClearMark(edit);
-                continue;
-            }
-            const Controls& own = controls_[i];
-            const QWidget* control = own.edit != nullptr ? static_cast<QWidget*>(own.edit)
-                                                         : rfControls_.tracks[field.control].bar;
-            if (!control->isEnabled() || !IsMarked(own.mark)) continue;
+    if (!markOnly_ && !rf_.ReadAddress(values.bdaddr)) return;
+    std::optional<WaitCursor> wait(std::in_place);
+    for (std::size_t i = 0; i < kNvmFields.size(); ++i) {
+        const NvmField& field = kNvmFields[i];
+        if (field.shown == NvmShown::Address) continue; // written last, below
+        if (field.group != NvmGroup::None && !boxShown) continue;
+        if (field.shown == NvmShown::LmpFeatures) {
+            if (!lmpMarked) continue;
             if (!markOnly_) {
-                const Checked checked = Value(field);
-                message += checked.message;
-                if (checked.ok()) {
-                    SetFieldValue(values, *nvm::FindById(field.id), checked.value);
-                    SetNvmParam(form_.Bluetooth(), field.id, values);
+                // A byte that is no number stops the press at its turn: what was written
+                // stays written, and the messages of the fields before it are logged all
+                // the same, since their marks are already gone.
+                std::string bad;
+                if (!ReadLmpFeatures(values.lmp_features, bad)) {
+                    wait.reset();
+                    form_.ShowConversionError(bad);
+                    if (!message.empty()) LogParameterError(message);
+                    return;
                 }
+                SetNvmParam(form_.Bluetooth(), field.id, values);
             }
-            ClearMark(own.mark);
-        }
-        if (message.empty()) {
-            bool addressMarked = false;
-            for (QLineEdit* edit : rfControls_.addressEdits)
-                addressMarked = addressMarked || IsMarked(edit);
-            if (rfControls_.addressEdits[0]->isEnabled() && addressMarked && !markOnly_)
-                SetNvmParam(form_.Bluetooth(), BNPT_BT_ADDRESS, values);
-            for (QLineEdit* edit : rfControls_.addressEdits)
+            for (QLineEdit* edit : c_.lmpFeatures)
                 ClearMark(edit);
+            continue;
         }
+        const Controls& own = controls_[i];
+        const QWidget* control = own.edit != nullptr ? static_cast<QWidget*>(own.edit)
+                                                     : rfControls_.tracks[field.control].bar;
+        if (!control->isEnabled() || !IsMarked(own.mark)) continue;
+        if (!markOnly_) {
+            const Checked checked = Value(field);
+            message += checked.message;
+            if (checked.ok()) {
+                SetFieldValue(values, *nvm::FindById(field.id), checked.value);
+                SetNvmParam(form_.Bluetooth(), field.id, values);
+            }
+        }
+        ClearMark(own.mark);
     }
+    if (message.empty()) {
+        bool addressMarked = false;
+        for (QLineEdit* edit : rfControls_.addressEdits)
+            addressMarked = addressMarked || IsMarked(edit);
+        if (rfControls_.addressEdits[0]->isEnabled() && addressMarked && !markOnly_)
+            SetNvmParam(form_.Bluetooth(), BNPT_BT_ADDRESS, values);
+        for (QLineEdit* edit : rfControls_.addressEdits)
+            ClearMark(edit);
+    }
+    wait.reset();
     if (!message.empty()) LogParameterError(message);
     markOnly_ = false;
 }
@@ -343,7 +355,8 @@ void NvmPage::WriteAll() {
     }
     T_BT_ALL_NVM_PARAMS values{};
     if (!rf_.ReadAddress(values.bdaddr)) return;
-    if (!ReadLmpFeatures(values.lmp_features)) return;
+    std::string bad;
+    if (!ReadLmpFeatures(values.lmp_features, bad)) return form_.ShowConversionError(bad);
     std::string message;
     for (const NvmField& field : kNvmFields) {
         if (field.shown == NvmShown::Address || field.shown == NvmShown::LmpFeatures) continue;

@@ -44,7 +44,9 @@ private:
     void Show(const NvmField& field, const T_BT_ALL_NVM_PARAMS& values);
     // The check of an entry field, or the position of a track bar.
     Checked Value(const NvmField& field) const;
-    bool ReadLmpFeatures(uint8_t features[8]);
+    // The eight LMP feature bytes; false, with the text of the first that is no whole
+    // number in `bad`, when one is not.
+    bool ReadLmpFeatures(uint8_t features[8], std::string& bad) const;
     void WriteModified();
     void WriteAll();
 

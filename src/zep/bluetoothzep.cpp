@@ -63,52 +63,144 @@ T_Result BluetoothZep::Operate(VersionCheck check, uint8_t version, uint16_t opc
 
 // --- the operations that follow their shape ----------------------------------------------
 
+namespace {
+
+// The command method of each operation whose body follows its shape, from its row.
+template <typename Op> constexpr auto kCommand = nullptr;
+#define BT_ZEP_COMMAND_Set(Name, Command)                                                          \
+    template <> constexpr auto kCommand<bt_op::Name> = &MANAGED_IF::bt::Command;
+#define BT_ZEP_COMMAND_Get BT_ZEP_COMMAND_Set
+#define BT_ZEP_COMMAND_Query BT_ZEP_COMMAND_Set
+#define BT_ZEP_COMMAND_Check(...)
+#define BT_ZEP_COMMAND_OwnVer(...)
+#define BT_ZEP_COMMAND_OwnReset(...)
+#define BT_ZEP_COMMAND_OwnHci(...)
+#define BT_ZEP_COMMAND_OwnSet(...)
+#define BT_ZEP_COMMAND_OwnGet(...)
+#define BT_ZEP_COMMAND(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)    \
+    BT_ZEP_COMMAND_##Shape(Name, Command)
+BT_OPERATIONS(BT_ZEP_COMMAND)
+#undef BT_ZEP_COMMAND
+
+} // namespace
+
+template <typename Op, typename Request>
+T_Result BluetoothZep::SetBody(uint8_t version, const Request& req) {
+    static_assert(Op::shape == OpShape::Set);
+    return Operate(Op::check, version, Op::opcode, [&](int32_t& code) {
+        LogAction<Op>(req);
+        return (command.*kCommand<Op>)(req, &code);
+    });
+}
+
 // The confirm-reading operations report the code the reply left in the record's result.
 // Without a reply the record still holds the caller's old values, which say nothing.
-#define BT_ZEP_BODY_Set(Name, Request, Confirm, Opcode, Command, Check)                            \
-    BT_OP_SIGNATURE_Set(BluetoothZep::Name, Request, Confirm) {                                    \
-        return Operate(VersionCheck::Check, version, Opcode, [&](int32_t& code) {                  \
-            Log##Name(req);                                                                        \
-            return command.Command(req, &code);                                                    \
-        });                                                                                        \
-    }
-#define BT_ZEP_BODY_Get(Name, Request, Confirm, Opcode, Command, Check)                            \
-    BT_OP_SIGNATURE_Get(BluetoothZep::Name, Request, Confirm) {                                    \
-        Confirm local{};                                                                           \
-        Confirm* out = con != nullptr ? con : &local;                                              \
-        return Operate(VersionCheck::Check, version, Opcode, [&](int32_t& code) {                  \
-            Log##Name();                                                                           \
-            const uint8_t status = command.Command(out);                                           \
-            if (command.reply_read()) code = out->result;                                          \
-            return status;                                                                         \
-        });                                                                                        \
-    }
-#define BT_ZEP_BODY_Query(Name, Request, Confirm, Opcode, Command, Check)                          \
-    BT_OP_SIGNATURE_Query(BluetoothZep::Name, Request, Confirm) {                                  \
-        Confirm local{};                                                                           \
-        Confirm* out = con != nullptr ? con : &local;                                              \
-        return Operate(VersionCheck::Check, version, Opcode, [&](int32_t& code) {                  \
-            Log##Name(req);                                                                        \
-            const uint8_t status = command.Command(req, out);                                      \
-            if (command.reply_read()) code = out->result;                                          \
-            return status;                                                                         \
-        });                                                                                        \
-    }
-#define BT_ZEP_BODY_Check(Name, Request, Confirm, Opcode, Command, Check)                          \
-    BT_OP_SIGNATURE_Check(BluetoothZep::Name, Request, Confirm) {                                  \
-        static_assert(VersionCheck::Check == VersionCheck::None);                                  \
-        Log##Name();                                                                               \
-        if (result != nullptr) *result = 0;                                                        \
-        return false;                                                                              \
-    }
-#define BT_ZEP_BODY_OwnVer(...)
-#define BT_ZEP_BODY_OwnReset(...)
-#define BT_ZEP_BODY_OwnHci(...)
-#define BT_ZEP_BODY_OwnSet(...)
-#define BT_ZEP_BODY_OwnGet(...)
-#define BT_ZEP_BODY(Name, Shape, Request, Confirm, Function, Opcode, Command, Check, Action)       \
-    BT_ZEP_BODY_##Shape(Name, Request, Confirm, Opcode, Command, Check)
-BT_OPERATIONS(BT_ZEP_BODY)
+template <typename Op, typename Confirm>
+T_Result BluetoothZep::GetBody(uint8_t version, Confirm* con) {
+    static_assert(Op::shape == OpShape::Get);
+    Confirm local{};
+    Confirm* out = con != nullptr ? con : &local;
+    return Operate(Op::check, version, Op::opcode, [&](int32_t& code) {
+        LogAction<Op>();
+        const uint8_t status = (command.*kCommand<Op>)(out);
+        if (command.reply_read()) code = out->result;
+        return status;
+    });
+}
+
+template <typename Op, typename Request, typename Confirm>
+T_Result BluetoothZep::QueryBody(uint8_t version, const Request& req, Confirm* con) {
+    static_assert(Op::shape == OpShape::Query);
+    Confirm local{};
+    Confirm* out = con != nullptr ? con : &local;
+    return Operate(Op::check, version, Op::opcode, [&](int32_t& code) {
+        LogAction<Op>(req);
+        const uint8_t status = (command.*kCommand<Op>)(req, out);
+        if (command.reply_read()) code = out->result;
+        return status;
+    });
+}
+
+// No text command: the action line alone.
+template <typename Op> bool BluetoothZep::CheckBody(uint8_t* result) {
+    static_assert(Op::shape == OpShape::Check && Op::check == VersionCheck::None);
+    LogAction<Op>();
+    if (result != nullptr) *result = 0;
+    return false;
+}
+
+T_Result BluetoothZep::SetRfTestMode(uint8_t version, T_BT_SET_RF_TEST_MODE_REQ req) {
+    return SetBody<bt_op::SetRfTestMode>(version, req);
+}
+T_Result BluetoothZep::SetTxBurstMode(uint8_t version, T_BT_SET_TX_BURST_MODE_REQ req) {
+    return SetBody<bt_op::SetTxBurstMode>(version, req);
+}
+T_Result BluetoothZep::SetTxContinuousMode(uint8_t version, T_BT_SET_TX_CONTINUOUS_MODE_REQ req) {
+    return SetBody<bt_op::SetTxContinuousMode>(version, req);
+}
+T_Result BluetoothZep::SetRxContinuousMode(uint8_t version, T_BT_SET_RX_CONTINUOUS_MODE_REQ req) {
+    return SetBody<bt_op::SetRxContinuousMode>(version, req);
+}
+T_Result BluetoothZep::SetTxLeMode(uint8_t version, T_BT_SET_TX_LE_MODE_REQ req) {
+    return SetBody<bt_op::SetTxLeMode>(version, req);
+}
+T_Result BluetoothZep::RxLeStart(uint8_t version, T_BT_RX_LE_START_REQ req) {
+    return SetBody<bt_op::RxLeStart>(version, req);
+}
+T_Result BluetoothZep::RxLeEnd(uint8_t version, T_BT_RX_LE_END_CON* con) {
+    return GetBody<bt_op::RxLeEnd>(version, con);
+}
+bool BluetoothZep::CheckHostInterface(uint8_t* result) {
+    return CheckBody<bt_op::CheckHostInterface>(result);
+}
+bool BluetoothZep::CheckSleepxSignal(uint8_t* result) {
+    return CheckBody<bt_op::CheckSleepxSignal>(result);
+}
+T_Result BluetoothZep::GetLumoraVersion(uint8_t version, T_BT_GET_LUMORA_VERSION_CON* con) {
+    return GetBody<bt_op::GetLumoraVersion>(version, con);
+}
+T_Result BluetoothZep::GetRssiValue(uint8_t version, T_BT_GET_RSSI_VALUE_REQ req,
+                                    T_BT_GET_RSSI_VALUE_CON* con) {
+    return QueryBody<bt_op::GetRssiValue>(version, req, con);
+}
+T_Result BluetoothZep::GetRtrimValues(uint8_t version, T_BT_GET_RTRIM_VALUES_CON* con) {
+    return GetBody<bt_op::GetRtrimValues>(version, con);
+}
+T_Result BluetoothZep::SetRtrimManualValues(uint8_t version, T_BT_SET_RTRIM_MANUAL_VALUE_REQ req) {
+    return SetBody<bt_op::SetRtrimManualValues>(version, req);
+}
+T_Result BluetoothZep::GetKfreqIbiasdacValues(uint8_t version,
+                                              T_BT_GET_KFREQ_IBIASDAC_VALUES_CON* con) {
+    return GetBody<bt_op::GetKfreqIbiasdacValues>(version, con);
+}
+T_Result BluetoothZep::SetKfreqIbiasdacManualValues(uint8_t version,
+                                                    T_BT_SET_KFREQ_IBIASDAC_MANUAL_VALUES_REQ req) {
+    return SetBody<bt_op::SetKfreqIbiasdacManualValues>(version, req);
+}
+T_Result BluetoothZep::GetTemperatureValues(uint8_t version, T_BT_GET_TEMPERATURE_VALUES_CON* con) {
+    return GetBody<bt_op::GetTemperatureValues>(version, con);
+}
+T_Result BluetoothZep::SetTemperatureValues(uint8_t version, T_BT_SET_TEMPERATURE_VALUES_REQ req) {
+    return SetBody<bt_op::SetTemperatureValues>(version, req);
+}
+T_Result BluetoothZep::GetVoltageValues(uint8_t version, T_BT_GET_VOLTAGE_VALUES_CON* con) {
+    return GetBody<bt_op::GetVoltageValues>(version, con);
+}
+T_Result BluetoothZep::SetVoltageValues(uint8_t version, T_BT_SET_VOLTAGE_VALUES_REQ req) {
+    return SetBody<bt_op::SetVoltageValues>(version, req);
+}
+T_Result BluetoothZep::SetPcmUartWakeupInterface(uint8_t version,
+                                                 T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ req) {
+    return SetBody<bt_op::SetPcmUartWakeupInterface>(version, req);
+}
+T_Result
+BluetoothZep::GetPcmUartWakeupInterfaceStatus(uint8_t version,
+                                              T_BT_GET_PCM_UART_WAKEUP_INTERFACE_STATUS_CON* con) {
+    return GetBody<bt_op::GetPcmUartWakeupInterfaceStatus>(version, con);
+}
+T_Result BluetoothZep::SetPcmLoopback(uint8_t version, T_BT_SET_PCM_LOOPBACK_REQ req) {
+    return SetBody<bt_op::SetPcmLoopback>(version, req);
+}
 
 // --- the operations of their own -------------------------------------------------------
 
@@ -119,7 +211,7 @@ T_Result BluetoothZep::GetHwInfo(uint8_t version) {
     host_interface = 2;
     int32_t code = 0;
     if (result.code == T_RESULT_OK) {
-        LogGetHwInfo();
+        LogAction<Op>();
         bt_on = 0;
         uint32_t hostInterface = 0, chipState = 0;
         result.code = command.hw_info(&hostInterface, &chipState, &code);
@@ -137,7 +229,7 @@ T_Result BluetoothZep::GetHwInfo(uint8_t version) {
 T_Result BluetoothZep::Initialize(uint8_t version) {
     using Op = bt_op::Initialize;
     return Operate(Op::check, version, Op::opcode, [&](int32_t& code) {
-        LogInitialize();
+        LogAction<Op>(bt_on);
         const uint8_t status = command.initialize(bt_on == 1 ? 0u : 1u, &code);
         if (status == T_RESULT_OK && code == 0) bt_on = bt_on == 1 ? 0 : 1;
         return status;
@@ -148,7 +240,7 @@ bool BluetoothZep::ResetHci(uint8_t version, bool* resetOk) {
     using Op = bt_op::ResetHci;
     int32_t phoneCode = -1;
     const T_Result result = Operate(Op::check, version, Op::opcode, [&](int32_t& code) {
-        LogResetHci();
+        LogAction<Op>();
         const uint8_t status = command.reset(&code);
         phoneCode = code;
         return status;
@@ -170,7 +262,7 @@ T_Result BluetoothZep::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
     CheckVersion(Op::check, version, Op::opcode, result);
     int32_t code = 0;
     if (result.code == T_RESULT_OK) {
-        LogHciCommand(req, radix);
+        LogAction<Op>(req, radix);
         result.code = command.hci_command(req, out);
         // Only a reply fills the record: after a failed exchange its length and code are
         // the caller's old values, and the failure is reported as what it is.
@@ -186,7 +278,7 @@ T_Result BluetoothZep::HciCommand(uint8_t version, T_BT_HCI_COMMAND_REQ req,
     return result;
 }
 
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result BluetoothZep::SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) {             \
         if (IsMissing(value)) return T_Result{T_RESULT_ERROR, kNoValue};                           \
         return Operate(VersionCheck::Req, version, WRITE_TO_NVM, [&](int32_t&) {                   \
@@ -203,7 +295,7 @@ T_Result BluetoothZep::ReadAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS* pa
     T_BT_ALL_NVM_PARAMS* out = params != nullptr ? params : &local;
     using Op = bt_op::ReadAllNvmParams;
     return Operate(Op::check, version, Op::opcode, [&](int32_t&) {
-        LogReadAllNvmParams();
+        LogAction<Op>();
         const uint8_t status = command.read_all_nvm_params(out);
         std::memcpy(&nvm_params, out, sizeof nvm_params);
         return status;
@@ -213,7 +305,7 @@ T_Result BluetoothZep::ReadAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS* pa
 T_Result BluetoothZep::WriteAllNvmParams(uint8_t version, T_BT_ALL_NVM_PARAMS params) {
     using Op = bt_op::WriteAllNvmParams;
     return Operate(Op::check, version, Op::opcode, [&](int32_t&) {
-        LogWriteAllNvmParams(params);
+        LogAction<Op>();
         T_BT_WRITE_ALL_NVM_PARAMS_CON reply;
         return command.write_all_nvm_params(params, &reply);
     });

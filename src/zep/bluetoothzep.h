@@ -29,7 +29,7 @@ public:
     BT_OPERATIONS(BT_OP_OVERRIDE)
 
     // The phone's result code of a write does not change the outcome; only the status does.
-#define BT_NVM_SETTER(Camel, field, id, kind, transfer)                                            \
+#define BT_NVM_SETTER(Camel, field, id, kind, transfer, units)                                            \
     T_Result SetNvm##Camel(uint8_t version, BT_NVM_SET_T_##kind value) override;
     BT_NVM_PARAMS(BT_NVM_SETTER)
 #undef BT_NVM_SETTER
@@ -44,6 +44,13 @@ private:
     // the status, leaving the phone's code in its argument; then ReportResult.
     template <typename Body>
     T_Result Operate(VersionCheck check, uint8_t version, uint16_t opcode, Body&& body);
+    // The bodies of the operations that follow their shape (bt/operations.h); each of
+    // those overrides is one call of its shape's body.
+    template <typename Op, typename Request> T_Result SetBody(uint8_t version, const Request& req);
+    template <typename Op, typename Confirm> T_Result GetBody(uint8_t version, Confirm* con);
+    template <typename Op, typename Request, typename Confirm>
+    T_Result QueryBody(uint8_t version, const Request& req, Confirm* con);
+    template <typename Op> bool CheckBody(uint8_t* result);
 
     MANAGED_IF::bt command;
     OpcodeVersionTable versions;

@@ -434,7 +434,7 @@ uint8_t bt::get_opcode_version(uint16_t opcode, OpcodeVersions* versions) {
                     });
 }
 
-#define BT_NVM_WRITE(Camel, field, id, kind, transfer)                                             \
+#define BT_NVM_WRITE(Camel, field, id, kind, transfer, units)                                             \
     uint8_t bt::write_nvm_##field(BT_NVM_SET_T_##kind value, int32_t* code) {                      \
         CommandLine line("at@bt:write_nvm_" #field);                                               \
         AddValue(line, value, sizeof(T_BT_ALL_NVM_PARAMS::field));                                 \

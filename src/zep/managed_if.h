@@ -126,7 +126,7 @@ public:
 
     // write_nvm_<suffix>(value, code), one per NVM parameter; the arrays take a pointer to
     // their 6 or 8 bytes.
-#define BT_NVM_WRITE(Camel, field, id, kind, transfer)                                             \
+#define BT_NVM_WRITE(Camel, field, id, kind, transfer, units)                                             \
     uint8_t write_nvm_##field(BT_NVM_SET_T_##kind value, int32_t* code);
     BT_NVM_PARAMS(BT_NVM_WRITE)
 #undef BT_NVM_WRITE

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -33,19 +34,25 @@ TEST(ResultsWindow, OpensFromTheMenuAndPicksUpRunsStoredLater) {
     w->SetPollInterval(50);
     ASSERT_EQ(w->YieldTable()->rowCount(), 5);
     EXPECT_EQ(w->YieldTable()->item(0, 6)->text(), "50 %");
-    // The worst Cpk is shown first, with both limits and the mean drawn in.
-    EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("temp: n 4, mean 12, sigma 1.633"));
-    EXPECT_TRUE(w->Histogram()->chart()->title().endsWith("Cpk 1.63"));
-    EXPECT_EQ(SeriesNames(*w), QStringList({"runs per bin", "LSL 0", "USL 20", "mean 12"}));
-    w->ShowMeasurement("rssi");
+    // The weakest is shown first, with both limits and the mean drawn in (figures worked out
+    // in analysis_test.cpp).
+    EXPECT_EQ(w->Histogram()->chart()->title(), "Step: zigzag: n 5, mean 3, sigma 1.581, sigma "
+                                                "within 2.216, Ppk 0.63; Cpk 0.45");
+    EXPECT_EQ(SeriesNames(*w), QStringList({"runs per bin", "LSL 0", "USL 10", "mean 3"}));
+    // per: weak on its Cpk alone.
+    const auto* list = w->findChild<QListWidget*>();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->item(1)->text(), "Step: per  -  Ppk 1.65; Cpk 1.32");
+    EXPECT_EQ(list->item(1)->foreground().color(), QColor("#b26a00"));
+    w->ShowMeasurement("Step: rssi");
     EXPECT_EQ(SeriesNames(*w).mid(1), QStringList({"LSL -80", "mean -52"}));
-    w->ShowMeasurement("x");
+    w->ShowMeasurement("Step: x");
     EXPECT_EQ(SeriesNames(*w).at(1), "outside the limits");
 
     s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
     ASSERT_TRUE(QTest::qWaitFor([w] { return w->YieldTable()->rowCount() == 7; }, 5000));
     EXPECT_EQ(w->YieldTable()->item(5, 0)->text(), "C");
-    EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("x:")); // still the chosen one
+    EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("Step: x:")); // still the chosen one
 
     Station other;
     other.SetResultsStore("results.sqlite");

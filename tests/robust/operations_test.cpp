@@ -502,8 +502,7 @@ TEST(Sequences, TheFirstStartAsksForTheRecordVersionsUntilThePhoneAnswers) {
 // The action lines of settings the table's rows do not use, and no more HCI bytes than the
 // record holds (regression: a length byte above 150 made the line read past the record).
 struct Probe : BluetoothLegacy {
-    using IBluetooth::LogHciCommand, IBluetooth::LogSetPcmLoopback,
-        IBluetooth::LogSetPcmUartWakeupInterface;
+    using IBluetooth::LogAction;
 };
 
 TEST(Sequences, ActionLinesNameTheSettingsAsAsked) {
@@ -511,11 +510,13 @@ TEST(Sequences, ActionLinesNameTheSettingsAsAsked) {
     Probe p;
     T_BT_HCI_COMMAND_REQ longest{255, {}};
     std::memset(longest.data, 0xAB, sizeof longest.data);
-    p.LogSetPcmLoopback({0});
-    p.LogSetPcmLoopback({1});
-    p.LogSetPcmUartWakeupInterface({0x100, 0x201, 0x102}); // shown by their low byte
-    p.LogHciCommand({3, {3, 12, 255}}, 10);
-    p.LogHciCommand(longest, 16);
+    p.LogAction<bt_op::SetPcmLoopback>(T_BT_SET_PCM_LOOPBACK_REQ{0});
+    p.LogAction<bt_op::SetPcmLoopback>(T_BT_SET_PCM_LOOPBACK_REQ{1});
+    // The connection types are shown by their low byte.
+    p.LogAction<bt_op::SetPcmUartWakeupInterface>(
+        T_BT_SET_PCM_UART_WAKEUP_INTERFACE_REQ{0x100, 0x201, 0x102});
+    p.LogAction<bt_op::HciCommand>(T_BT_HCI_COMMAND_REQ{3, {3, 12, 255}}, 10);
+    p.LogAction<bt_op::HciCommand>(longest, 16);
     Lines lines = s.host.LogTexts();
     EXPECT_EQ(lines.back().size(), 21u + 3 * kHciDataSize);
     lines.pop_back();

@@ -90,6 +90,10 @@ TEST_F(Btrun, ExitsWith65AndSaysWhatIsWrongBeforeOpeningTheLink) {
         {R"({"name": "p", "steps": [{"operation": "le_rx_end", "args": {"expected_packets": 1500},
             "measurements": [{"name": "le_per", "max": 30.8, "marginal": {"max": 40}}]}]})",
          ": step 1: measurement 'le_per' marginal band must lie inside the limits"},
+        {R"({"name": "p", "steps": [{"operation": "rf_test_mode",
+            "args": {"epc_num_steps": 4, "epc_max_step_2mbps": 3}}]})",
+         ": step 1: argument 'epc_max_step_1mbps' (6) is above the highest step 3 of "
+         "epc_num_steps 4"},
         {R"({"name": "p", "steps": [{"operation": "rssi", "args": {"handle": 1}}]})",
          ": step 1: unknown argument 'handle' of rssi (it takes connection_handle)"},
     };

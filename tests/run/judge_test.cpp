@@ -76,12 +76,12 @@ TEST(PlanReference, NamesEveryOperationAndMeasurementAndEveryShippedPlanLoads) {
     for (const run::OperationSpec& op : run::Operations()) {
         EXPECT_TRUE(doc.contains(QString("| `%1` |").arg(op.name))) << op.name;
         for (const run::MeasurementSpec& m : run::MeasurementsOf(op, op.nvm ? all : run::Args{})) {
-            const QString units = *m.units ? QString(m.units) : "—";
+            const QString units = m.units.isEmpty() ? "—" : m.units;
             EXPECT_TRUE(QRegularExpression(QString("`%1`[^`]*?\\(%2[,)]").arg(m.name, units))
                             .match(doc)
                             .hasMatch() ||
                         (units == "—" && doc.contains(QString("`%1`").arg(m.name))))
-                << op.name << " " << m.name << " " << m.units;
+                << op.name << " " << m.name.toStdString() << " " << m.units.toStdString();
         }
     }
 }

@@ -1,6 +1,6 @@
 // What the store's reader makes of a line's runs: yield, first-pass yield, the failing
-// measurements ranked, Cpk with two, one or no limits. Every expected figure is worked out by
-// hand from the rows in hand_store.h.
+// measurements ranked, Ppk and Cpk with two, one or no limits. Every expected figure is worked out
+// by hand from the rows in hand_store.h.
 
 #include <gtest/gtest.h>
 #include <numeric>
@@ -45,42 +45,61 @@ TEST(StoreAnalysis, RanksFailingMeasurementsByFailuresThenShare) {
     const store::Summary sum = Load(s);
     std::vector<std::tuple<QString, int, int>> got;
     for (const store::FailureRow& f : sum.failures)
-        got.emplace_back(f.name, f.failures, f.runs);
+        got.emplace_back(store::MeasurementLabel(f.step, f.name), f.failures, f.runs);
     EXPECT_EQ(got, (std::vector<std::tuple<QString, int, int>>{
-                       {"fw", 2, 3}, {"x", 1, 1}, {"per", 1, 2}, {"rssi", 1, 2}}));
+                       {"Step: fw", 2, 3},
+                       {"Step: x", 1, 1},
+                       {"Step: per", 1, 2},
+                       {"Step: rssi", 1, 2},
+                       {"Switch the chip off: chip_state", 1, 2}}));
 }
 
-TEST(StoreAnalysis, CpkWithTwoOneOrNoLimitsWorstFirst) {
+TEST(StoreAnalysis, PpkAndCpkWithTwoOneOrNoLimitsWeakestFirst) {
     HandStore s;
     FillLine(s);
     const store::Summary sum = Load(s);
     struct Row {
-        const char* name;
+        const char* label;
         int count;
-        double mean, sigma;
-        const char* cpk; // CpkText
+        double mean, sigma, within;
+        const char* indices; // CapabilityText
     };
-    // temp: sigma sqrt(8/3) = 1.633, Cpk min(20-12, 12-0) / 4.899; per: (9-2) / (3 sqrt 2);
-    // rssi: (-52+80) / (3 * 2 sqrt 2).
-    const std::vector<Row> rows = {{"temp", 4, 12, 1.632993, "Cpk 1.63"},
-                                   {"per", 2, 2, 1.414214, "Cpk 1.65"},
-                                   {"rssi", 2, -52, 2.828427, "Cpk 3.3"},
-                                   {"count", 2, 8, 1.414214, "no Cpk: no limits"},
-                                   {"flat", 2, 5, 0, "no Cpk: no spread, every value is 5"},
-                                   {"single", 1, 3, 0, "no Cpk: one value"},
-                                   {"x", 1, 1, 0, "no Cpk: one value"}};
+    // Ppk = min(USL - mean, mean - LSL) / 3 sigma; Cpk the same with within = MR-bar / 1.128.
+    // zigzag 1 5 2 4 3, limits 0..10: mean 3, sigma sqrt(10/4) = 1.581139, Ppk 3 / 4.743416 =
+    //   0.632; MR 4 3 2 1, MR-bar 2.5, within 2.216312, Cpk 3 / 6.648936 = 0.451.
+    // per 1 3, max 9: sigma sqrt 2, Ppk 7 / 4.242641 = 1.650; MR-bar 2, within 1.773050,
+    //   Cpk 7 / 5.319149 = 1.316.
+    // temp 10 12 14 12, 0..20 (r3's limits): sigma sqrt(8/3) = 1.632993, Ppk 8 / 4.898979 =
+    //   1.633; MR-bar 2, Cpk 8 / 5.319149 = 1.504.
+    // rssi -50 -54, min -80: sigma 2 sqrt 2, Ppk 28 / 8.485281 = 3.300; MR-bar 4, within
+    //   3.546099, Cpk 28 / 10.638298 = 2.632.
+    // The chip off 0 1: MR-bar 1, within 0.886525; by name alone it would be 1 1 0 1, mean 0.75.
+    const std::vector<Row> rows = {
+        {"Step: zigzag", 5, 3, 1.581139, 2.216312, "Ppk 0.63; Cpk 0.45"},
+        {"Step: per", 2, 2, 1.414214, 1.773050, "Ppk 1.65; Cpk 1.32"},
+        {"Step: temp", 4, 12, 1.632993, 1.773050, "Ppk 1.63; Cpk 1.5"},
+        {"Step: rssi", 2, -52, 2.828427, 3.546099, "Ppk 3.3; Cpk 2.63"},
+        {"Step: count", 2, 8, 1.414214, 1.773050, "no Ppk or Cpk: no limits"},
+        {"Step: flat", 2, 5, 0, 0,
+         "no Ppk: no spread, every value is 5; no Cpk: zero moving range"},
+        {"Step: single", 1, 3, 0, 0, "no Ppk or Cpk: one value"},
+        {"Step: x", 1, 1, 0, 0, "no Ppk or Cpk: one value"},
+        {"Switch the chip off: chip_state", 2, 0.5, 0.707107, 0.886525, "no Ppk or Cpk: no limits"},
+        {"Switch the chip on: chip_state", 2, 1, 0, 0, "no Ppk or Cpk: no limits"}};
     ASSERT_EQ(sum.numeric.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         const store::NumericStats& m = sum.numeric[i];
-        EXPECT_EQ(m.name, rows[i].name);
-        EXPECT_EQ(m.count, rows[i].count) << rows[i].name;
-        EXPECT_NEAR(m.mean, rows[i].mean, 1e-6) << rows[i].name;
-        EXPECT_NEAR(m.sigma, rows[i].sigma, 1e-6) << rows[i].name;
-        EXPECT_EQ(store::CpkText(m), rows[i].cpk);
+        SCOPED_TRACE(rows[i].label);
+        EXPECT_EQ(m.Label(), rows[i].label);
+        EXPECT_EQ(m.count, rows[i].count);
+        EXPECT_NEAR(m.mean, rows[i].mean, 1e-6);
+        EXPECT_NEAR(m.sigma, rows[i].sigma, 1e-6);
+        EXPECT_NEAR(m.sigmaWithin, rows[i].within, 1e-6);
+        EXPECT_EQ(store::CapabilityText(m), rows[i].indices);
         const std::vector<int>& c = m.histogram.counts;
-        EXPECT_EQ(std::accumulate(c.begin(), c.end(), 0), m.count) << rows[i].name;
+        EXPECT_EQ(std::accumulate(c.begin(), c.end(), 0), m.count);
     }
-    const store::NumericStats& temp = sum.numeric[0];
+    const store::NumericStats& temp = sum.numeric[2];
     EXPECT_EQ(store::LimitsText(temp.low, temp.high), "0 .. 20");
     EXPECT_LE(temp.histogram.low, 0);
     EXPECT_GE(temp.histogram.High(), 20);

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -46,10 +47,13 @@ TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndAreUploadedOnceWhenItIsBack) {
     const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
     const QString records = Path("records");
     const QStringList args{plan, "--loop", "--out", records, "--db", server.Url(), "--quiet"};
-    Finished run = RunBtrun(args, "S1\n");
+    // Also where the C library and libpq speak German, the server is out of reach, not refusing.
+    Finished run = RunBtrun(args, "S1\n", {}, {"LC_ALL=de_DE.UTF-8", "LANGUAGE=de"});
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(
-        QString("btrun: 1 runs waiting in %1/spool.sqlite: %2: ").arg(records, server.Url())))
+    EXPECT_EQ(
+        run.err.count(
+            QString("btrun: 1 runs waiting in %1/spool.sqlite: %2: ").arg(records, server.Url())),
+        1)
         << run.err.toStdString();
     EXPECT_EQ(RunBtrun({"--flush", "--out", records}).exit, 3);
 
@@ -75,6 +79,90 @@ TEST_F(BtrunStore, RunsGoOnWhileTheServerIsDownAndAreUploadedOnceWhenItIsBack) {
     EXPECT_EQ(Column(server.Url(), "SELECT dut_id FROM runs WHERE dut_id IN ('S1', 'R1', 'R2') "
                                    "ORDER BY dut_id"),
               (QStringList{"R1", "R2", "S1"}));
+}
+
+TEST_F(BtrunStore, ARefusedLoginIsAnErrorAndItsRunWaitsInTheSpool) {
+    PgServer& server = Server();
+    const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    const QString unknown = QString("postgresql://127.0.0.1:%1/nosuchdb").arg(server.Port());
+    struct Row {
+        QString db, password, why;
+        int flushExit; // once the password is right again
+    } const rows[] = {
+        {server.Url(), "wrong", R"(password authentication failed for user "btstore")", 0},
+        {unknown, "btstore-test", R"(database "nosuchdb" does not exist)", 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why.toStdString());
+        const QString records = Path(row.password);
+        const Finished run = RunBtrun({plan, "--loop", "--out", records, "--db", row.db}, "L1\n",
+                                      {}, {"PGPASSWORD=" + row.password});
+        EXPECT_EQ(run.exit, 3);
+        // One line: why, and that the run waits.
+        EXPECT_EQ(run.err.count("btrun: cannot store: " + row.db + ": "), 1)
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(
+            QRegularExpression(QRegularExpression::escape(row.why) + ".* \\(1 runs wait in " +
+                               QRegularExpression::escape(records) + "/spool.sqlite\\)\n")))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("waiting in")) << run.err.toStdString();
+        EXPECT_EQ(QDir(records).entryList({"L1-*.json"}).size(), 1);
+        EXPECT_EQ(RunBtrun({"--flush", "--out", records}).exit, row.flushExit);
+        EXPECT_EQ(Column("sqlite:" + records + "/spool.sqlite", "SELECT count(*) FROM spool"),
+                  QStringList{row.flushExit == 0 ? "0" : "1"});
+    }
+}
+
+TEST_F(BtrunStore, ImportBringsInTheRecordsTheStoreLacksAndADamagedSpoolIsSetAside) {
+    PgServer& server = Server();
+    const QString plan = Write("on.json", R"({"name": "on", "steps": [{"operation": "chip_on"}]})");
+    const QString records = Path("records");
+    ASSERT_TRUE(QDir().mkpath(records));
+    const QByteArray garbage(3000, 'x');
+    Write("records/spool.sqlite", garbage);
+    Finished run = RunBtrun({plan, "--loop", "--out", records, "--db", server.Url()}, "I1\nI2\n");
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    const QStringList aside = QDir(records).entryList({"spool.sqlite.corrupt-*"});
+    ASSERT_EQ(aside.size(), 1) << run.err.toStdString();
+    EXPECT_EQ(
+        run.err.count(QString("btrun: the spool %1/spool.sqlite is damaged (file is not a "
+                              "database): set aside as %1/%2 (its runs are in their record "
+                              "files: btrun --import); a new spool takes the runs from now on")
+                          .arg(records, aside[0])),
+        1)
+        << run.err.toStdString();
+    QFile setAside(records + "/" + aside[0]);
+    EXPECT_TRUE(setAside.open(QIODevice::ReadOnly) && setAside.readAll() == garbage);
+    EXPECT_EQ(Column(server.Url(), "SELECT count(*) FROM runs WHERE dut_id IN ('I1', 'I2')"),
+              QStringList{"2"});
+
+    const QString junk = Write("records/junk.json", R"({"run_id": 1})");
+    Column(server.Url(), "CREATE DATABASE imported");
+    const QString pg = QString("postgresql://127.0.0.1:%1/imported").arg(server.Port());
+    const QString lite = "sqlite:" + records + "/results.sqlite"; // the default with --out
+    const QString one = records + "/" + QDir(records).entryList({"I1-*.json"}).value(0);
+    struct Row {
+        QStringList args;
+        int exit;
+        QString says;
+    } const rows[] = {
+        {{records, "--out", records}, 65, lite + ": 2 added, 0 already present, 1 unreadable"},
+        {{records, "--out", records}, 65, "btrun: skipped " + junk + ": not a run record: "},
+        {{one, Path("none.json"), "--db", lite}, 65, ": 0 added, 1 already present, 1 unreadable"},
+        {{records, "--db", pg}, 65, pg + ": 2 added, 0 already present, 1 unreadable"},
+        {{records, "--db", pg}, 65, pg + ": 0 added, 2 already present, 1 unreadable"},
+        {{one, "--db", pg}, 0, pg + ": 0 added, 1 already present, 0 unreadable"},
+        {{"--db", pg}, 64, "btrun: --import needs record files or folders"},
+        {{records, "--db", QString(pg).replace("imported", "nosuchdb")}, 3, "(nothing imported)"},
+    };
+    for (const Row& row : rows) {
+        run = RunBtrun(QStringList{"--import"} + row.args);
+        EXPECT_EQ(run.exit, row.exit) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(row.says)) << run.err.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(junk));
+    EXPECT_EQ(Column(lite, "SELECT count(*) FROM runs"), QStringList{"2"});
+    EXPECT_TRUE(RunBtrun({"--help"}).out.contains("--import"));
 }
 
 // (The line load test does the same on a new PostgreSQL database.)
@@ -123,6 +211,16 @@ TEST_F(BtrunStore, KilledOutrightItLeavesOnlyWholeRunsInTheDatabase) {
     EXPECT_EQ(Column(db, "SELECT count(*) FROM runs r WHERE (SELECT count(*) FROM phases p "
                          "WHERE p.run_id = r.run_id) != 8 OR (SELECT count(*) FROM "
                          "measurements m WHERE m.run_id = r.run_id) != 1"),
+              QStringList{"0"});
+    // The sqlite3 shell (foreign keys off) deleting a run takes its phases and measurements.
+    QProcess shell;
+    shell.start("sqlite3", {Path("records/results.sqlite"),
+                            "DELETE FROM runs WHERE dut_id IN ('K0', 'K1', 'K2')"});
+    ASSERT_TRUE(shell.waitForFinished(30000) && shell.exitCode() == 0)
+        << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(Column(db, "SELECT (SELECT count(*) FROM phases WHERE run_id NOT IN (SELECT run_id "
+                         "FROM runs)) + (SELECT count(*) FROM measurements WHERE run_id NOT IN "
+                         "(SELECT run_id FROM runs))"),
               QStringList{"0"});
 }
 

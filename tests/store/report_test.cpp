@@ -27,16 +27,21 @@ TEST(StoreReport, IndexHasYieldRowsAndAHistogramWithLimitLinesPerMeasurement) {
     const QString index = ReadText(out.filePath("index.html"));
     EXPECT_TRUE(index.contains("<td>4</td><td>2</td><td>1</td><td>1</td><td>50 %</td>"
                                "<td>33.3 % of 3 phones</td>")); // station A in total
-    // Seven numeric measurements; temp, flat, single and x have two limits, per and rssi one.
-    EXPECT_EQ(index.count("<svg"), 7);
-    EXPECT_EQ(index.count("class=\"limit\""), 10);
-    EXPECT_EQ(index.count("class=\"mean\""), 7);
+    // Ten numeric measurements; temp, flat, single, x and zigzag have two limits, per and rssi
+    // one, the two chip_state none.
+    EXPECT_EQ(index.count("<svg"), 10);
+    EXPECT_EQ(index.count("class=\"limit\""), 12);
+    EXPECT_EQ(index.count("class=\"mean\""), 10);
+    // per: a good Ppk, a weak Cpk (analysis_test.cpp works both out).
+    EXPECT_TRUE(index.contains("<td class=\"good\">Ppk 1.65</td><td class=\"weak\">Cpk 1.32</td>"));
+    EXPECT_TRUE(index.contains("<td class=\"l\">Switch the chip off: chip_state</td><td>1</td>"));
     EXPECT_FALSE(index.contains("<script"));
     EXPECT_FALSE(index.contains(QRegularExpression("\\binf\\b|\\bnan\\b")));
     for (const char* phone : {"P1", "P2", "P3", "P4", "P5"})
         EXPECT_TRUE(QFile::exists(out.filePath("phones/" + btrun::PhonePageName(phone))));
     const QString p2 = ReadText(out.filePath("phones/" + btrun::PhonePageName("P2")));
-    EXPECT_TRUE(p2.contains("fw = 4.5 (equals 4.6)</li><li>per = 3 (max 9)</li>"));
+    EXPECT_TRUE(p2.contains("<li>Step: fw = 4.5 (equals 4.6)</li><li>Step: per = 3 (max 9)</li>"
+                            "<li>Switch the chip off: chip_state = 1 (equals 0)</li>"));
     EXPECT_EQ(p2.count("<tr>"), 3); // the header and two runs
     EXPECT_TRUE(ReadText(out.filePath("phones/" + btrun::PhonePageName("P3")))
                     .contains("Firmware: no answer"));

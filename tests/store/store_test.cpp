@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 #include "pg_server.h"
 #include "store/addresses.h"
@@ -209,67 +210,88 @@ TEST_P(Store, HandsOutTheLowestFreeAddressAndKeepsEachPhonesOwn) {
               QStringList{QString("%1|001A7D000101|B").arg(last - 1)});
 }
 
-TEST_P(Store, UpgradesAVersionOneDatabaseAndKeepsItsRuns) {
-    // A database of its own, as version 1 left it.
+TEST_P(Store, UpgradesVersionOneAndTwoInPlaceKeepingTheirRuns) {
     db_.Close();
-    target_.path = dir_.filePath("v1.sqlite");
-    {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(GetParam() ? "QPSQL" : "QSQLITE", "raw");
-        raw.setHostName(target_.host);
-        raw.setPort(target_.port);
-        raw.setDatabaseName(GetParam() ? target_.database : target_.path);
-        ASSERT_TRUE(raw.open());
-        QSqlQuery q(raw);
-        if (GetParam()) {
-            ASSERT_TRUE(q.exec("DROP TABLE addresses, address_releases, measurements, phases, "
-                               "runs, plans, stations, schema_version"));
+    for (const int from : {1, 2}) {
+        SCOPED_TRACE(from);
+        // A database of its own, as that version left it.
+        target_.path = dir_.filePath(QString("v%1.sqlite").arg(from));
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(GetParam() ? "QPSQL" : "QSQLITE", "raw");
+            raw.setHostName(target_.host);
+            raw.setPort(target_.port);
+            raw.setDatabaseName(GetParam() ? target_.database : target_.path);
+            ASSERT_TRUE(raw.open());
+            QSqlQuery q(raw);
+            if (GetParam()) {
+                ASSERT_TRUE(q.exec("DROP TABLE addresses, address_releases, measurements, "
+                                   "phases, runs, plans, stations, schema_version"));
+            }
+            std::vector<QString> sql = {
+                "CREATE TABLE schema_version (version INTEGER NOT NULL)",
+                QString("INSERT INTO schema_version VALUES (%1)").arg(from),
+                "CREATE TABLE stations (station_id TEXT PRIMARY KEY, first_seen TIMESTAMPTZ NOT "
+                "NULL, last_seen TIMESTAMPTZ NOT NULL)",
+                "CREATE TABLE plans (plan TEXT NOT NULL, plan_file TEXT NOT NULL, first_seen "
+                "TIMESTAMPTZ NOT NULL, PRIMARY KEY (plan, plan_file))",
+                "CREATE TABLE runs (run_id UUID PRIMARY KEY, dut_id TEXT NOT NULL, station_id "
+                "TEXT NOT NULL, plan TEXT NOT NULL, plan_file TEXT NOT NULL, protocol TEXT NOT "
+                "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ NOT NULL, end_time "
+                "TIMESTAMPTZ NOT NULL, stored_time TIMESTAMPTZ NOT NULL)",
+                "CREATE TABLE phases (run_id UUID NOT NULL REFERENCES runs (run_id) ON DELETE "
+                "CASCADE, phase_no INTEGER NOT NULL, name TEXT NOT NULL, operation TEXT NOT "
+                "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ, end_time TIMESTAMPTZ, "
+                "attempts INTEGER NOT NULL, error TEXT, log TEXT NOT NULL, PRIMARY KEY (run_id, "
+                "phase_no))",
+                "CREATE TABLE measurements (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, "
+                "name TEXT NOT NULL, value DOUBLE PRECISION, value_text TEXT, units TEXT NOT "
+                "NULL, low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, validator TEXT "
+                "NOT NULL, outcome TEXT NOT NULL, marginal BOOLEAN NOT NULL, PRIMARY KEY "
+                "(run_id, phase_no, name), FOREIGN KEY (run_id, phase_no) REFERENCES phases "
+                "(run_id, phase_no) ON DELETE CASCADE)",
+                "INSERT INTO runs VALUES ('0b5c0d7e-1111-4aaa-8bbb-2c3d4e5f6a7b', 'OLD-1', 's', "
+                "'p', 'p.json', 'text', 'PASS', '2024-01-02T03:04:05.006Z', "
+                "'2024-01-02T03:04:06.006Z', '2024-01-02T03:04:07.006Z')"};
+            if (from == 2)
+                sql.insert(sql.end(),
+                           {"CREATE TABLE addresses (address BIGINT PRIMARY KEY, bdaddr TEXT NOT "
+                            "NULL, dut_id TEXT NOT NULL, station_id TEXT NOT NULL, "
+                            "assigned_time TIMESTAMPTZ NOT NULL)",
+                            "CREATE TABLE address_releases (address BIGINT NOT NULL, bdaddr TEXT "
+                            "NOT NULL, dut_id TEXT NOT NULL, released_time TIMESTAMPTZ NOT NULL)"});
+            for (const QString& statement : sql)
+                ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
         }
-        for (const char* sql :
-             {"CREATE TABLE schema_version (version INTEGER NOT NULL)",
-              "INSERT INTO schema_version VALUES (1)",
-              "CREATE TABLE stations (station_id TEXT PRIMARY KEY, first_seen TIMESTAMPTZ NOT "
-              "NULL, last_seen TIMESTAMPTZ NOT NULL)",
-              "CREATE TABLE plans (plan TEXT NOT NULL, plan_file TEXT NOT NULL, first_seen "
-              "TIMESTAMPTZ NOT NULL, PRIMARY KEY (plan, plan_file))",
-              "CREATE TABLE runs (run_id UUID PRIMARY KEY, dut_id TEXT NOT NULL, station_id "
-              "TEXT NOT NULL, plan TEXT NOT NULL, plan_file TEXT NOT NULL, protocol TEXT NOT "
-              "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ NOT NULL, end_time "
-              "TIMESTAMPTZ NOT NULL, stored_time TIMESTAMPTZ NOT NULL)",
-              "CREATE TABLE phases (run_id UUID NOT NULL REFERENCES runs (run_id) ON DELETE "
-              "CASCADE, phase_no INTEGER NOT NULL, name TEXT NOT NULL, operation TEXT NOT "
-              "NULL, outcome TEXT NOT NULL, start_time TIMESTAMPTZ, end_time TIMESTAMPTZ, "
-              "attempts INTEGER NOT NULL, error TEXT, log TEXT NOT NULL, PRIMARY KEY (run_id, "
-              "phase_no))",
-              "CREATE TABLE measurements (run_id UUID NOT NULL, phase_no INTEGER NOT NULL, "
-              "name TEXT NOT NULL, value DOUBLE PRECISION, value_text TEXT, units TEXT NOT "
-              "NULL, low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, validator TEXT "
-              "NOT NULL, outcome TEXT NOT NULL, marginal BOOLEAN NOT NULL, PRIMARY KEY "
-              "(run_id, phase_no, name), FOREIGN KEY (run_id, phase_no) REFERENCES phases "
-              "(run_id, phase_no) ON DELETE CASCADE)",
-              "INSERT INTO runs VALUES ('0b5c0d7e-1111-4aaa-8bbb-2c3d4e5f6a7b', 'OLD-1', 's', "
-              "'p', 'p.json', 'text', 'PASS', '2024-01-02T03:04:05.006Z', "
-              "'2024-01-02T03:04:06.006Z', '2024-01-02T03:04:07.006Z')"})
-            ASSERT_TRUE(q.exec(sql)) << sql;
+        QSqlDatabase::removeDatabase("raw");
+        QString error;
+        ASSERT_TRUE(db_.Open(target_, error)) << error.toStdString();
+        EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"3"});
+        EXPECT_EQ(Rows("SELECT dut_id FROM runs"), QStringList{"OLD-1"});
+        uint64_t address = 0;
+        EXPECT_EQ(store::AssignAddress(db_, "NEW-1", "s", 1, 2, address, error),
+                  store::AssignResult::Assigned);
+        EXPECT_EQ(store::StoreRecordText(db_, kRecord, error), store::WriteResult::Stored);
+        // Deleting a run takes its phases and measurements along, also for a client that
+        // leaves foreign keys off as the sqlite3 shell does.
+        QSqlQuery q(db_.Db());
+        EXPECT_TRUE(GetParam() || q.exec("PRAGMA foreign_keys = OFF"));
+        EXPECT_TRUE(q.exec("DELETE FROM runs WHERE dut_id <> 'OLD-1'"));
+        q.finish();
+        EXPECT_EQ(Rows("SELECT (SELECT count(*) FROM phases) + (SELECT count(*) FROM "
+                       "measurements)"),
+                  QStringList{"0"});
+        db_.Close();
     }
-    QSqlDatabase::removeDatabase("raw");
-    QString error;
-    ASSERT_TRUE(db_.Open(target_, error)) << error.toStdString();
-    EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"2"});
-    EXPECT_EQ(Rows("SELECT dut_id FROM runs"), QStringList{"OLD-1"});
-    uint64_t address = 0;
-    EXPECT_EQ(store::AssignAddress(db_, "NEW-1", "s", 1, 2, address, error),
-              store::AssignResult::Assigned);
-    EXPECT_EQ(store::StoreRecordText(db_, kRecord, error), store::WriteResult::Stored);
 }
 
 TEST_P(Store, RefusesADatabaseOfANewerVersionAndLeavesItAsItIs) {
-    QSqlQuery(db_.Db()).exec("UPDATE schema_version SET version = 3");
+    QSqlQuery(db_.Db()).exec("UPDATE schema_version SET version = 4");
     store::Connection again;
     QString error;
     EXPECT_FALSE(again.Open(target_, error));
-    EXPECT_EQ(error, target_.Display() + ": the database has schema version 3; this program "
-                                         "knows versions up to 2 (use a newer program)");
-    EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"3"});
+    EXPECT_EQ(error, target_.Display() + ": the database has schema version 4; this program "
+                                         "knows versions up to 3 (use a newer program)");
+    EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"4"});
 }
 
 INSTANTIATE_TEST_SUITE_P(SqliteAndPostgres, Store, testing::Values(false, true),

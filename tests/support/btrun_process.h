@@ -16,14 +16,18 @@
 struct Finished {
     int exit = -1;
     QString err;
+    QString out;
 };
 
+// `vars` ("NAME=value") are set for this run only.
 inline Finished RunBtrun(const QStringList& args, const QByteArray& input = {},
-                         const QString& cwd = {}) {
+                         const QString& cwd = {}, const QStringList& vars = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
+    for (const QString& var : vars)
+        env.insert(var.section('=', 0, 0), var.section('=', 1));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(cwd);
     p.start(BTRUN_PATH, args);
@@ -31,7 +35,8 @@ inline Finished RunBtrun(const QStringList& args, const QByteArray& input = {},
     p.closeWriteChannel();
     if (!p.waitForFinished(60000)) p.kill();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardError()),
+            QString::fromUtf8(p.readAllStandardOutput())};
 }
 
 inline QJsonObject ReadJson(const QString& path) {

@@ -115,7 +115,7 @@ TEST(Fixture, BadFilesAreRefusedWithWhereAndWhat) {
          "points[0]: unknown key 'loss' (known: mhz, loss_db)"},
         {R"({"name": "A", "points": [{"mhz": 2402}]})", "points[0]: missing 'loss_db'"},
         {R"({"name": "A", "points": [{"mhz": 2300, "loss_db": 1}]})",
-         "points[0].mhz: 2300 MHz is outside the Bluetooth band (2400..2483.5)"},
+         "points[0].mhz: 2300 MHz is outside the Bluetooth band (2400..2484)"},
         {R"({"name": "A", "points": [{"mhz": 2402, "loss_db": 1}, {"mhz": 2480, "loss_db": -1}]})",
          "points[1].loss_db: must be from 0 to 60 dB, not -1"},
         {R"({"name": "A", "points": [{"mhz": 2440, "loss_db": 1}, {"mhz": 2440, "loss_db": 2}]})",
@@ -143,7 +143,7 @@ TEST(Fixture, NameHashAndLossAtBetweenAndOutsideThePoints) {
     const std::vector<std::pair<double, double>> rows = {
         {2402, 1.1},  {2440, 1.4},   {2480, 1.8}, // at the points
         {2421, 1.25}, {2460, 1.6},                // between
-        {2400, 1.1},  {2483.5, 1.8},              // outside: the nearest point
+        {2400, 1.1},  {2484, 1.8},              // outside: the nearest point
     };
     for (const auto& [mhz, loss] : rows) {
         EXPECT_NEAR(LossAt(fixture.points, mhz), loss, 1e-9) << mhz;

@@ -54,7 +54,7 @@ TEST_F(HciPage, FailedSendShowsTheResultTextAndARejectedFieldIsSelected) {
     EXPECT_EQ(field->textCursor().selectionEnd(), 5);
 }
 
-TEST_F(HciPage, LoadingSkipsEmptyNamesAndCloseStoresEveryTabInOrderUnlessReadOnly) {
+TEST_F(HciPage, LoadingSkipsEmptyNamesAndCloseStoresEveryTabInOrderUnlessReadOnlyOrNeverLoaded) {
     StartWithTabs("[HCI Commands]\r\nHCICommand0Name=\r\nHCICommand1Name=Reset\r\n"
                   "HCICommand1DataLine0=01 03 0C 00\r\nHCICommand2Name=Two lines\r\n"
                   "HCICommand2DataLine0=01 01\r\nHCICommand2DataLine1=10 00\r\n"
@@ -81,6 +81,12 @@ TEST_F(HciPage, LoadingSkipsEmptyNamesAndCloseStoresEveryTabInOrderUnlessReadOnl
     EXPECT_EQ(
         Dialogs([this] { form->close(); }),
         Texts{"Warning|File: HCICommands.ini is read only\nHCI command data has not been saved"});
+    EXPECT_EQ(Ini(), kTabs);
+    ASSERT_EQ(::chmod(kIni.c_str(), 0644), 0);
+    frm_main = nullptr; // the next start-up stops before it loads the tabs
+    form = std::make_unique<Tfrm_main>();
+    EXPECT_EQ(Dialogs([this] { form->StartUp(); }), Texts{"Bluetooth|Out of Memory!"});
+    form->close();
     EXPECT_EQ(Ini(), kTabs);
 }
 

@@ -1,6 +1,6 @@
 // One press of a button after the operator set some controls, and exactly what it makes:
 // the text commands or binary records the phone receives, the "Parameter error:" line,
-// the boxes, the log and what the page shows afterwards.
+// the boxes, the log and what the page shows and marks afterwards.
 
 #include "form_fixture.h"
 
@@ -14,7 +14,9 @@ struct Press {
     int function;        // binary protocol: the test function of the press's records
     std::string records; // their request bytes in hex, ";" between records
     std::string error;   // the press's one "Parameter error:" line
-    const char* after;   // "control=text;..." shown afterwards, "box=" and "log=" lines
+    // "control=text;..." shown afterwards, "box=" and "log=" lines, "marked=" and "plain="
+    // controls (blank-separated)
+    const char* after;
 };
 
 // The unused bytes of an HCI request, `count` times.
@@ -169,10 +171,18 @@ const Press kPresses[] = {
      "\nEPC Pi/4-DQPSK (2 Mbit/s) max. power step above maximum (6)\n"
      "\n Lpm drift: Please enter a valid value\n\nUart invert above maximum (255)\n"
      "\nTx current above maximum (65535)\n"},
-    {"NvmLmpFeaturesAreWrittenTogetherFirst",
-     "chkbx_NvmDataMode=1;editLmpVersion=10;editLmpFeatures7=1", kWrite,
+    {"NvmLmpFeaturesAreWrittenTogetherAfterTheRfPage",
+     "chkbx_NvmDataMode=1;editLmpVersion=10;editLmpFeatures7=1;ed_LE=-2", kWrite,
+     "at@bt:write_nvm_le_pwr_level(-2)\n"
      "at@bt:write_nvm_lmp_features({191,254,207,254,219,255,123,1})\n"
      "at@bt:write_nvm_lmp_version(10)"},
+    {"NvmLmpByteThatIsNoNumberStopsThePressAtItsTurn",
+     "chkbx_NvmDataMode=1;ed_BTAddress_0=AA;ed_BRSubStates=-3;ed_LE=-36;editLmpFeatures2=x;"
+     "editLmpVersion=10",
+     kWrite, "at@bt:write_nvm_br_pwr_level(-3)", 0, "",
+     "Parameter error:\nLE. Default power level below minimum (-35)\n",
+     "box=Error|'x' is not a valid integer value;plain=ed_BRSubStates ed_LE;"
+     "marked=editLmpFeatures2 editLmpVersion ed_BTAddress_0"},
     {"NvmWriteAllWithABadFieldWritesNothing",
      "chkbx_NvmDataMode=1;editUartInvert=300;editRssiMin=-80", "btnWriteAllNvm", "", 0, "",
      "Parameter error:\nUart invert above maximum (255)\n"},
@@ -219,6 +229,9 @@ TEST_P(Presses, ReachThePhoneExactly) {
         for (const QString& entry : Split(press.after)) {
             if (entry.startsWith("box="))
                 expectedBoxes.push_back(entry.mid(4));
+            else if (entry.startsWith("marked=") || entry.startsWith("plain="))
+                for (const QString& name : Split(entry.section('=', 1), ' '))
+                    EXPECT_EQ(Marked(name), entry[0] == 'm') << name.toStdString();
             else if (entry.startsWith("log="))
                 EXPECT_TRUE(host.HasLine(entry.mid(4).toStdString(), 1)) << entry.toStdString();
             else

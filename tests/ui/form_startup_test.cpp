@@ -10,7 +10,7 @@ TEST_F(FormTest, InterfaceKindTwoGivesTheTextProtocolWithTheNvmBoxAnyOtherTheBin
         const bool text = kinds[i] == 2;
         Phone().ClearLogs();
         EXPECT_TRUE(Start(kinds[i]).empty());
-        EXPECT_EQ(form->IsZepBackEnd(), text);
+        EXPECT_EQ(form->ZepBackEnd(), text);
         for (const char* name : {"gbNvmNew", "gbNvmRssi", "btnWriteAllNvm"})
             EXPECT_EQ(!W(name)->isHidden(), text) << name << kinds[i];
         EXPECT_EQ(Phone().TextCount("at@bt:hw_info"), text ? 1u : 0u);
@@ -53,7 +53,7 @@ TEST_F(FormTest, SwitchTurnsTheChipOnAndOffOnlyWhenThePhoneAgreesAndTheControlsF
     // A switch the phone refuses leaves the chip on.
     Phone().InjectText({phonesim::Fault::ErrorCode, 5}, "at@bt:initialize");
     Click("btn_BluetoothInit");
-    EXPECT_TRUE(form->IsBtOn() && W<QAbstractButton>("btn_BluetoothInit")->isChecked());
+    EXPECT_TRUE(form->BtOn() && W<QAbstractButton>("btn_BluetoothInit")->isChecked());
     ExpectShown("lbl_CheckHostInterfaceResult=?");
 }
 

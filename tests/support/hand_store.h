@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <gtest/gtest.h>
+#include <utility>
 
 #include "store/connection.h"
 
@@ -31,13 +32,12 @@ public:
     }
     void Measure(const QString& run, const QString& name, const QVariant& value,
                  const QVariant& low, const QVariant& high, const QString& outcome,
-                 const QString& validator = "{}") {
+                 const QString& validator = "{}", const QString& step = "Step", int phase = 1) {
         const bool number = value.metaType().id() != QMetaType::QString;
-        Sql("INSERT OR IGNORE INTO phases VALUES (?, 1, 'Step', 'op', 'PASS', NULL, NULL, 1, NULL, "
-            "'')",
-            {run});
-        Sql("INSERT INTO measurements VALUES (?, 1, ?, ?, ?, '', ?, ?, ?, ?, 0)",
-            {run, name, number ? value : QVariant(), number ? QVariant() : value, low, high,
+        Sql("INSERT OR IGNORE INTO phases VALUES (?, ?, ?, 'op', 'PASS', NULL, NULL, 1, NULL, '')",
+            {run, phase, step});
+        Sql("INSERT INTO measurements VALUES (?, ?, ?, ?, ?, '', ?, ?, ?, ?, 0)",
+            {run, phase, name, number ? value : QVariant(), number ? QVariant() : value, low, high,
              validator, outcome});
     }
     void Sql(const QString& sql, const QVariantList& params) {
@@ -78,6 +78,19 @@ inline void FillLine(HandStore& s) {
     s.Measure("r2", "count", 9, kNone, kNone, "PASS");
     s.Measure("r1", "single", 3, 0, 10, "PASS");
     s.Measure("r6", "x", 1, 0, 0.5, "FAIL");
+    // Readings 1, 5, 2, 4, 3 in the order the runs started, stored in another order.
+    const std::pair<const char*, int> zigzag[] = {
+        {"r3", 2}, {"r5", 3}, {"r1", 1}, {"r4", 4}, {"r2", 5}};
+    for (const auto& [run, value] : zigzag)
+        s.Measure(run, "zigzag", value, 0, 10, "PASS");
+    // One name in two steps: two measurements. r2's chip stayed on.
+    for (const char* run : {"r1", "r2"}) {
+        const bool on = run == QString("r2");
+        s.Measure(run, "chip_state", 1, kNone, kNone, "PASS", R"({"equals": 1})",
+                  "Switch the chip on", 2);
+        s.Measure(run, "chip_state", on ? 1 : 0, kNone, kNone, on ? "FAIL" : "PASS",
+                  R"({"equals": 0})", "Switch the chip off", 3);
+    }
     for (const char* run : {"r1", "r2", "r4"})
         s.Measure(run, "fw", run == QString("r1") ? "4.6" : "4.5", kNone, kNone,
                   run == QString("r1") ? "PASS" : "FAIL", R"({"equals": "4.6"})");

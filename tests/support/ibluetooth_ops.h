@@ -77,7 +77,7 @@ struct Operation {
          static_cast<void>(v), static_cast<void>(r), static_cast<void>(o);                         \
          return T_Result(BTOPS_CALL_##Shape(Name, Req, Con));                                      \
      }},
-#define BTOPS_NVM(Camel, field, id, kind, transfer)                                                \
+#define BTOPS_NVM(Camel, field, id, kind, transfer, units)                                                \
     {"GetNvm" #Camel,                                                                              \
      [](IBluetooth& b, uint8_t v, const Request&, Outputs& o) {                                    \
          return b.GetNvm##Camel(v, &o.As<BT_NVM_VALUE_T_##kind>());                                \

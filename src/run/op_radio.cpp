@@ -1,0 +1,226 @@
+// The radio measured over the air: the phone is put into the test mode each measurement
+// needs, and the test set measures what it sends, or sends what it counts.
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+
+#include "bt/rf_ranges.h"
+#include "run/op_steps.h"
+#include "tester/tester.h"
+
+namespace run::op {
+
+namespace {
+
+using tester::TxItem;
+
+const std::vector<const char*> kItems = {"power", "offset_drift", "modulation"};
+
+// One measurement pass of an item: what the tester measures, and the payload the phone
+// sends for it, as le_tx and tx_burst number their patterns.
+struct Pass {
+    TxItem item;
+    uint32_t lePattern; // 0 PRBS9, 1 11110000, 2 10101010
+    int brPattern;      // 2 01010101, 3 00001111, 5 PRBS9
+};
+
+std::vector<Pass> PassesOf(const QString& item) {
+    if (item == "power") return {{TxItem::Power, 0, 5}};
+    if (item == "offset_drift") return {{TxItem::OffsetDrift, 2, 2}};
+    return {{TxItem::ModulationDf1, 1, 3}, {TxItem::ModulationDf2, 2, 2}};
+}
+
+// The readings of each item and their units.
+struct ItemReadings {
+    const char* item;
+    std::vector<std::pair<const char*, const char*>> le, br;
+};
+
+const std::vector<ItemReadings>& Readings() {
+    static const std::vector<ItemReadings> table = {
+        {"power",
+         {{"le_power_avg", "dBm"}, {"le_power_peak", "dBm"}},
+         {{"br_power_avg", "dBm"}, {"br_power_peak", "dBm"}}},
+        {"offset_drift",
+         {{"le_freq_offset", "kHz"},
+          {"le_drift", "kHz"},
+          {"le_drift_initial", "kHz"},
+          {"le_drift_rate", "kHz/50us"}},
+         {{"br_icft", "kHz"}, {"br_drift", "kHz"}, {"br_drift_rate", "kHz/50us"}}},
+        {"modulation",
+         {{"le_delta_f1_avg", "kHz"},
+          {"le_delta_f2_avg", "kHz"},
+          {"le_delta_f2_max_pass", "%"},
+          {"le_f2_f1_ratio", ""}},
+         {{"br_delta_f1_avg", "kHz"},
+          {"br_delta_f2_avg", "kHz"},
+          {"br_delta_f2_max_pass", "%"},
+          {"br_f2_f1_ratio", ""}}},
+    };
+    return table;
+}
+
+std::vector<MeasurementSpec> TxMeasurements(const Args& args, bool le) {
+    std::vector<MeasurementSpec> out;
+    for (const ItemReadings& r : Readings())
+        if (args.value("items").items.contains(r.item))
+            for (const auto& [name, units] : le ? r.le : r.br)
+                out.push_back({name, ValueType::Number, units});
+    return out;
+}
+
+std::vector<MeasurementSpec> LeTxMeasurements(const Args& args) {
+    return TxMeasurements(args, true);
+}
+std::vector<MeasurementSpec> BrTxMeasurements(const Args& args) {
+    return TxMeasurements(args, false);
+}
+
+// A tester that failed: on its link, a communication error (tried again, then the end of
+// the run); otherwise the instrument's own error, which ends the step.
+T_Result Failed(const tester::Error& error) {
+    return {error.kind == tester::Error::Kind::Link ? T_RESULT_FAILED : T_RESULT_ERROR,
+            error.text.toStdString()};
+}
+
+T_Result NoTester() {
+    return {T_RESULT_ERROR, "no test set to measure the radio with (btrun --tester, or the "
+                            "built-in phone and test set)"};
+}
+
+void Keep(OpContext& c, const std::vector<tester::Reading>& readings) {
+    for (const tester::Reading& r : readings)
+        c.readings[r.name] = r.value;
+}
+
+// delta f2 avg / delta f1 avg, to a thousandth.
+void KeepRatio(OpContext& c, const QString& system) {
+    const double f1 = c.readings.value(system + "_delta_f1_avg").toDouble();
+    const double f2 = c.readings.value(system + "_delta_f2_avg").toDouble();
+    if (c.readings.contains(system + "_delta_f1_avg") && f1 != 0)
+        c.readings[system + "_f2_f1_ratio"] = std::round(f2 / f1 * 1000.0) / 1000.0;
+}
+
+T_Result LeTxTest(OpContext& c) {
+    if (c.tester == nullptr) return NoTester();
+    const tester::LeTx setup{int(c.Int("channel")), "1M", int(c.Int("packets"))};
+    for (const QString& item : c.args.value("items").items)
+        for (const Pass& pass : PassesOf(item)) {
+            const T_BT_SET_TX_LE_MODE_REQ q{uint8_t(setup.channel), 37,
+                                            int8_t(c.Int("power_level")), pass.lePattern};
+            const T_Result r = c.bt.SetTxLeMode(kVersion, q);
+            if (r.code != T_RESULT_OK) return r;
+            std::vector<tester::Reading> readings;
+            tester::Error error;
+            if (!c.tester->MeasureLeTx(setup, pass.item, readings, error)) return Failed(error);
+            Keep(c, readings);
+        }
+    KeepRatio(c, "le");
+    return {};
+}
+
+// tx_burst's payload patterns: kind and fixed byte by pattern number.
+constexpr uint8_t kPatternKind[] = {0, 0, 0, 0, 0, 1};
+constexpr uint8_t kPatternByte[] = {0x00, 0x33, 0x55, 0x0F, 0xFF, 0x00};
+
+T_Result BrTxTest(OpContext& c) {
+    if (c.tester == nullptr) return NoTester();
+    const QString type = c.args.value("packet_type").text;
+    const tester::BrTx setup{int(c.Int("channel")), type, int(c.Int("packets"))};
+    for (const QString& item : c.args.value("items").items)
+        for (const Pass& pass : PassesOf(item)) {
+            T_BT_SET_TX_BURST_MODE_REQ q{};
+            const uint8_t address[6] = {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13};
+            std::copy(std::begin(address), std::end(address), q.bd_address);
+            q.channel = uint8_t(setup.channel);
+            q.power_step = uint8_t(c.Int("power_step"));
+            q.pattern_kind = kPatternKind[pass.brPattern];
+            q.pattern_byte = kPatternByte[pass.brPattern];
+            q.lpc_num_steps = 5;
+            q.lpc_step_size = 2;
+            std::fill(std::begin(q.afh_channel_map), std::end(q.afh_channel_map), 0xFF);
+            q.afh_channel_map[0] = 0xF7;
+            q.lpc_power_2mbps = -2;
+            q.lpc_power_3mbps = -4;
+            // DH1, DH3, DH5 are packet types 0, 1, 2.
+            q.packet_type = uint32_t(QStringList{"DH1", "DH3", "DH5"}.indexOf(type));
+            const T_Result r = c.bt.SetTxBurstMode(kVersion, q);
+            if (r.code != T_RESULT_OK) return r;
+            std::vector<tester::Reading> readings;
+            tester::Error error;
+            if (!c.tester->MeasureBrTx(setup, pass.item, readings, error)) return Failed(error);
+            Keep(c, readings);
+        }
+    KeepRatio(c, "br");
+    return {};
+}
+
+T_Result LeRxTest(OpContext& c) {
+    if (c.tester == nullptr) return NoTester();
+    const tester::LePackets packets{int(c.Int("channel")), double(c.Int("level")),
+                                    int(c.Int("packets"))};
+    T_Result r = c.bt.RxLeStart(kVersion, {uint8_t(packets.channel)});
+    if (r.code != T_RESULT_OK) return r;
+    tester::Error error;
+    if (!c.tester->SendLePackets(packets, error)) return Failed(error);
+    T_BT_RX_LE_END_CON con{};
+    r = Checked(c.bt.RxLeEnd(kVersion, &con), con.result);
+    KeepLeRxResult(c, con.packets_high << 8 | con.packets_low, packets.count);
+    return r;
+}
+
+ArgSpec IntArg(const char* name, int64_t min, int64_t max, int64_t def) {
+    return {name, ArgKind::Int, min, max, false, def};
+}
+ArgSpec Items() {
+    return {"items", ArgKind::Items, 0, 0, false, 0, nullptr, kItems};
+}
+
+} // namespace
+
+void KeepLeRxResult(OpContext& c, int received, int expected) {
+    // Packet error rate in percent, to a thousandth of a percent; more packets than
+    // expected (another sender on the channel) count as none lost.
+    const double per = std::max(0.0, (expected - received) * 100.0 / expected);
+    c.readings["le_rx_packets"] = double(received);
+    c.readings["le_per"] = std::round(per * 1000.0) / 1000.0;
+}
+
+std::vector<OperationSpec> RadioOps() {
+    const std::vector<MeasurementSpec> rx = {{"le_rx_packets", ValueType::Number, "packets"},
+                                             {"le_per", ValueType::Number, "%"}};
+    return {
+        {"le_tx_test",
+         {IntArg("channel", rf::kLeChannel.min, rf::kLeChannel.max, 0),
+          IntArg("power_level", rf::kPower1Mbps.min, rf::kPower1Mbps.max, 0),
+          IntArg("packets", 1, 50000, 50), Items()},
+         {},
+         false,
+         &LeTxTest,
+         nullptr,
+         &LeTxMeasurements,
+         true},
+        {"br_tx_test",
+         {IntArg("channel", rf::kBrChannel.min, rf::kBrChannel.max, 0),
+          {"packet_type", ArgKind::Choice, 0, 0, false, 0, nullptr, {"DH1", "DH3", "DH5"}},
+          IntArg("power_step", 0, 255, 0), IntArg("packets", 1, 50000, 50), Items()},
+         {},
+         false,
+         &BrTxTest,
+         nullptr,
+         &BrTxMeasurements,
+         true},
+        {"le_rx_test",
+         {IntArg("channel", rf::kLeChannel.min, rf::kLeChannel.max, 0),
+          IntArg("level", -120, 0, -70), IntArg("packets", 1, 65535, 1500)},
+         rx,
+         false,
+         &LeRxTest,
+         nullptr,
+         nullptr,
+         true},
+    };
+}
+
+} // namespace run::op
