@@ -141,8 +141,8 @@ TEST(Fixture, NameHashAndLossAtBetweenAndOutsideThePoints) {
     EXPECT_EQ(fixture.sha256, "9c2f50e329992bae412c4ebd7f117ebf760457b7f4e7163d0ce21ac672df2cc8");
     const std::vector<LossPoint> shuffled = {{2480, 1.8}, {2402, 1.1}, {2440, 1.4}};
     const std::vector<std::pair<double, double>> rows = {
-        {2402, 1.1},  {2440, 1.4},   {2480, 1.8}, // at the points
-        {2421, 1.25}, {2460, 1.6},                // between
+        {2402, 1.1},  {2440, 1.4}, {2480, 1.8}, // at the points
+        {2421, 1.25}, {2460, 1.6},              // between
         {2400, 1.1},  {2484, 1.8},              // outside: the nearest point
     };
     for (const auto& [mhz, loss] : rows) {
