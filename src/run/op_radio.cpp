@@ -31,42 +31,16 @@ std::vector<Pass> PassesOf(const QString& item) {
     return {{TxItem::ModulationDf1, 1, 3}, {TxItem::ModulationDf2, 2, 2}};
 }
 
-// The readings of each item and their units.
-struct ItemReadings {
-    const char* item;
-    std::vector<std::pair<const char*, const char*>> le, br;
-};
-
-const std::vector<ItemReadings>& Readings() {
-    static const std::vector<ItemReadings> table = {
-        {"power",
-         {{"le_power_avg", "dBm"}, {"le_power_peak", "dBm"}},
-         {{"br_power_avg", "dBm"}, {"br_power_peak", "dBm"}}},
-        {"offset_drift",
-         {{"le_freq_offset", "kHz"},
-          {"le_drift", "kHz"},
-          {"le_drift_initial", "kHz"},
-          {"le_drift_rate", "kHz/50us"}},
-         {{"br_icft", "kHz"}, {"br_drift", "kHz"}, {"br_drift_rate", "kHz/50us"}}},
-        {"modulation",
-         {{"le_delta_f1_avg", "kHz"},
-          {"le_delta_f2_avg", "kHz"},
-          {"le_delta_f2_max_pass", "%"},
-          {"le_f2_f1_ratio", ""}},
-         {{"br_delta_f1_avg", "kHz"},
-          {"br_delta_f2_avg", "kHz"},
-          {"br_delta_f2_max_pass", "%"},
-          {"br_f2_f1_ratio", ""}}},
-    };
-    return table;
-}
-
 std::vector<MeasurementSpec> TxMeasurements(const Args& args, bool le) {
     std::vector<MeasurementSpec> out;
-    for (const ItemReadings& r : Readings())
-        if (args.value("items").items.contains(r.item))
-            for (const auto& [name, units] : le ? r.le : r.br)
-                out.push_back({name, ValueType::Number, units});
+    for (const QString& item : args.value("items").items) {
+        for (const Pass& pass : PassesOf(item))
+            for (const tester::ReadingSpec& r : tester::TxReadings(le, pass.item))
+                out.push_back({r.name, ValueType::Number, r.units});
+        // The ratio is the engine's, of the two modulation readings.
+        if (item == "modulation")
+            out.push_back({le ? "le_f2_f1_ratio" : "br_f2_f1_ratio", ValueType::Number, ""});
+    }
     return out;
 }
 

@@ -8,33 +8,6 @@ namespace tester {
 
 namespace {
 
-struct ReadingRow {
-    bool le;
-    TxItem item;
-    ReadingSpec spec;
-};
-
-// The engine's measurement names and units; a profile only says where each one is.
-constexpr ReadingRow kReadings[] = {
-    {true, TxItem::Power, {"le_power_avg", "dBm"}},
-    {true, TxItem::Power, {"le_power_peak", "dBm"}},
-    {true, TxItem::OffsetDrift, {"le_freq_offset", "kHz"}},
-    {true, TxItem::OffsetDrift, {"le_drift", "kHz"}},
-    {true, TxItem::OffsetDrift, {"le_drift_initial", "kHz"}},
-    {true, TxItem::OffsetDrift, {"le_drift_rate", "kHz/50us"}},
-    {true, TxItem::ModulationDf1, {"le_delta_f1_avg", "kHz"}},
-    {true, TxItem::ModulationDf2, {"le_delta_f2_avg", "kHz"}},
-    {true, TxItem::ModulationDf2, {"le_delta_f2_max_pass", "%"}},
-    {false, TxItem::Power, {"br_power_avg", "dBm"}},
-    {false, TxItem::Power, {"br_power_peak", "dBm"}},
-    {false, TxItem::OffsetDrift, {"br_icft", "kHz"}},
-    {false, TxItem::OffsetDrift, {"br_drift", "kHz"}},
-    {false, TxItem::OffsetDrift, {"br_drift_rate", "kHz/50us"}},
-    {false, TxItem::ModulationDf1, {"br_delta_f1_avg", "kHz"}},
-    {false, TxItem::ModulationDf2, {"br_delta_f2_avg", "kHz"}},
-    {false, TxItem::ModulationDf2, {"br_delta_f2_max_pass", "%"}},
-};
-
 constexpr const char* kItemKeys[] = {"power", "offset_drift", "modulation_df1", "modulation_df2"};
 
 // The settings each verb fills in.
@@ -95,7 +68,7 @@ bool Field(const json::Node& fields, const QString& reading, ProfileField& out, 
     if (index < 0 || index != std::floor(index) || index > 1000)
         return f.Fail(f.At("index"),
                       QString("must be a whole number from 0 to 1000, not %1").arg(index), error);
-    out = ProfileField{reading, static_cast<int>(index), 1.0};
+    out = ProfileField{reading, {}, static_cast<int>(index), 1.0};
     if (f.Has("scale") && !f.Number("scale", out.scale, error)) return false;
     if (out.scale == 0 || !std::isfinite(out.scale))
         return f.Fail(f.At("scale"), "must be a number other than 0", error);
@@ -109,9 +82,11 @@ bool Query(const json::Node& verb, bool le, TxItem item, const QStringList& know
     if (!verb.Child(key, node, error) || !node.OnlyKeys({"query", "fields"}, error) ||
         !Command(node, "query", known, out.query, error) || !node.Child("fields", fields, error))
         return false;
-    QStringList offered;
-    for (const ReadingSpec& spec : ReadingsOf(le, item))
+    QStringList offered, units;
+    for (const ReadingSpec& spec : TxReadings(le, item)) {
         offered << spec.name;
+        units << spec.units;
+    }
     if (fields.Object().isEmpty())
         return fields.Fail(fields.Where(),
                            QString("names no reading (it gives %1)").arg(offered.join(", ")),
@@ -125,6 +100,7 @@ bool Query(const json::Node& verb, bool le, TxItem item, const QStringList& know
                                error);
         ProfileField field;
         if (!Field(fields, reading, field, error)) return false;
+        field.units = units.at(offered.indexOf(reading));
         out.fields.push_back(field);
     }
     return true;
@@ -187,19 +163,6 @@ bool Top(const json::Node& top, Profile& p, QString& error) {
 }
 
 } // namespace
-
-std::vector<ReadingSpec> ReadingsOf(bool le, TxItem item) {
-    std::vector<ReadingSpec> out;
-    for (const ReadingRow& row : kReadings)
-        if (row.le == le && row.item == item) out.push_back(row.spec);
-    return out;
-}
-
-QString ReadingUnits(const QString& reading) {
-    for (const ReadingRow& row : kReadings)
-        if (reading == row.spec.name) return row.spec.units;
-    return {};
-}
 
 bool ParseProfile(const QByteArray& json, const QString& file, Profile& profile, QString& error) {
     QJsonObject object;

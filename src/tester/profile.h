@@ -20,6 +20,7 @@ namespace tester {
 // the engine's units.
 struct ProfileField {
     QString reading;
+    QString units; // the engine's, for the reading
     int index = 0;
     double scale = 1;
 };
@@ -50,15 +51,6 @@ struct Profile {
     QStringList leRxSend;
     QString leRxWait; // empty: none
 };
-
-// The readings an item gives and their units, for `le` or `br`.
-struct ReadingSpec {
-    const char* name;
-    const char* units;
-};
-std::vector<ReadingSpec> ReadingsOf(bool le, TxItem item);
-// The engine's units of a reading ("dBm", "kHz", "kHz/50us", "%"); empty when unknown.
-QString ReadingUnits(const QString& reading);
 
 // Reads and checks a profile; on failure `error` is "FILE: <where>: <what>" or
 // "FILE:LINE:COLUMN: <why>" for JSON syntax.

@@ -158,7 +158,7 @@ bool ScpiTester::Fields(const ProfileQuery& query, const QString& sent, const QS
             return bad(QString("field %1 is %2 (not a number) and the error queue is empty")
                            .arg(f.index)
                            .arg(text));
-        out.push_back({f.reading, value * f.scale, ReadingUnits(f.reading)});
+        out.push_back({f.reading, value * f.scale, f.units});
     }
     readings = std::move(out);
     return true;

@@ -36,6 +36,44 @@ struct LossPoint {
 // 11110000 for delta f1, 10101010 for delta f2).
 enum class TxItem { Power, OffsetDrift, ModulationDf1, ModulationDf2 };
 
+// The readings a transmitter measurement gives, named as plans name them, with their units.
+struct ReadingSpec {
+    const char* name;
+    const char* units;
+};
+
+// Those of `item`, for an LE (`le`) or a BR transmitter.
+inline std::vector<ReadingSpec> TxReadings(bool le, TxItem item) {
+    struct Row {
+        bool le;
+        TxItem item;
+        ReadingSpec spec;
+    };
+    static constexpr Row kRows[] = {
+        {true, TxItem::Power, {"le_power_avg", "dBm"}},
+        {true, TxItem::Power, {"le_power_peak", "dBm"}},
+        {true, TxItem::OffsetDrift, {"le_freq_offset", "kHz"}},
+        {true, TxItem::OffsetDrift, {"le_drift", "kHz"}},
+        {true, TxItem::OffsetDrift, {"le_drift_initial", "kHz"}},
+        {true, TxItem::OffsetDrift, {"le_drift_rate", "kHz/50us"}},
+        {true, TxItem::ModulationDf1, {"le_delta_f1_avg", "kHz"}},
+        {true, TxItem::ModulationDf2, {"le_delta_f2_avg", "kHz"}},
+        {true, TxItem::ModulationDf2, {"le_delta_f2_max_pass", "%"}},
+        {false, TxItem::Power, {"br_power_avg", "dBm"}},
+        {false, TxItem::Power, {"br_power_peak", "dBm"}},
+        {false, TxItem::OffsetDrift, {"br_icft", "kHz"}},
+        {false, TxItem::OffsetDrift, {"br_drift", "kHz"}},
+        {false, TxItem::OffsetDrift, {"br_drift_rate", "kHz/50us"}},
+        {false, TxItem::ModulationDf1, {"br_delta_f1_avg", "kHz"}},
+        {false, TxItem::ModulationDf2, {"br_delta_f2_avg", "kHz"}},
+        {false, TxItem::ModulationDf2, {"br_delta_f2_max_pass", "%"}},
+    };
+    std::vector<ReadingSpec> out;
+    for (const Row& row : kRows)
+        if (row.le == le && row.item == item) out.push_back(row.spec);
+    return out;
+}
+
 struct LeTx {
     int channel = 0; // 0..39
     QString phy = "1M";
