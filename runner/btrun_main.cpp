@@ -16,6 +16,7 @@
 #include "run/plan.h"
 #include "run_host.h"
 #include "run_store.h"
+#include "run_tester.h"
 #include "sinks.h"
 #include "trace/btsnoop.h"
 
@@ -45,13 +46,15 @@ void CatchInterrupts() {
 
 // Runs the plan once per phone: one phone, or one per serial on standard input.
 int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProfile* profile,
-              btrun::RunHost& host, btrun::RunStore& results, btrun::Sinks& sinks) {
+              btrun::RunHost& host, btrun::TesterSetup& tester, btrun::RunStore& results,
+              btrun::Sinks& sinks) {
     run::RunOptions options;
     options.stationId = s.stationId;
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
     options.linkFailure = [&host] { return host.LinkFailure(); };
     options.resetLink = [&host] { host.ResetLink(); };
+    options.tester = tester.tester.get();
     options.assignAddress = results.Addresses(options.stationId, options.aborted);
     // Phones without a serial would all be one phone to the store, and share its address.
     if (s.dutId.isEmpty() && !s.loop)
@@ -67,8 +70,17 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
         if (s.port.isEmpty()) host.NewSimulatedUnit(profile, uint64_t(phones));
         ++phones;
         options.dutId = serial;
-        const run::RunRecord record =
-            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        if (tester.tester) tester.tester->NewRun();
+        run::RunRecord record = run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        if (tester.tester && plan.usesTester) {
+            record.testerIdentity = tester.tester->Identity();
+            record.testerAddress = tester.tester->Address();
+        }
+        if (plan.usesTester) {
+            record.fixtureName = tester.fixtureName;
+            record.fixtureFile = tester.fixtureFile;
+            record.fixtureSha256 = tester.fixtureSha256;
+        }
         overall = run::Worse(overall, record.outcome);
         if (!sinks.RunDone(record)) overall = run::Worse(overall, run::Outcome::Error);
     };
@@ -122,10 +134,19 @@ int RunMain(const Settings& s, btrun::RunStore& results) {
     btrun::RunHost host(s.interfaceKind, [quiet = s.quiet](const QString& text, bool isError) {
         if (isError || !quiet) Say("btrun: " + text);
     });
+    btrun::TesterSetup tester;
+    if (!btrun::MakeTester(s, s.port.isEmpty() ? &host.Phone() : nullptr, tester, error)) {
+        Say("btrun: " + error);
+        return kExitBadInput;
+    }
+    if (plan.usesTester && !tester.tester)
+        return btrun::Usage("the plan measures the radio: give --tester and --tester-profile "
+                            "(the built-in test set measures only the built-in phone)");
     // A port that cannot be opened is tried again by every run, and a run that finds it
     // missing leaves a record that says so.
     if (!s.port.isEmpty()) host.UsePort(s.port, s.baud);
-    return RunPhones(s, plan, s.unitProfile.isEmpty() ? nullptr : &profile, host, results, sinks);
+    return RunPhones(s, plan, s.unitProfile.isEmpty() ? nullptr : &profile, host, tester, results,
+                     sinks);
 }
 
 } // namespace

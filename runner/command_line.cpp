@@ -19,7 +19,9 @@ const char kOtherModes[] =
     "  btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
     "                                              store records the database lacks\n"
     "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
-    "                                              write the HTML report of the store\n";
+    "                                              write the HTML report of the store\n"
+    "  btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST] [--tester ...]\n"
+    "                                              measure a golden phone, write the fixture file\n";
 
 struct Options {
     QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
@@ -55,6 +57,26 @@ struct Options {
                               "Store the run records given as FILE or FOLDER (its *.json) that "
                               "the database lacks, and exit (0 all added or present, 65 some "
                               "unreadable, 3 store error)."};
+    QCommandLineOption tester{"tester",
+                              "The test set, as a VISA resource string: "
+                              "TCPIP::HOST::PORT::SOCKET or TCPIP::HOST::INSTR (default: the "
+                              "built-in simulated one, with the built-in phone).",
+                              "RESOURCE"};
+    QCommandLineOption testerProfile{"tester-profile",
+                                     "The test set's instrument profile (docs/tester.md).",
+                                     "FILE"};
+    QCommandLineOption fixture{"fixture",
+                               "The fixture's loss between phone and test set (docs/tester.md).",
+                               "FILE"};
+    QCommandLineOption scpiLog{"scpi-log", "Write every SCPI command and answer to FILE.",
+                               "FILE"};
+    QCommandLineOption calibrate{"calibrate-fixture",
+                                 "Measure the golden phone described by UNIT.json and write the "
+                                 "fixture file to --out.",
+                                 "UNIT.json"};
+    QCommandLineOption channels{"channels",
+                                "LE channels of --calibrate-fixture (default 0,19,39).", "LIST",
+                                "0,19,39"};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 };
 
@@ -95,11 +117,14 @@ int Usage(const QString& why) {
     std::fputs("usage: btrun PLAN.json [--dut SERIAL] [--station ID] [--out FILE] [--junit FILE]\n"
                "             [--port DEVICE [--baud N]] [--interface-kind N] [--sim-unit FILE] "
                "[--loop] [--quiet] [--btsnoop FILE]\n"
-               "             [--db URL]\n"
+               "             [--db URL] [--tester RESOURCE --tester-profile FILE] "
+               "[--fixture FILE] [--scpi-log FILE]\n"
                "       btrun --flush [--db URL] [--out FOLDER]\n"
                "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
                "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
                "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+               "       btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST]\n"
+               "             [--tester RESOURCE --tester-profile FILE] [--port DEVICE]\n"
                "       btrun --help\n"
                "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
                "65 bad input (docs/plans.md).\n",
@@ -116,7 +141,8 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
     parser.addOptions({o.dut, o.station, o.out, o.junit, o.port, o.baud, o.kind, o.unit, o.loop,
-                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.import, o.help});
+                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.import, o.tester, o.testerProfile, o.fixture,
+                       o.scpiLog, o.calibrate, o.channels, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -137,18 +163,46 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     s.quiet = parser.isSet(o.quiet);
     s.db = parser.value(o.db);
     s.release = parser.value(o.release);
+    s.tester = parser.value(o.tester);
+    s.testerProfile = parser.value(o.testerProfile);
+    s.fixture = parser.value(o.fixture);
+    s.scpiLog = parser.value(o.scpiLog);
+    s.calibrateUnit = parser.value(o.calibrate);
+    for (const QString& channel : parser.value(o.channels).split(',')) {
+        bool ok = false;
+        const int c = channel.trimmed().toInt(&ok);
+        if (!ok || c < 0 || c > 39) {
+            why = "--channels takes LE channels 0..39, separated by commas";
+            return false;
+        }
+        s.channels << c;
+    }
+    if (!s.tester.isEmpty() && s.testerProfile.isEmpty()) {
+        why = "--tester needs --tester-profile (the instrument's command tree)";
+        return false;
+    }
     const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),
                import = parser.isSet(o.import);
-    s.mode = flush     ? Settings::Mode::Flush
-             : release ? Settings::Mode::Release
-             : import  ? Settings::Mode::Import
-                       : Settings::Mode::Run;
+    s.mode = flush                      ? Settings::Mode::Flush
+             : release                  ? Settings::Mode::Release
+             : import                   ? Settings::Mode::Import
+             : parser.isSet(o.calibrate) ? Settings::Mode::Calibrate
+                                        : Settings::Mode::Run;
     // Records folder: the --out folder (with --loop and the store commands), the folder of
     // --out FILE, or "results".
     s.recordsFolder = s.out.isEmpty()                               ? QString("results")
                       : s.loop || s.mode != Settings::Mode::Run ? s.out
                                                                     : QFileInfo(s.out).path();
     if (s.mode == Settings::Mode::Run) return CheckRun(parser, o, s, why);
+    if (s.mode == Settings::Mode::Calibrate) {
+        if (s.out.isEmpty() || !parser.positionalArguments().isEmpty())
+            why = "--calibrate-fixture UNIT.json writes the fixture file named by --out, and "
+                  "takes no plan";
+        bool ok = false;
+        s.interfaceKind = parser.value(o.kind).toInt(&ok);
+        s.baud = parser.value(o.baud).toInt(&ok);
+        return why.isEmpty();
+    }
     if (int(flush) + int(release) + int(import) > 1)
         why = "--flush, --release-address and --import are separate commands";
     else if (import && parser.positionalArguments().isEmpty())

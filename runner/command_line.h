@@ -2,12 +2,13 @@
 // btrun's command line: what it asks for, checked before anything is opened or sent.
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 namespace btrun {
 
 struct Settings {
-    enum class Mode { Run, Flush, Release, Import, Help };
+    enum class Mode { Run, Flush, Release, Import, Calibrate, Help };
     Mode mode = Mode::Run;
     QString plan;
     QString dutId;      // empty without --dut
@@ -22,6 +23,12 @@ struct Settings {
     bool loop = false;
     bool quiet = false;
     QString db;         // empty: the default store of the records folder
+    QString tester;        // a VISA resource string; empty: the built-in test set, if any
+    QString testerProfile; // the instrument profile; empty: the built-in test set's
+    QString fixture;       // the fixture file; empty: no loss
+    QString scpiLog;
+    QString calibrateUnit; // --calibrate-fixture: the golden unit's profile
+    QList<int> channels;   // --channels: LE channels to calibrate
     QString release;    // --release-address
     QStringList imports; // --import: record files and folders
     QString help;       // the help text for Mode::Help

@@ -1,9 +1,19 @@
 #include "run_tester.h"
 
+#include "command_line.h"
+#include "phonesim.h"
+#include "simulated_profile.h"
+#include "tester/connection.h"
+#include "tester/fixture.h"
+#include "tester/profile.h"
+#include "tester/scpi_tester.h"
+#include "testersim/instrument.h"
+
 namespace btrun {
 
-RunTester::RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester::LossPoint> loss)
-    : inner_(std::move(inner)), loss_(std::move(loss)) {}
+RunTester::RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester::LossPoint> loss,
+                     std::shared_ptr<void> keep)
+    : keep_(std::move(keep)), inner_(std::move(inner)), loss_(std::move(loss)) {}
 
 bool RunTester::Done(bool ok, const tester::Error& error) {
     if (!ok && error.kind == tester::Error::Kind::Link) prepared_ = false;
@@ -51,6 +61,67 @@ bool RunTester::MeasureBrTx(const tester::BrTx& setup, tester::TxItem item,
 
 bool RunTester::SendLePackets(const tester::LePackets& packets, tester::Error& error) {
     return Prepare(error) && Done(inner_->SendLePackets(packets, error), error);
+}
+
+} // namespace btrun
+
+namespace btrun {
+
+namespace {
+
+// The built-in test set: the simulated instrument on the phone's air, spoken to in SCPI
+// through the same driver and profile as a real one.
+std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Profile profile,
+                                         const std::vector<tester::LossPoint>& loss,
+                                         tester::ScpiLog* log) {
+    testersim::Options options;
+    for (const tester::LossPoint& p : loss)
+        options.pathLoss.push_back({p.mhz, p.lossDb});
+    auto instrument = std::make_shared<testersim::Instrument>(phone.Air(), options);
+    auto respond = [instrument](const QString& line) {
+        QStringList answers;
+        for (const std::string& a : instrument->Execute(line.toStdString()))
+            answers << QString::fromStdString(a);
+        return answers;
+    };
+    auto scpi = std::make_unique<tester::ScpiTester>(
+        std::make_unique<tester::InProcessConnection>(respond), std::move(profile));
+    scpi->SetLog(log);
+    return std::make_unique<RunTester>(std::move(scpi), loss, instrument);
+}
+
+} // namespace
+
+bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
+                QString& error) {
+    tester::Fixture fixture;
+    if (!s.fixture.isEmpty()) {
+        if (!tester::LoadFixture(s.fixture, fixture, error)) return false;
+        setup.fixtureName = fixture.name;
+        setup.fixtureFile = s.fixture;
+        setup.fixtureSha256 = fixture.sha256;
+    }
+    if (s.tester.isEmpty() && builtInPhone == nullptr) return true;
+    tester::Profile profile;
+    if (!s.testerProfile.isEmpty() ? !tester::LoadProfile(s.testerProfile, profile, error)
+                                   : !tester::ParseProfile(kSimulatedProfile,
+                                                           "the built-in test set's profile",
+                                                           profile, error))
+        return false;
+    if (!s.scpiLog.isEmpty()) {
+        setup.log = std::make_unique<tester::ScpiLog>();
+        if (!setup.log->Open(s.scpiLog, error)) return false;
+    }
+    tester::ScpiLog* logTo = setup.log.get();
+    if (s.tester.isEmpty()) {
+        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, logTo);
+        return true;
+    }
+    auto lan = tester::MakeLanTester(s.tester, std::move(profile), error);
+    if (!lan) return false;
+    lan->SetLog(logTo);
+    setup.tester = std::make_unique<RunTester>(std::move(lan), fixture.points);
+    return true;
 }
 
 } // namespace btrun

@@ -7,13 +7,16 @@
 #include <memory>
 #include <vector>
 
+#include "tester/connection.h"
 #include "tester/tester.h"
 
 namespace btrun {
 
 class RunTester : public tester::ITester {
 public:
-    RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester::LossPoint> loss);
+    // `keep` lives as long as the tester (what a built-in test set runs on).
+    RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester::LossPoint> loss,
+              std::shared_ptr<void> keep = {});
 
     // The next phone: the tester is prepared again at its next use.
     void NewRun() { prepared_ = false; }
@@ -36,10 +39,34 @@ private:
     // Passes the verb's outcome on; a link error makes the next use prepare again.
     bool Done(bool ok, const tester::Error& error);
 
+    std::shared_ptr<void> keep_;
     std::unique_ptr<tester::ITester> inner_;
     std::vector<tester::LossPoint> loss_;
     bool prepared_ = false;
     QString identity_;
 };
+
+} // namespace btrun
+
+namespace phonesim {
+class Simulator;
+}
+
+namespace btrun {
+
+struct Settings;
+
+// The test set the command line asks for: --tester with --tester-profile, or, with the
+// built-in phone, the built-in simulated test set on the phone's air (whose true loss is
+// the station's fixture file, so that its readings come out right). Null with no error
+// when there is none (a phone on a port and no --tester). `error` names the file or the
+// address that cannot be used; `fixture` receives the fixture file read (empty: none).
+struct TesterSetup {
+    std::unique_ptr<tester::ScpiLog> log; // --scpi-log
+    std::unique_ptr<RunTester> tester;
+    QString fixtureName, fixtureFile, fixtureSha256;
+};
+bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
+                QString& error);
 
 } // namespace btrun

@@ -181,7 +181,8 @@ RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOp
                                     {}};
                 m.judgement = Judge(planned.validator, m.value);
                 // What the Bluetooth test specification asks beyond the plan's limits.
-                const QString standard = StandardFailure(step, planned, readings);
+                const QString standard =
+                    m.judgement.pass ? StandardFailure(step, planned, readings) : QString();
                 if (!standard.isEmpty()) {
                     m.judgement = {false, false};
                     phase.error = phase.error.isEmpty() ? standard : phase.error + "; " + standard;

@@ -316,6 +316,7 @@ bool ParsePlan(const QByteArray& json, const QString& file, Plan& plan, QString&
                             .arg(index)
                             .arg(name.isEmpty() ? QString() : " (\"" + name + "\")", why));
         }
+        plan.usesTester = plan.usesTester || step.op->usesTester;
         plan.steps.push_back(std::move(step));
     }
     return true;

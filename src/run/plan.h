@@ -35,6 +35,8 @@ struct Plan {
     // How many times a step is tried again after a communication error.
     int retries = 0;
     std::vector<Step> steps;
+    // A step measures the radio through a test set.
+    bool usesTester = false;
 };
 
 constexpr int kMaxRetries = 10;
