@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bt/ibluetooth.h"
+#include "calibrate.h"
 #include "command_line.h"
 #include "exit_codes.h"
 #include "report.h"
@@ -177,6 +178,8 @@ int main(int argc, char** argv) {
         return results.Release(s.release);
     case Settings::Mode::Import:
         return results.Import(s.imports);
+    case Settings::Mode::Calibrate:
+        return btrun::CalibrateMain(s);
     default:
         return RunMain(s, results);
     }

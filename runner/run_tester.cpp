@@ -72,10 +72,11 @@ namespace {
 // The built-in test set: the simulated instrument on the phone's air, spoken to in SCPI
 // through the same driver and profile as a real one.
 std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Profile profile,
+                                         const std::vector<tester::LossPoint>& air,
                                          const std::vector<tester::LossPoint>& loss,
                                          tester::ScpiLog* log) {
     testersim::Options options;
-    for (const tester::LossPoint& p : loss)
+    for (const tester::LossPoint& p : air)
         options.pathLoss.push_back({p.mhz, p.lossDb});
     auto instrument = std::make_shared<testersim::Instrument>(phone.Air(), options);
     auto respond = [instrument](const QString& line) {
@@ -93,7 +94,7 @@ std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Pro
 } // namespace
 
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
-                QString& error) {
+                QString& error, bool calibrating) {
     tester::Fixture fixture;
     if (!s.fixture.isEmpty()) {
         if (!tester::LoadFixture(s.fixture, fixture, error)) return false;
@@ -113,14 +114,16 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
         if (!setup.log->Open(s.scpiLog, error)) return false;
     }
     tester::ScpiLog* logTo = setup.log.get();
+    const std::vector<tester::LossPoint> loss =
+        calibrating ? std::vector<tester::LossPoint>{} : fixture.points;
     if (s.tester.isEmpty()) {
-        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, logTo);
+        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo);
         return true;
     }
     auto lan = tester::MakeLanTester(s.tester, std::move(profile), error);
     if (!lan) return false;
     lan->SetLog(logTo);
-    setup.tester = std::make_unique<RunTester>(std::move(lan), fixture.points);
+    setup.tester = std::make_unique<RunTester>(std::move(lan), loss);
     return true;
 }
 

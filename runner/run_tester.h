@@ -66,7 +66,9 @@ struct TesterSetup {
     std::unique_ptr<RunTester> tester;
     QString fixtureName, fixtureFile, fixtureSha256;
 };
+// `calibrating`: the test set is given no loss; the fixture file is only the built-in
+// air's true loss.
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
-                QString& error);
+                QString& error, bool calibrating = false);
 
 } // namespace btrun
