@@ -75,17 +75,17 @@ bool CheckStandardLimits(const Step& step, const PlannedMeasurement& m, QString&
         if (s.min && !v.min && !v.equals)
             looser = "has no min";
         else if (s.min && v.min && *v.min < *s.min)
-            looser = "min " + Num(*v.min) + " is below";
+            looser = "min " + Num(*v.min) + " is looser";
         else if (s.max && !v.max && !v.equals)
             looser = "has no max";
         else if (s.max && v.max && *v.max > *s.max)
-            looser = "max " + Num(*v.max) + " is above";
+            looser = "max " + Num(*v.max) + " is looser";
         else if (v.equals && ((s.min && v.equals->toDouble() < *s.min) ||
                               (s.max && v.equals->toDouble() > *s.max)))
-            looser = "'equals' lies outside";
+            looser = "'equals' " + Num(v.equals->toDouble()) + " lies outside";
         if (looser.isEmpty()) continue;
-        error = QString("measurement '%1' %2 the standard's %3 (%4%5); tighten it or give "
-                        "\"waiver\": \"why\"")
+        error = QString("measurement '%1' %2: the standard's limit is %3 (%4%5); tighten it or "
+                        "give \"waiver\": \"why\"")
                     .arg(m.name, looser, LimitText(s), s.test,
                          *s.condition ? QString(", ") + s.condition + " packets" : QString());
         return false;

@@ -94,6 +94,18 @@ TEST_F(Btrun, ExitsWith65AndSaysWhatIsWrongBeforeOpeningTheLink) {
             "args": {"epc_num_steps": 4, "epc_max_step_2mbps": 3}}]})",
          ": step 1: argument 'epc_max_step_1mbps' (6) is above the highest step 3 of "
          "epc_num_steps 4"},
+        {R"({"name": "p", "steps": [{"operation": "le_tx_test", "args": {"items": ["power"]},
+            "measurements": [{"name": "le_power_avg", "min": -30, "max": 10}]}]})",
+         ": step 1: measurement 'le_power_avg' min -30 is looser: the standard's limit is "
+         "-20..10 dBm (RF-PHY/TRM/BV-01-C Output power); tighten it or give \"waiver\": \"why\""},
+        {R"({"name": "p", "steps": [{"operation": "br_tx_test", "args": {"packet_type": "DH1"},
+            "measurements": [{"name": "br_drift", "min": -40, "max": 40}]}]})",
+         ": step 1: measurement 'br_drift' min -40 is looser: the standard's limit is ±25 kHz "
+         "(RF TRM/CA/09/C Carrier frequency drift, DH1 packets)"},
+        {R"({"name": "p", "steps": [{"operation": "le_rx_test", "args": {"level": -60},
+            "measurements": [{"name": "le_per", "max": 30.8}]}]})",
+         ": step 1: level -60 dBm is above the standard's -70 dBm (RF-PHY/RCV/BV-01-C Receiver "
+         "sensitivity)"},
         {R"({"name": "p", "steps": [{"operation": "rssi", "args": {"handle": 1}}]})",
          ": step 1: unknown argument 'handle' of rssi (it takes connection_handle)"},
     };
@@ -202,14 +214,20 @@ TEST_P(BtrunProtocol, HciSmokePlanLeavesATraceThatBtmonDecodes) {
 struct FailingUnit {
     const char* unit;
     int kind;
-    const char* measurement;
+    QSet<QString> measurements;
 };
 
-TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurement) {
-    const FailingUnit table[] = {{"hot", 2, "tmeas_fused"},
-                                 {"deaf", 1, "le_per"},
-                                 {"old-firmware", 2, "firmware_version"},
-                                 {"old-firmware", 1, "firmware_version"}};
+TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurements) {
+    const FailingUnit table[] = {
+        {"hot", 2, {"tmeas_fused"}},
+        {"deaf", 1, {"le_per"}},
+        {"old-firmware", 2, {"firmware_version"}},
+        {"old-firmware", 1, {"firmware_version"}},
+        {"weak-tx", 2, {"le_power_avg", "br_power_avg"}},
+        {"off-frequency", 1, {"le_freq_offset", "br_icft"}},
+        {"drifting", 2, {"le_drift", "le_drift_rate", "br_drift", "br_drift_rate"}},
+        {"insensitive", 1, {"le_per"}},
+    };
     for (const FailingUnit& row : table) {
         SCOPED_TRACE(row.unit);
         const QString record = Path(QString(row.unit) + QString::number(row.kind) + ".json");
@@ -218,15 +236,15 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurement) {
             RunBtrun({kProduction, "--sim-unit", Unit(row.unit), "--interface-kind",
                       QString::number(row.kind), "--out", record, "--junit", junit});
         EXPECT_EQ(run.exit, 1) << run.err.toStdString();
-        ExpectValidJUnit(junit, StepCount(kProduction), 1);
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
-        EXPECT_EQ(FailedMeasurements(r), QSet<QString>{row.measurement});
-        // The step's console line names the measurement with its value and limits.
+        EXPECT_EQ(FailedMeasurements(r), row.measurements);
+        // The step's console line names a measurement with its value and limits.
         EXPECT_TRUE(run.err.contains(QRegularExpression(
-            QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(row.measurement))))
+            QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(*row.measurements.begin()))))
             << run.err.toStdString();
     }
+    ExpectValidJUnit(Path("hot2.xml"), StepCount(kProduction), 1);
 }
 
 TEST_F(Btrun, InterruptFinishesTheStepAndWritesAWholeAbortedRecord) {
@@ -347,16 +365,101 @@ TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
     }
 }
 
-TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimOnAPseudoTerminal) {
+// The phone and the test set as separate programs on one air, as on a line.
+TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimAndTestersimOnTheAir) {
+    const QString air = Path("air"), fixture = kPlans + "/fixtures/station.json";
     PhoneProcess phone;
-    const QString device = phone.Start({"--sim-unit", Unit("golden")});
-    ASSERT_FALSE(device.isEmpty());
+    const QString device = phone.Start({"--sim-unit", Unit("golden"), "--air", air});
+    TesterProcess tester;
+    const QString address = tester.Start({"--air", air, "--path-loss", fixture});
+    ASSERT_FALSE(device.isEmpty() || address.isEmpty());
     const QString record = Path("pty.json");
     const Finished run = RunBtrun({kProduction, "--port", device, "--interface-kind",
-                                   QString::number(GetParam()), "--out", record});
+                                   QString::number(GetParam()), "--tester", address,
+                                   "--tester-profile", kPlans + "/testers/simulated.json",
+                                   "--fixture", fixture, "--out", record, "--scpi-log",
+                                   Path("scpi.log")});
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
-    EXPECT_EQ(ReadJson(record).value("outcome").toString(), "PASS");
-    EXPECT_TRUE(FailedMeasurements(ReadJson(record)).isEmpty());
+    const QJsonObject r = ReadJson(record);
+    EXPECT_EQ(r.value("outcome").toString(), "PASS");
+    EXPECT_TRUE(FailedMeasurements(r).isEmpty());
+    EXPECT_TRUE(r.value("tester").toObject().value("identity").toString().startsWith("BTSIM,"));
+    EXPECT_EQ(r.value("tester").toObject().value("address").toString(), address);
+    EXPECT_EQ(r.value("fixture").toObject().value("sha256").toString().size(), 64);
+    QFile log(Path("scpi.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString(log.readAll())
+                    .contains(QRegularExpression("\\d\\dZ > READ:LE:POW\\?\\n.*Z < -?\\d")));
+}
+
+// Readings refer to the phone's antenna only with the right fixture file: one 2 dB off
+// shifts them by 2 dB. A test set that goes away is a link error naming it.
+TEST_F(Btrun, RadioReadingsFollowTheFixtureFileAndALostTestSetIsALinkError) {
+    const QString air = Path("air");
+    const QString truth = Write("truth.json", R"({"name": "true", "points": [
+        {"mhz": 2402, "loss_db": 1.0}, {"mhz": 2480, "loss_db": 3.0}]})");
+    const QString off = Write("off.json", R"({"name": "2 dB too much", "points": [
+        {"mhz": 2402, "loss_db": 3.0}, {"mhz": 2480, "loss_db": 5.0}]})");
+    const QString plan = Write("power.json", R"({"name": "power", "options": {"retries": 1},
+        "steps": [{"operation": "le_tx_test", "args": {"channel": 19, "items": ["power"]},
+                   "measurements": [{"name": "le_power_avg", "min": -20, "max": 10}]}]})");
+    PhoneProcess phone;
+    const QString device = phone.Start({"--sim-unit", Unit("golden"), "--air", air});
+    TesterProcess tester;
+    const QString address = tester.Start({"--air", air, "--path-loss", truth});
+    ASSERT_FALSE(device.isEmpty() || address.isEmpty());
+    // The record's only step, after a run with `fixture` that ended with `exit`.
+    const auto step = [&](const QString& fixture, const QString& out, int exit) {
+        const Finished run =
+            RunBtrun({plan, "--port", device, "--tester", address, "--tester-profile",
+                      kPlans + "/testers/simulated.json", "--fixture", fixture, "--out", out});
+        EXPECT_EQ(run.exit, exit) << run.err.toStdString();
+        return ReadJson(out).value("phases").toArray().first().toObject();
+    };
+    const auto value = [](const QJsonObject& phase) {
+        return phase.value("measurements").toArray().first().toObject().value("value").toDouble();
+    };
+    const double right = value(step(truth, Path("right.json"), 0));
+    EXPECT_NEAR(value(step(off, Path("shifted.json"), 0)) - right, 2.0, 0.3);
+    tester.Kill();
+    const QJsonObject lost = step(truth, Path("lost.json"), 3);
+    EXPECT_TRUE(lost.value("error").toString().contains(address))
+        << lost.value("error").toString().toStdString();
+    EXPECT_EQ(lost.value("attempts").toInt(), 2);
+}
+
+// Off the standard's test condition with a waiver; the fixture calibrated from a golden
+// phone of known power finds the air's loss.
+TEST_F(Btrun, WaivedRadioStepRunsAndCalibrationFindsTheAirsLoss) {
+    const QString plan = Write("quick.json", R"({"name": "quick", "steps": [
+        {"operation": "le_rx_test", "args": {"channel": 3, "level": -60, "packets": 100},
+         "measurements": [{"name": "le_per", "max": 50, "waiver": "quick check at -60 dBm"}]}]})");
+    const Finished run = RunBtrun({plan, "--sim-unit", Unit("golden"), "--out", Path("w.json")});
+    EXPECT_EQ(run.exit, 0) << run.err.toStdString();
+    const QJsonObject m = ReadJson(Path("w.json"))
+                              .value("phases")
+                              .toArray()
+                              .first()
+                              .toObject()
+                              .value("measurements")
+                              .toArray()
+                              .first()
+                              .toObject();
+    EXPECT_EQ(m.value("validator").toObject().value("waiver").toString(), "quick check at -60 dBm");
+    EXPECT_EQ(m.value("value").toDouble(), 0.0);
+
+    const QString loss = Write("loss.json", R"({"name": "air", "points": [
+        {"mhz": 2402, "loss_db": 2.0}, {"mhz": 2480, "loss_db": 4.0}]})");
+    const QString nominal = Write("nominal.json", R"({"name": "nominal", "radio": {
+        "power_error_db": -1.5}})");
+    const Finished cal = RunBtrun({"--calibrate-fixture", nominal, "--fixture", loss, "--out",
+                                   Path("cal.json"), "--channels", "0,39"});
+    ASSERT_EQ(cal.exit, 0) << cal.err.toStdString();
+    const QJsonArray points = ReadJson(Path("cal.json")).value("points").toArray();
+    ASSERT_EQ(points.size(), 2);
+    EXPECT_EQ(points[1].toObject().value("mhz").toInt(), 2480);
+    EXPECT_NEAR(points[0].toObject().value("loss_db").toDouble(), 2.0, 0.3);
+    EXPECT_NEAR(points[1].toObject().value("loss_db").toDouble(), 4.0, 0.3);
 }
 
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));

@@ -1,5 +1,6 @@
 #pragma once
-// The phonesim program on a pseudo-terminal, started for one test and killed at its end.
+// The simulators as programs, started for one test and killed at its end: phonesim on a
+// pseudo-terminal and testersim on TCP.
 
 #include <QProcess>
 #include <QString>
@@ -36,3 +37,29 @@ public:
 private:
     QProcess process_;
 };
+
+#ifdef TESTERSIM_PATH
+// The testersim program on a free TCP port, started for one test and killed at its end.
+class TesterProcess {
+public:
+    ~TesterProcess() { Kill(); }
+
+    // Starts `testersim --listen 127.0.0.1:0` with `arguments`; its VISA resource string
+    // (TCPIP::127.0.0.1::PORT::SOCKET), or empty on failure.
+    QString Start(const QStringList& arguments = {}) {
+        process_.start(TESTERSIM_PATH, QStringList{"--listen", "127.0.0.1:0"} + arguments);
+        if (!process_.waitForReadyRead(5000)) return {};
+        const QString first = QString::fromUtf8(process_.readLine()).trimmed();
+        if (!first.startsWith("testersim: listening on 127.0.0.1:")) return {};
+        return QString("TCPIP::127.0.0.1::%1::SOCKET").arg(first.section(':', -1));
+    }
+    void Kill() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
+
+private:
+    QProcess process_;
+};
+#endif
