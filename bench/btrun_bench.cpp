@@ -1,7 +1,10 @@
 // btrun against the targets of a production line, per protocol (kind 2 text, 1 binary):
-//  - PhoneRun: the production plan on the instant in-process simulator (wait steps
-//    skipped): the runner's CPU time per phone against the time the same bytes take on a
-//    115200-baud serial link;
+//  - PhoneRun: the production plan on the instant in-process simulator and test set (no
+//    air time): the runner's CPU time per phone against the time the same bytes take on
+//    a 115200-baud serial link;
+//  - RadioRun: the same plan with the test set taking its air time, as a real one would:
+//    wall time per phone against the air time the plan needs plus the link time of its
+//    bytes, CPU per phone, SCPI lines per radio measurement;
 //  - FirstByte: the btrun program from exec to the first byte on its serial port (a
 //    pseudo-terminal this benchmark holds);
 //  - Memory: the peak resident set of one btrun run of the production plan.
@@ -15,6 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -25,7 +29,9 @@
 #include "run/executor.h"
 #include "run/plan.h"
 #include "run/record.h"
+#include "command_line.h"
 #include "run_host.h"
+#include "run_tester.h"
 
 namespace {
 
@@ -66,10 +72,16 @@ void PhoneRun(benchmark::State& state) {
         return;
     }
     btrun::RunHost host(static_cast<int>(state.range(0)));
+    btrun::TesterSetup tester;
+    if (!btrun::MakeTester(btrun::Settings{}, &host.Phone(), tester, error, false, false)) {
+        state.SkipWithError("no built-in test set");
+        return;
+    }
     run::RunOptions options;
     options.textProtocol = host.TextProtocol();
     options.stationId = "bench";
     options.waits = false;
+    options.tester = tester.tester.get();
     QTemporaryDir dir;
     uint64_t unit = 0;
     double bytes = 0, exchanges = 0, user0 = 0, system0 = 0, user1 = 0, system1 = 0;
@@ -77,6 +89,7 @@ void PhoneRun(benchmark::State& state) {
     CpuSeconds(user0, system0);
     for (auto _ : state) {
         host.NewSimulatedUnit(&golden, unit);
+        tester.tester->NewRun();
         options.dutId = QString("SN%1").arg(unit++);
         const run::RunRecord record =
             run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
@@ -110,6 +123,84 @@ BENCHMARK(PhoneRun)
     ->ArgNames({"kind", "write"})
     ->ArgsProduct({{2, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// The air time the plan's radio steps need, from their arguments: packets of 625 us for
+// LE, the slots of the BR packet type (DH1 2, DH3 4, DH5 6 of 625 us), one pass per
+// transmitter item (two for modulation).
+double AirSeconds(const run::Plan& plan) {
+    double seconds = 0;
+    for (const run::Step& step : plan.steps) {
+        const QString op = step.op->name;
+        if (op == "le_rx_test") seconds += double(step.args.value("packets").number) * 625e-6;
+        if (op != "le_tx_test" && op != "br_tx_test") continue;
+        int passes = 0;
+        for (const QString& item : step.args.value("items").items)
+            passes += item == "modulation" ? 2 : 1;
+        const QString type = step.args.value("packet_type").text;
+        const double slotsEach = op == "le_tx_test" ? 1 : type == "DH1" ? 2 : type == "DH3" ? 4 : 6;
+        seconds += passes * double(step.args.value("packets").number) * slotsEach * 625e-6;
+    }
+    return seconds;
+}
+
+void RadioRun(benchmark::State& state) {
+    run::Plan plan;
+    QString error;
+    phonesim::UnitProfile golden;
+    std::string why;
+    if (!run::LoadPlan(QString::fromStdString(kPlan), plan, error) ||
+        !phonesim::LoadUnitProfile(kGolden, golden, why)) {
+        state.SkipWithError("cannot read the plan or the unit profile");
+        return;
+    }
+    QTemporaryDir dir;
+    btrun::Settings settings;
+    settings.scpiLog = dir.filePath("scpi.log");
+    btrun::RunHost host(static_cast<int>(state.range(0)));
+    btrun::TesterSetup tester;
+    if (!btrun::MakeTester(settings, &host.Phone(), tester, error)) {
+        state.SkipWithError("no built-in test set");
+        return;
+    }
+    run::RunOptions options;
+    options.textProtocol = host.TextProtocol();
+    options.tester = tester.tester.get();
+    uint64_t unit = 0;
+    double wall = 0, cpu = 0, bytes = 0, readings = 0, user0 = 0, system0 = 0, user1 = 0,
+           system1 = 0;
+    bool passed = true;
+    CpuSeconds(user0, system0);
+    for (auto _ : state) {
+        host.NewSimulatedUnit(&golden, unit++);
+        tester.tester->NewRun();
+        const auto start = std::chrono::steady_clock::now();
+        const run::RunRecord record =
+            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        passed = passed && record.outcome == run::Outcome::Pass;
+        bytes = LinkBytes(host.Phone());
+        readings = 0;
+        for (const run::PhaseRecord& p : record.phases)
+            if (p.operation.endsWith("_test")) readings += double(p.measurements.size());
+    }
+    CpuSeconds(user1, system1);
+    cpu = user1 - user0 + system1 - system0;
+    if (!passed) state.SkipWithError("the golden unit did not pass");
+    const double n = double(state.iterations());
+    const double air = AirSeconds(plan), link = bytes * 10 / kBaud;
+    QFile log(settings.scpiLog);
+    double sent = 0;
+    if (log.open(QIODevice::ReadOnly))
+        sent = double(QString(log.readAll()).count("Z > "));
+    state.counters["air_ms"] = air * 1e3;
+    state.counters["link_ms"] = link * 1e3;
+    state.counters["wall_ms"] = wall / n * 1e3;
+    state.counters["wall_over_air_link_%"] = (wall / n) / (air + link) * 100;
+    state.counters["cpu_ms"] = cpu / n * 1e3;
+    state.counters["cpu_share_%"] = cpu / wall * 100;
+    state.counters["scpi_lines_per_reading"] = sent / n / readings;
+}
+BENCHMARK(RadioRun)->ArgName("kind")->Arg(2)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 pid_t StartBtrun(const std::vector<std::string>& args) {
     const pid_t pid = fork();

@@ -74,8 +74,9 @@ namespace {
 std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Profile profile,
                                          const std::vector<tester::LossPoint>& air,
                                          const std::vector<tester::LossPoint>& loss,
-                                         tester::ScpiLog* log) {
+                                         tester::ScpiLog* log, bool airTime) {
     testersim::Options options;
+    options.realTime = airTime;
     for (const tester::LossPoint& p : air)
         options.pathLoss.push_back({p.mhz, p.lossDb});
     auto instrument = std::make_shared<testersim::Instrument>(phone.Air(), options);
@@ -94,7 +95,7 @@ std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Pro
 } // namespace
 
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
-                QString& error, bool calibrating) {
+                QString& error, bool calibrating, bool airTime) {
     tester::Fixture fixture;
     if (!s.fixture.isEmpty()) {
         if (!tester::LoadFixture(s.fixture, fixture, error)) return false;
@@ -117,7 +118,8 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
     const std::vector<tester::LossPoint> loss =
         calibrating ? std::vector<tester::LossPoint>{} : fixture.points;
     if (s.tester.isEmpty()) {
-        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo);
+        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo,
+                                      airTime);
         return true;
     }
     auto lan = tester::MakeLanTester(s.tester, std::move(profile), error);

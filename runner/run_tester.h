@@ -67,8 +67,9 @@ struct TesterSetup {
     QString fixtureName, fixtureFile, fixtureSha256;
 };
 // `calibrating`: the test set is given no loss; the fixture file is only the built-in
-// air's true loss.
+// air's true loss. `airTime` false: the built-in test set does not wait for the air
+// (benchmarks of the program's own work).
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
-                QString& error, bool calibrating = false);
+                QString& error, bool calibrating = false, bool airTime = true);
 
 } // namespace btrun

@@ -1,7 +1,13 @@
 // LAN instruments through liblxi. liblxi sends with plain send(), so a peer that has gone
 // raises SIGPIPE; that signal is blocked around each send and a pending one taken back, so
 // a killed instrument is a link error and not the end of the program.
+//
+// liblxi is loaded when the first LAN tester connects, not with the program: it brings
+// mDNS, XML and RPC libraries that a station without a LAN tester does not need (a few
+// megabytes of resident memory in every btrun), and its VXI-11 half wants libtirpc, which
+// its own library does not name.
 
+#include <dlfcn.h>
 #include <lxi.h>
 #include <netdb.h>
 #include <pthread.h>
@@ -20,11 +26,45 @@ namespace tester {
 
 namespace {
 
+struct Lxi {
+    decltype(&lxi_init) init = nullptr;
+    decltype(&lxi_connect) connect = nullptr;
+    decltype(&lxi_send) send = nullptr;
+    decltype(&lxi_receive) receive = nullptr;
+    decltype(&lxi_disconnect) disconnect = nullptr;
+    QString error; // why it could not be loaded
+};
+
+template <typename F> bool Resolve(void* library, const char* name, F& function) {
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
 // liblxi wants lxi_init once before anything else, and lxi_init forgets every open
 // session, so a second call would cut the links of other testers in this process.
-void InitLxiOnce() {
+const Lxi& LoadLxiOnce() {
+    static Lxi lxi;
     static std::once_flag once;
-    std::call_once(once, [] { lxi_init(); });
+    std::call_once(once, [] {
+        if (dlopen("libtirpc.so.3", RTLD_NOW | RTLD_GLOBAL) == nullptr ||
+            dlopen("liblxi.so.1", RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+            lxi.error = QString("cannot load liblxi (Debian package liblxi1): %1")
+                            .arg(QString::fromLocal8Bit(dlerror()));
+            return;
+        }
+        void* library = dlopen("liblxi.so.1", RTLD_NOW | RTLD_NOLOAD);
+        if (!Resolve(library, "lxi_init", lxi.init) ||
+            !Resolve(library, "lxi_connect", lxi.connect) ||
+            !Resolve(library, "lxi_send", lxi.send) ||
+            !Resolve(library, "lxi_receive", lxi.receive) ||
+            !Resolve(library, "lxi_disconnect", lxi.disconnect)) {
+            lxi.error = "liblxi lacks the functions this program calls";
+            lxi.init = nullptr;
+            return;
+        }
+        lxi.init();
+    });
+    return lxi;
 }
 
 class SigpipeBlocked {
@@ -62,6 +102,8 @@ QString ErrnoText(int code) {
 }
 
 class LxiConnection : public Connection {
+    static const Lxi& Lib() { return LoadLxiOnce(); }
+
 public:
     explicit LxiConnection(VisaResource resource) : resource_(std::move(resource)) {}
     ~LxiConnection() override { Close(); }
@@ -69,7 +111,10 @@ public:
 
 protected:
     Status DoOpen(int timeoutMs, QString& why) override {
-        InitLxiOnce();
+        if (!Lib().init) {
+            why = Lib().error;
+            return Status::Failed;
+        }
         const QByteArray host = resource_.host.toLatin1();
         const bool raw = resource_.kind == VisaResource::Kind::Socket;
         if (raw) {
@@ -85,7 +130,7 @@ protected:
         }
         const QByteArray device = resource_.device.toLatin1();
         errno = 0;
-        device_ = lxi_connect(host.constData(), resource_.port, raw ? nullptr : device.constData(),
+        device_ = Lib().connect(host.constData(), resource_.port, raw ? nullptr : device.constData(),
                               timeoutMs, raw ? RAW : VXI11);
         const int code = errno;
         pending_.clear();
@@ -101,14 +146,14 @@ protected:
     }
 
     void DoClose() override {
-        lxi_disconnect(device_);
+        Lib().disconnect(device_);
         device_ = -1;
     }
 
     Status DoSend(const QByteArray& bytes, int timeoutMs, QString& why) override {
         SigpipeBlocked blocked;
         errno = 0;
-        const int sent = lxi_send(device_, bytes.constData(), static_cast<int>(bytes.size()),
+        const int sent = Lib().send(device_, bytes.constData(), static_cast<int>(bytes.size()),
                                   std::max(timeoutMs, 1));
         const int code = errno;
         const bool first = std::exchange(fresh_, false);
@@ -143,7 +188,7 @@ protected:
             const qint64 left = timeoutMs - clock.elapsed();
             if (left <= 0) return Status::Timeout;
             errno = 0;
-            const int n = lxi_receive(device_, chunk_, sizeof chunk_, static_cast<int>(left));
+            const int n = Lib().receive(device_, chunk_, sizeof chunk_, static_cast<int>(left));
             const int code = errno;
             if (n < 0) {
                 if (code == EINTR) continue;
