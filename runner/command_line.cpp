@@ -89,7 +89,7 @@ bool CheckOut(const Settings& s, QString& why) {
     else if (!s.loop && given.isDir())
         why = "--out " + s.out + " is a folder; without --loop it names the record file (give a "
                                  "new file name, or --loop)";
-    else if (!s.loop && given.exists())
+    else if (!s.loop && given.isFile())
         why = "--out " + s.out + " exists; btrun never replaces a record";
     return why.isEmpty();
 }

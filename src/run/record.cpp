@@ -277,6 +277,17 @@ bool WriteRecord(const QString& path, const RunRecord& record, QString& written,
                  QString& error) {
     if (!MakeFolderOf(path, error)) return false;
     const QFileInfo info(path);
+    // A device or a pipe (--out /dev/null) takes the record as it is written.
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        QFile device(path);
+        const QByteArray bytes = RecordText(record);
+        if (device.open(QIODevice::WriteOnly) && device.write(bytes) == bytes.size()) {
+            written = path;
+            return true;
+        }
+        error = QString("%1: %2").arg(path, device.errorString());
+        return false;
+    }
     QTemporaryFile file(info.absolutePath() + "/.record-XXXXXX");
     const QByteArray bytes = RecordText(record);
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush() ||
