@@ -1,4 +1,4 @@
-#include "air.h"
+#include "air/air.h"
 
 #include <charconv>
 #include <cmath>
@@ -35,9 +35,11 @@ std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
+        while (i < line.size() && IsBlank(line[i]))
+            ++i;
         const std::size_t start = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
+        while (i < line.size() && !IsBlank(line[i]))
+            ++i;
         if (i > start) words.push_back(line.substr(start, i - start));
     }
     return words;

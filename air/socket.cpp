@@ -1,4 +1,4 @@
-#include "socket.h"
+#include "air/socket.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "air.h"
+#include "air/air.h"
 
 namespace air {
 

@@ -29,9 +29,9 @@
 #include "run/executor.h"
 #include "run/plan.h"
 #include "run/record.h"
-#include "command_line.h"
-#include "run_host.h"
-#include "run_tester.h"
+#include "runner/command_line.h"
+#include "runner/run_host.h"
+#include "runner/run_tester.h"
 
 namespace {
 
@@ -92,8 +92,8 @@ void PhoneRun(benchmark::State& state) {
         host.NewSimulatedUnit(&golden, unit);
         tester.tester->NewRun();
         options.dutId = QString("SN%1").arg(unit++);
-        const run::RunRecord record =
-            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        const run::RunRecord record = run::RunPlan(
+            plan, [&host] { return host.NewBackEnd(); }, options);
         passed = passed && record.outcome == run::Outcome::Pass;
         QString written;
         if (state.range(1) != 0)
@@ -175,8 +175,8 @@ void RadioRun(benchmark::State& state) {
         host.NewSimulatedUnit(&golden, unit++);
         tester.tester->NewRun();
         const auto start = std::chrono::steady_clock::now();
-        const run::RunRecord record =
-            run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        const run::RunRecord record = run::RunPlan(
+            plan, [&host] { return host.NewBackEnd(); }, options);
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         passed = passed && record.outcome == run::Outcome::Pass;
         bytes = LinkBytes(host.Phone());
@@ -191,8 +191,7 @@ void RadioRun(benchmark::State& state) {
     const double air = AirSeconds(plan), link = bytes * 10 / kBaud;
     QFile log(settings.scpiLog);
     double sent = 0;
-    if (log.open(QIODevice::ReadOnly))
-        sent = double(QString(log.readAll()).count("Z > "));
+    if (log.open(QIODevice::ReadOnly)) sent = double(QString(log.readAll()).count("Z > "));
     state.counters["air_ms"] = air * 1e3;
     state.counters["link_ms"] = link * 1e3;
     state.counters["wall_ms"] = wall / n * 1e3;

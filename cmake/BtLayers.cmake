@@ -3,11 +3,15 @@
 # own, ${CMAKE_BINARY_DIR}/include/<target>, holding one link named after the folder: to
 # the whole folder, or (with HEADERS) a folder of links to those headers only.
 #
-# bt_layer_headers(<target> <folder under src> [HEADERS <file>...])
+# bt_layer_headers(<target> <folder under src, or at the top> [HEADERS <file>...])
 function(bt_layer_headers target folder)
     cmake_parse_arguments(L "" "" "HEADERS" ${ARGN})
     set(root "${CMAKE_BINARY_DIR}/include/${target}")
+    # The engine's folders lie under src/; the programs' and simulators' at the top.
     set(source "${PROJECT_SOURCE_DIR}/src/${folder}")
+    if(NOT IS_DIRECTORY "${source}")
+        set(source "${PROJECT_SOURCE_DIR}/${folder}")
+    endif()
     # Made afresh: a build folder from before may hold the folder link where links to
     # single headers go now (writing them through it would overwrite src/), or links to
     # headers no longer listed.

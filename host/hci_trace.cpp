@@ -1,4 +1,4 @@
-#include "hci_trace.h"
+#include "host/hci_trace.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host_slots.h"
+#include "phone/host_slots.h"
 #include "trace/btsnoop.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "host_table.h"
+#include "host/host_table.h"
 
 namespace bttrace {
 class BtsnoopWriter;

@@ -1,10 +1,10 @@
-#include "host_table.h"
+#include "host/host_table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "host_slots.h"
-#include "serial_link.h"
+#include "host/serial_link.h"
+#include "phone/host_slots.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 class SerialLink;
 

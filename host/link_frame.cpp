@@ -1,4 +1,4 @@
-#include "link_frame.h"
+#include "host/link_frame.h"
 
 #include <algorithm>
 

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 
-#include "results_window.h"
-#include "station.h"
-#include "unit_profile.h"
+#include "host/results_window.h"
+#include "host/station.h"
+#include "phone/unit_profile.h"
 
 namespace {
 

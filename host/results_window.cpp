@@ -1,4 +1,4 @@
-#include "results_window.h"
+#include "host/results_window.h"
 
 #include <QAreaSeries>
 #include <QChart>

@@ -1,4 +1,4 @@
-#include "serial_link.h"
+#include "host/serial_link.h"
 
 #include <QDateTime>
 #include <QSerialPort>

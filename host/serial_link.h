@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "link_frame.h"
+#include "host/link_frame.h"
 
 class QSerialPort;
 

@@ -1,4 +1,4 @@
-#include "station.h"
+#include "host/station.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -15,9 +15,9 @@
 #include <QTextCursor>
 #include <QTimer>
 
-#include "hci_trace.h"
-#include "results_window.h"
-#include "serial_link.h"
+#include "host/hci_trace.h"
+#include "host/results_window.h"
+#include "host/serial_link.h"
 #include "store/connection.h"
 #include "trace/btsnoop.h"
 

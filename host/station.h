@@ -5,8 +5,8 @@
 #include <QString>
 #include <memory>
 
-#include "host_table.h"
-#include "plugin_loader.h"
+#include "host/host_table.h"
+#include "host/plugin_loader.h"
 
 class QAction;
 class QMdiArea;

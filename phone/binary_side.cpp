@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "chip_tables.h"
-#include "hci.h"
-#include "phone_radio.h"
-#include "phonesim.h"
-#include "test_functions.h"
+#include "phone/chip_tables.h"
+#include "phone/hci.h"
+#include "phone/phone_radio.h"
+#include "phone/phonesim.h"
+#include "phone/test_functions.h"
 
 namespace phonesim {
 namespace {

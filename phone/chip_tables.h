@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

@@ -1,9 +1,9 @@
-#include "hci.h"
+#include "phone/hci.h"
 
 #include <iterator>
 
-#include "chip_tables.h"
-#include "phone_radio.h"
+#include "phone/chip_tables.h"
+#include "phone/phone_radio.h"
 
 namespace phonesim {
 namespace {

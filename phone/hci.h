@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

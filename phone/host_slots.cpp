@@ -1,4 +1,4 @@
-#include "host_slots.h"
+#include "phone/host_slots.h"
 
 #include <algorithm>
 #include <cstring>

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

@@ -1,4 +1,4 @@
-#include "phone_radio.h"
+#include "phone/phone_radio.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "chip_tables.h"
+#include "phone/chip_tables.h"
 
 namespace phonesim {
 namespace {

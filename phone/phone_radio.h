@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "air.h"
-#include "phonesim.h"
+#include "air/air.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

@@ -1,8 +1,8 @@
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 #include <algorithm>
 
-#include "chip_tables.h"
+#include "phone/chip_tables.h"
 
 namespace phonesim {
 

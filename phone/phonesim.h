@@ -41,7 +41,7 @@
 #include <string_view>
 #include <vector>
 
-#include "air.h"
+#include "air/air.h"
 
 namespace phonesim {
 

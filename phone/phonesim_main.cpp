@@ -26,12 +26,10 @@
 #include <thread>
 #include <vector>
 
-#include "phonesim.h"
-#include "unit_profile.h"
-#include "wire_server.h"
-#ifdef PHONESIM_AIR_SOCKET
-#include "socket.h"
-#endif
+#include "air/socket.h"
+#include "phone/phonesim.h"
+#include "phone/unit_profile.h"
+#include "phone/wire_server.h"
 
 namespace {
 
@@ -157,10 +155,6 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.unitFile = argv[++i];
         } else if (arg == "--air" && hasValue) {
             options.air = argv[++i];
-#ifndef PHONESIM_AIR_SOCKET
-            std::fprintf(stderr, "phonesim: --air: this phonesim is built without the air\n");
-            return 2;
-#endif
         } else if (arg == "--versions" && hasValue) {
             options.versions.emplace_back(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {
@@ -244,7 +238,6 @@ void CatchStopSignals() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
-#ifdef PHONESIM_AIR_SOCKET
 // Serves the phone's radio at `path`; null after saying what failed.
 std::unique_ptr<air::Server> ServeAir(phonesim::Simulator& sim, const std::string& path) {
     auto server = std::make_unique<air::Server>(sim.Air(), path);
@@ -253,7 +246,6 @@ std::unique_ptr<air::Server> ServeAir(phonesim::Simulator& sim, const std::strin
     std::fprintf(stderr, "phonesim: --air %s: %s\n", path.c_str(), error.c_str());
     return nullptr;
 }
-#endif
 
 // Answers what arrives on the master until a stop signal.
 void Serve(int master, phonesim::WireServer& server) {
@@ -293,11 +285,9 @@ int main(int argc, char** argv) {
     Pty pty;
     if (!OpenPty(pty)) return 1;
 
-#ifdef PHONESIM_AIR_SOCKET
     // Listening before the device is announced, so that whoever reads it finds the air.
     std::unique_ptr<air::Server> air;
     if (!options.air.empty() && !(air = ServeAir(sim, options.air))) return 1;
-#endif
     // Before the device is announced: whoever reads it may stop us at once.
     CatchStopSignals();
     if (!options.link.empty() && !MakeLink(pty.device, options.link)) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

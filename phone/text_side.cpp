@@ -5,10 +5,10 @@
 #include <map>
 #include <optional>
 
-#include "chip_tables.h"
-#include "hci.h"
-#include "phone_radio.h"
-#include "phonesim.h"
+#include "phone/chip_tables.h"
+#include "phone/hci.h"
+#include "phone/phone_radio.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 namespace {

@@ -1,4 +1,4 @@
-#include "unit_profile.h"
+#include "phone/unit_profile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <limits>
 #include <random>
 
-#include "chip_tables.h"
+#include "phone/chip_tables.h"
 
 namespace phonesim {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

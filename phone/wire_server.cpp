@@ -1,4 +1,4 @@
-#include "wire_server.h"
+#include "phone/wire_server.h"
 
 #include <algorithm>
 #include <span>

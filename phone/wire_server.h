@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 namespace phonesim {
 

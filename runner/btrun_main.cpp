@@ -10,15 +10,15 @@
 #include <string>
 
 #include "bt/ibluetooth.h"
-#include "calibrate.h"
-#include "command_line.h"
-#include "exit_codes.h"
-#include "report.h"
 #include "run/plan.h"
-#include "run_host.h"
-#include "run_store.h"
-#include "run_tester.h"
-#include "sinks.h"
+#include "runner/calibrate.h"
+#include "runner/command_line.h"
+#include "runner/exit_codes.h"
+#include "runner/report.h"
+#include "runner/run_host.h"
+#include "runner/run_store.h"
+#include "runner/run_tester.h"
+#include "runner/sinks.h"
 #include "trace/btsnoop.h"
 
 namespace {
@@ -72,7 +72,8 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
         ++phones;
         options.dutId = serial;
         if (tester.tester) tester.tester->NewRun();
-        run::RunRecord record = run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+        run::RunRecord record = run::RunPlan(
+            plan, [&host] { return host.NewBackEnd(); }, options);
         if (tester.tester && plan.usesTester) {
             record.testerIdentity = tester.tester->Identity();
             record.testerAddress = tester.tester->Address();

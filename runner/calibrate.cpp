@@ -1,4 +1,4 @@
-#include "calibrate.h"
+#include "runner/calibrate.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -7,14 +7,14 @@
 #include <cmath>
 
 #include "bt/ibluetooth.h"
-#include "command_line.h"
-#include "exit_codes.h"
+#include "phone/unit_profile.h"
 #include "run/executor.h"
 #include "run/plan.h"
-#include "run_host.h"
-#include "run_tester.h"
-#include "sinks.h"
-#include "unit_profile.h"
+#include "runner/command_line.h"
+#include "runner/exit_codes.h"
+#include "runner/run_host.h"
+#include "runner/run_tester.h"
+#include "runner/sinks.h"
 
 namespace btrun {
 
@@ -88,18 +88,18 @@ int CalibrateMain(const Settings& s) {
     options.tester = tester.tester.get();
     options.linkFailure = [&host] { return host.LinkFailure(); };
     options.resetLink = [&host] { host.ResetLink(); };
-    const run::RunRecord record =
-        run::RunPlan(plan, [&host] { return host.NewBackEnd(); }, options);
+    const run::RunRecord record = run::RunPlan(
+        plan, [&host] { return host.NewBackEnd(); }, options);
     if (record.outcome != run::Outcome::Pass) {
         for (const run::PhaseRecord& p : record.phases)
             if (!p.error.isEmpty()) Say("btrun: " + p.name + ": " + p.error);
         Say("btrun: calibration failed; no fixture file written");
         return kExitError;
     }
-    const QString name = QString("calibrated with %1 on %2")
-                             .arg(QString::fromStdString(unit.name.empty() ? "the golden unit"
-                                                                           : unit.name),
-                                  record.start.toString(Qt::ISODate));
+    const QString name =
+        QString("calibrated with %1 on %2")
+            .arg(QString::fromStdString(unit.name.empty() ? "the golden unit" : unit.name),
+                 record.start.toString(Qt::ISODate));
     if (!WriteFixture(s.out, name, s.channels, record, nominal, error)) {
         Say("btrun: " + error);
         return kExitError;

@@ -1,11 +1,11 @@
-#include "command_line.h"
+#include "runner/command_line.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSysInfo>
 #include <cstdio>
 
-#include "exit_codes.h"
+#include "runner/exit_codes.h"
 
 namespace btrun {
 
@@ -21,7 +21,8 @@ const char kOtherModes[] =
     "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
     "                                              write the HTML report of the store\n"
     "  btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST] [--tester ...]\n"
-    "                                              measure a golden phone, write the fixture file\n";
+    "                                              measure a golden phone, write the fixture "
+    "file\n";
 
 struct Options {
     QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
@@ -36,9 +37,8 @@ struct Options {
                             "the built-in simulated phone.",
                             "DEVICE"};
     QCommandLineOption baud{"baud", "Baud rate of --port (default 115200).", "N", "115200"};
-    QCommandLineOption kind{"interface-kind",
-                            "2 (default): text commands; any other value: binary records.", "N",
-                            "2"};
+    QCommandLineOption kind{
+        "interface-kind", "2 (default): text commands; any other value: binary records.", "N", "2"};
     QCommandLineOption unit{"sim-unit", "Unit profile of the built-in simulated phone.", "FILE"};
     QCommandLineOption loop{"loop", "Read one serial per line from standard input and run the "
                                     "plan once per serial until end of input."};
@@ -63,20 +63,16 @@ struct Options {
                               "built-in simulated one, with the built-in phone).",
                               "RESOURCE"};
     QCommandLineOption testerProfile{"tester-profile",
-                                     "The test set's instrument profile (docs/tester.md).",
-                                     "FILE"};
-    QCommandLineOption fixture{"fixture",
-                               "The fixture's loss between phone and test set (docs/tester.md).",
-                               "FILE"};
-    QCommandLineOption scpiLog{"scpi-log", "Write every SCPI command and answer to FILE.",
-                               "FILE"};
+                                     "The test set's instrument profile (docs/tester.md).", "FILE"};
+    QCommandLineOption fixture{
+        "fixture", "The fixture's loss between phone and test set (docs/tester.md).", "FILE"};
+    QCommandLineOption scpiLog{"scpi-log", "Write every SCPI command and answer to FILE.", "FILE"};
     QCommandLineOption calibrate{"calibrate-fixture",
                                  "Measure the golden phone described by UNIT.json and write the "
                                  "fixture file to --out.",
                                  "UNIT.json"};
-    QCommandLineOption channels{"channels",
-                                "LE channels of --calibrate-fixture (default 0,19,39).", "LIST",
-                                "0,19,39"};
+    QCommandLineOption channels{"channels", "LE channels of --calibrate-fixture (default 0,19,39).",
+                                "LIST", "0,19,39"};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 };
 
@@ -87,8 +83,9 @@ bool CheckOut(const Settings& s, QString& why) {
     if (s.loop && given.exists() && !given.isDir())
         why = "--out " + s.out + " is a file; with --loop it names the folder of the records";
     else if (!s.loop && given.isDir())
-        why = "--out " + s.out + " is a folder; without --loop it names the record file (give a "
-                                 "new file name, or --loop)";
+        why = "--out " + s.out +
+              " is a folder; without --loop it names the record file (give a "
+              "new file name, or --loop)";
     else if (!s.loop && given.isFile())
         why = "--out " + s.out + " exists; btrun never replaces a record";
     return why.isEmpty();
@@ -101,7 +98,8 @@ bool CheckRun(const QCommandLineParser& parser, const Options& o, Settings& s, Q
     if (why.isEmpty() && !ok) why = "--interface-kind takes a whole number";
     s.baud = parser.value(o.baud).toInt(&ok);
     if (why.isEmpty() && (!ok || s.baud <= 0)) why = "--baud takes a positive whole number";
-    if (why.isEmpty() && s.loop && parser.isSet(o.dut)) why = "--loop reads the serials; drop --dut";
+    if (why.isEmpty() && s.loop && parser.isSet(o.dut))
+        why = "--loop reads the serials; drop --dut";
     if (why.isEmpty() && !s.port.isEmpty() && !s.unitProfile.isEmpty())
         why = "--sim-unit is for the built-in phone; give it to phonesim with --port";
     if (why.isEmpty() && parser.isSet(o.baud) && s.port.isEmpty()) why = "--baud needs --port";
@@ -140,8 +138,9 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
         "65 bad input.");
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
-    parser.addOptions({o.dut, o.station, o.out, o.junit, o.port, o.baud, o.kind, o.unit, o.loop,
-                       o.quiet, o.btsnoop, o.db, o.flush, o.release, o.import, o.tester, o.testerProfile, o.fixture,
+    parser.addOptions({o.dut,     o.station,   o.out,      o.junit,  o.port,          o.baud,
+                       o.kind,    o.unit,      o.loop,     o.quiet,  o.btsnoop,       o.db,
+                       o.flush,   o.release,   o.import,   o.tester, o.testerProfile, o.fixture,
                        o.scpiLog, o.calibrate, o.channels, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
@@ -183,16 +182,16 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     }
     const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),
                import = parser.isSet(o.import);
-    s.mode = flush                      ? Settings::Mode::Flush
-             : release                  ? Settings::Mode::Release
-             : import                   ? Settings::Mode::Import
+    s.mode = flush                       ? Settings::Mode::Flush
+             : release                   ? Settings::Mode::Release
+             : import                    ? Settings::Mode::Import
              : parser.isSet(o.calibrate) ? Settings::Mode::Calibrate
-                                        : Settings::Mode::Run;
+                                         : Settings::Mode::Run;
     // Records folder: the --out folder (with --loop and the store commands), the folder of
     // --out FILE, or "results".
-    s.recordsFolder = s.out.isEmpty()                               ? QString("results")
+    s.recordsFolder = s.out.isEmpty()                           ? QString("results")
                       : s.loop || s.mode != Settings::Mode::Run ? s.out
-                                                                    : QFileInfo(s.out).path();
+                                                                : QFileInfo(s.out).path();
     if (s.mode == Settings::Mode::Run) return CheckRun(parser, o, s, why);
     if (s.mode == Settings::Mode::Calibrate) {
         if (s.out.isEmpty() || !parser.positionalArguments().isEmpty())

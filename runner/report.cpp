@@ -1,4 +1,4 @@
-#include "report.h"
+#include "runner/report.h"
 
 #include <QCommandLineParser>
 #include <QCryptographicHash>
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "exit_codes.h"
+#include "runner/exit_codes.h"
 #include "store/analysis.h"
 #include "store/connection.h"
 #include "store/url.h"

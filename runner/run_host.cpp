@@ -1,11 +1,11 @@
-#include "run_host.h"
+#include "runner/run_host.h"
 
 #include "backend/backend.h"
 #include "bt/ibluetooth.h"
 #include "bt/interface_kind.h"
-#include "host_slots.h"
+#include "host/serial_link.h"
+#include "phone/host_slots.h"
 #include "plugin/host.h"
-#include "serial_link.h"
 
 namespace btrun {
 
@@ -17,8 +17,8 @@ struct LinkWatch {
 
     // Slots 18 and 54: request and confirm buffers.
     using Buffers = uint8_t (*)(int32_t, uint16_t, const uint8_t*, uint16_t*, uint8_t*, int32_t);
-    using SendReceive = uint8_t (*)(const char*, phonesim::SlotHostText*, int32_t, int32_t,
-                                    int32_t, int32_t);
+    using SendReceive = uint8_t (*)(const char*, phonesim::SlotHostText*, int32_t, int32_t, int32_t,
+                                    int32_t);
 
     template <typename Slot, typename... Args> static uint8_t Pass(int index, Args... args) {
         if (host == nullptr || !host->failure_.isEmpty()) return 0;
@@ -34,7 +34,7 @@ namespace {
 extern "C" uint8_t WatchedBinary(int32_t function, uint16_t requestLength, const uint8_t* request,
                                  uint16_t* confirmLength, uint8_t* confirm, int32_t comHandle) {
     return LinkWatch::Pass<LinkWatch::Buffers>(0, function, requestLength, request, confirmLength,
-                                              confirm, comHandle);
+                                               confirm, comHandle);
 }
 
 extern "C" uint8_t WatchedGeneric(int32_t zero, uint16_t commandLength, const uint8_t* command,
@@ -43,8 +43,8 @@ extern "C" uint8_t WatchedGeneric(int32_t zero, uint16_t commandLength, const ui
                                                response, comHandle);
 }
 
-extern "C" uint8_t WatchedSendReceive(const char* command, phonesim::SlotHostText* reply,
-                                      int32_t a, int32_t b, int32_t c, int32_t d) {
+extern "C" uint8_t WatchedSendReceive(const char* command, phonesim::SlotHostText* reply, int32_t a,
+                                      int32_t b, int32_t c, int32_t d) {
     return LinkWatch::Pass<LinkWatch::SendReceive>(2, command, reply, a, b, c, d);
 }
 

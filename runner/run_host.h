@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "host_table.h"
-#include "unit_profile.h"
+#include "host/host_table.h"
+#include "phone/unit_profile.h"
 
 class IBluetooth;
 class SerialLink;

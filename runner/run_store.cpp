@@ -1,4 +1,4 @@
-#include "run_store.h"
+#include "runner/run_store.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <thread>
 
-#include "exit_codes.h"
+#include "runner/exit_codes.h"
 #include "store/addresses.h"
 #include "store/spool.h"
 #include "store/writer.h"

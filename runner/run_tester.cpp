@@ -1,7 +1,7 @@
-#include "run_tester.h"
+#include "runner/run_tester.h"
 
-#include "command_line.h"
-#include "phonesim.h"
+#include "phone/phonesim.h"
+#include "runner/command_line.h"
 #include "simulated_profile.h"
 #include "tester/connection.h"
 #include "tester/fixture.h"
@@ -42,8 +42,7 @@ bool RunTester::Reset(tester::Error& error) {
     return Prepare(error);
 }
 
-bool RunTester::SetFixtureLoss(const std::vector<tester::LossPoint>& points,
-                               tester::Error& error) {
+bool RunTester::SetFixtureLoss(const std::vector<tester::LossPoint>& points, tester::Error& error) {
     loss_ = points;
     prepared_ = false;
     return Prepare(error);
@@ -105,10 +104,10 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
     }
     if (s.tester.isEmpty() && builtInPhone == nullptr) return true;
     tester::Profile profile;
-    if (!s.testerProfile.isEmpty() ? !tester::LoadProfile(s.testerProfile, profile, error)
-                                   : !tester::ParseProfile(kSimulatedProfile,
-                                                           "the built-in test set's profile",
-                                                           profile, error))
+    if (!s.testerProfile.isEmpty()
+            ? !tester::LoadProfile(s.testerProfile, profile, error)
+            : !tester::ParseProfile(kSimulatedProfile, "the built-in test set's profile", profile,
+                                    error))
         return false;
     if (!s.scpiLog.isEmpty()) {
         setup.log = std::make_unique<tester::ScpiLog>();
@@ -118,8 +117,8 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
     const std::vector<tester::LossPoint> loss =
         calibrating ? std::vector<tester::LossPoint>{} : fixture.points;
     if (s.tester.isEmpty()) {
-        setup.tester = BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo,
-                                      airTime);
+        setup.tester =
+            BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo, airTime);
         return true;
     }
     auto lan = tester::MakeLanTester(s.tester, std::move(profile), error);

@@ -1,10 +1,10 @@
-#include "sinks.h"
+#include "runner/sinks.h"
 
 #include <cstdio>
 #include <span>
 
 #include "run/record.h"
-#include "run_store.h"
+#include "runner/run_store.h"
 #include "trace/btsnoop.h"
 
 namespace btrun {

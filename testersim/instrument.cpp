@@ -1,4 +1,4 @@
-#include "instrument.h"
+#include "testersim/instrument.h"
 
 #include <charconv>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include <random>
 #include <string_view>
 
-#include "measure.h"
-#include "scpi.h"
+#include "testersim/measure.h"
+#include "testersim/scpi.h"
 
 namespace testersim {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "air/air.h"
-#include "loss.h"
+#include "testersim/loss.h"
 
 namespace testersim {
 

@@ -1,4 +1,4 @@
-#include "loss.h"
+#include "testersim/loss.h"
 
 #include <algorithm>
 #include <charconv>

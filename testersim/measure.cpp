@@ -1,8 +1,8 @@
-#include "measure.h"
+#include "testersim/measure.h"
 
 #include <algorithm>
 
-#include "scpi.h"
+#include "testersim/scpi.h"
 
 namespace testersim {
 

@@ -1,4 +1,4 @@
-#include "scpi.h"
+#include "testersim/scpi.h"
 
 #include <cctype>
 #include <charconv>

@@ -24,7 +24,7 @@
 #include <thread>
 
 #include "air/socket.h"
-#include "instrument.h"
+#include "testersim/instrument.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "link_frame.h"
-#include "wire_server.h"
+#include "host/link_frame.h"
+#include "phone/wire_server.h"
 
 namespace {
 

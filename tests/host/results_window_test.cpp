@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "hand_store.h"
-#include "results_window.h"
-#include "station.h"
+#include "host/results_window.h"
+#include "host/station.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "host_slots.h"
-#include "host_table.h"
+#include "host/host_table.h"
+#include "host/serial_link.h"
+#include "phone/host_slots.h"
 #include "phone_process.h"
-#include "serial_link.h"
 
 namespace {
 

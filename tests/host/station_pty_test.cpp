@@ -17,11 +17,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "hci_trace.h"
-#include "host_table.h"
+#include "host/hci_trace.h"
+#include "host/host_table.h"
+#include "host/serial_link.h"
+#include "host/station.h"
 #include "phone_process.h"
-#include "serial_link.h"
-#include "station.h"
 #include "trace/btsnoop.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "phonesim.h"
+#include "phone/phonesim.h"
 
 using phonesim::Fault;
 using phonesim::FaultSpec;

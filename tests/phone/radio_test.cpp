@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "phonesim.h"
-#include "unit_profile.h"
+#include "phone/phonesim.h"
+#include "phone/unit_profile.h"
 
 using Mode = air::Transmission::Mode;
 using phonesim::Simulator;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host_slots.h"
-#include "phonesim.h"
+#include "phone/host_slots.h"
+#include "phone/phonesim.h"
 
 using phonesim::Fault;
 using phonesim::FaultSpec;

@@ -6,8 +6,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include "phone/unit_profile.h"
 #include "run/plan.h"
-#include "unit_profile.h"
 
 namespace {
 

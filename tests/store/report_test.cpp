@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "hand_store.h"
-#include "report.h"
+#include "runner/report.h"
 
 namespace {
 

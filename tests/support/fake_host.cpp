@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host_slots.h"
+#include "phone/host_slots.h"
 #include "plugin/plugin.h"
 
 namespace fakehost {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "fake_host.h"
-#include "host_slots.h"
+#include "phone/host_slots.h"
 #include "plugin/host.h"
 #include "transport/host_info.h"
 #include "transport/itransportservice.h"
