@@ -180,7 +180,7 @@ RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOp
                                     &planned.validator,
                                     {}};
                 m.judgement = Judge(planned.validator, m.value);
-                // What the Bluetooth test specification asks beyond the plan's limits.
+                // What the Bluetooth RF test standard asks beyond the plan's limits.
                 const QString standard =
                     m.judgement.pass ? StandardFailure(step, planned, readings) : QString();
                 if (!standard.isEmpty()) {

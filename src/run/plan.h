@@ -16,7 +16,7 @@ struct PlannedMeasurement {
     ValueType type = ValueType::Number;
     QString units;
     Validator validator;
-    // Why this measurement may be looser than the Bluetooth test specification's limit
+    // Why this measurement may be looser than the Bluetooth RF test standard's limit
     // (the record keeps it with the validator); empty: it may not.
     QString waiver;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// The limits of the Bluetooth RF test specifications for the radio measurements, each with
-// the test it comes from. A plan may be tighter (the line's business) but not looser,
-// unless the measurement carries a waiver saying why.
+// The limits of the Bluetooth RF test standards (RF-PHY for LE, RF for BR) for the radio
+// measurements, each with the test it comes from. A plan may be tighter (the line's
+// business) but not looser, unless the measurement carries a waiver saying why.
 
 #include <QString>
 #include <optional>
@@ -12,12 +12,12 @@
 namespace run {
 
 struct StandardLimit {
-    const char* operation;   // the plan operation whose measurement it limits
+    const char* operation; // the plan operation whose measurement it limits
     const char* measurement;
     std::optional<double> min, max;
     const char* units;
-    const char* test;        // "RF-PHY/TRM/BV-01-C Output power"
-    const char* condition;   // the packet types it applies to ("DH3 DH5"), "" for all
+    const char* test;      // "RF-PHY/TRM/BV-01-C Output power"
+    const char* condition; // the packet types it applies to ("DH3 DH5"), "" for all
 };
 
 // The whole table, for the documentation and the checks.

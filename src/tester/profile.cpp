@@ -83,9 +83,9 @@ bool Query(const json::Node& verb, bool le, TxItem item, const QStringList& know
         !Command(node, "query", known, out.query, error) || !node.Child("fields", fields, error))
         return false;
     QStringList offered, units;
-    for (const ReadingSpec& spec : TxReadings(le, item)) {
-        offered << spec.name;
-        units << spec.units;
+    for (const ReadingSpec& reading : TxReadings(le, item)) {
+        offered << reading.name;
+        units << reading.units;
     }
     if (fields.Object().isEmpty())
         return fields.Fail(fields.Where(),

@@ -47,7 +47,7 @@ inline std::vector<ReadingSpec> TxReadings(bool le, TxItem item) {
     struct Row {
         bool le;
         TxItem item;
-        ReadingSpec spec;
+        ReadingSpec reading;
     };
     static constexpr Row kRows[] = {
         {true, TxItem::Power, {"le_power_avg", "dBm"}},
@@ -70,7 +70,7 @@ inline std::vector<ReadingSpec> TxReadings(bool le, TxItem item) {
     };
     std::vector<ReadingSpec> out;
     for (const Row& row : kRows)
-        if (row.le == le && row.item == item) out.push_back(row.spec);
+        if (row.le == le && row.item == item) out.push_back(row.reading);
     return out;
 }
 
