@@ -62,13 +62,18 @@ double LinkBytes(const phonesim::Simulator& phone) {
     return bytes;
 }
 
+bool LoadPlanAndGolden(run::Plan& plan, phonesim::UnitProfile& golden) {
+    QString error;
+    std::string why;
+    return run::LoadPlan(QString::fromStdString(kPlan), plan, error) &&
+           phonesim::LoadUnitProfile(kGolden, golden, why);
+}
+
 void PhoneRun(benchmark::State& state) {
     run::Plan plan;
     QString error;
     phonesim::UnitProfile golden;
-    std::string why;
-    if (!run::LoadPlan(QString::fromStdString(kPlan), plan, error) ||
-        !phonesim::LoadUnitProfile(kGolden, golden, why)) {
+    if (!LoadPlanAndGolden(plan, golden)) {
         state.SkipWithError("cannot read the plan or the unit profile");
         return;
     }
@@ -148,9 +153,7 @@ void RadioRun(benchmark::State& state) {
     run::Plan plan;
     QString error;
     phonesim::UnitProfile golden;
-    std::string why;
-    if (!run::LoadPlan(QString::fromStdString(kPlan), plan, error) ||
-        !phonesim::LoadUnitProfile(kGolden, golden, why)) {
+    if (!LoadPlanAndGolden(plan, golden)) {
         state.SkipWithError("cannot read the plan or the unit profile");
         return;
     }

@@ -76,41 +76,52 @@ void KeepRatio(OpContext& c, const QString& system) {
         c.readings[system + "_f2_f1_ratio"] = std::round(f2 / f1 * 1000.0) / 1000.0;
 }
 
-T_Result LeTxTest(OpContext& c) {
+// Each pass of each item asked: the phone made to send what the pass needs (`start`), then
+// the test set's measurement of it (`measure`).
+template <typename Start, typename Measure>
+T_Result MeasureItems(OpContext& c, const QString& system, Start start, Measure measure) {
     if (c.tester == nullptr) return NoTester();
-    const tester::LeTx setup{int(c.Int("channel")), "1M", int(c.Int("packets"))};
     for (const QString& item : c.args.value("items").items)
         for (const Pass& pass : PassesOf(item)) {
-            const T_BT_SET_TX_LE_MODE_REQ q{uint8_t(setup.channel), 37,
-                                            int8_t(c.Int("power_level")), pass.lePattern};
-            const T_Result r = c.bt.SetTxLeMode(kVersion, q);
+            const T_Result r = start(pass);
             if (r.code != T_RESULT_OK) return r;
             std::vector<tester::Reading> readings;
             tester::Error error;
-            if (!c.tester->MeasureLeTx(setup, pass.item, readings, error)) return Failed(error);
+            if (!measure(pass.item, readings, error)) return Failed(error);
             Keep(c, readings);
         }
-    KeepRatio(c, "le");
+    KeepRatio(c, system);
     return {};
 }
 
-// tx_burst's payload patterns: kind and fixed byte by pattern number.
-constexpr uint8_t kPatternKind[] = {0, 0, 0, 0, 0, 1};
-constexpr uint8_t kPatternByte[] = {0x00, 0x33, 0x55, 0x0F, 0xFF, 0x00};
+T_Result LeTxTest(OpContext& c) {
+    const tester::LeTx setup{int(c.Int("channel")), "1M", int(c.Int("packets"))};
+    return MeasureItems(
+        c, "le",
+        [&](const Pass& pass) {
+            const T_BT_SET_TX_LE_MODE_REQ q{uint8_t(setup.channel), 37,
+                                            int8_t(c.Int("power_level")), pass.lePattern};
+            return c.bt.SetTxLeMode(kVersion, q);
+        },
+        [&](TxItem item, std::vector<tester::Reading>& readings, tester::Error& error) {
+            return c.tester->MeasureLeTx(setup, item, readings, error);
+        });
+}
 
 T_Result BrTxTest(OpContext& c) {
-    if (c.tester == nullptr) return NoTester();
     const QString type = c.args.value("packet_type").text;
     const tester::BrTx setup{int(c.Int("channel")), type, int(c.Int("packets"))};
-    for (const QString& item : c.args.value("items").items)
-        for (const Pass& pass : PassesOf(item)) {
+    return MeasureItems(
+        c, "br",
+        [&](const Pass& pass) {
+            // A TX burst as tx_burst's defaults make it, whitening off, with the pass's payload.
             T_BT_SET_TX_BURST_MODE_REQ q{};
             const uint8_t address[6] = {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13};
             std::copy(std::begin(address), std::end(address), q.bd_address);
             q.channel = uint8_t(setup.channel);
             q.power_step = uint8_t(c.Int("power_step"));
-            q.pattern_kind = kPatternKind[pass.brPattern];
-            q.pattern_byte = kPatternByte[pass.brPattern];
+            q.pattern_kind = kBrPatternKind[pass.brPattern];
+            q.pattern_byte = kBrPatternByte[pass.brPattern];
             q.lpc_num_steps = 5;
             q.lpc_step_size = 2;
             std::fill(std::begin(q.afh_channel_map), std::end(q.afh_channel_map), 0xFF);
@@ -119,15 +130,11 @@ T_Result BrTxTest(OpContext& c) {
             q.lpc_power_3mbps = -4;
             // DH1, DH3, DH5 are packet types 0, 1, 2.
             q.packet_type = uint32_t(QStringList{"DH1", "DH3", "DH5"}.indexOf(type));
-            const T_Result r = c.bt.SetTxBurstMode(kVersion, q);
-            if (r.code != T_RESULT_OK) return r;
-            std::vector<tester::Reading> readings;
-            tester::Error error;
-            if (!c.tester->MeasureBrTx(setup, pass.item, readings, error)) return Failed(error);
-            Keep(c, readings);
-        }
-    KeepRatio(c, "br");
-    return {};
+            return c.bt.SetTxBurstMode(kVersion, q);
+        },
+        [&](TxItem item, std::vector<tester::Reading>& readings, tester::Error& error) {
+            return c.tester->MeasureBrTx(setup, item, readings, error);
+        });
 }
 
 T_Result LeRxTest(OpContext& c) {

@@ -9,10 +9,6 @@ namespace run::op {
 
 namespace {
 
-// Pattern pairs of the BR/EDR patterns: kind and fixed byte by T_BT_BR_PATTERN value.
-constexpr uint8_t kPatternKind[] = {0, 0, 0, 0, 0, 1};
-constexpr uint8_t kPatternByte[] = {0x00, 0x33, 0x55, 0x0F, 0xFF, 0x00};
-
 template <std::size_t N> void CopyBytes(uint8_t (&to)[N], const QByteArray& from) {
     std::memcpy(to, from.constData(), std::min<std::size_t>(N, from.size()));
 }
@@ -45,8 +41,8 @@ T_Result TxBurst(OpContext& c) {
     CopyBytes(q.bd_address, c.Bytes("bd_address"));
     q.channel = uint8_t(c.Int("channel"));
     q.power_step = uint8_t(c.Int("power_step"));
-    q.pattern_kind = kPatternKind[c.Int("pattern")];
-    q.pattern_byte = kPatternByte[c.Int("pattern")];
+    q.pattern_kind = kBrPatternKind[c.Int("pattern")];
+    q.pattern_byte = kBrPatternByte[c.Int("pattern")];
     q.tx_interval = uint8_t(c.Int("tx_interval"));
     q.hopping = uint8_t(c.Int("hopping"));
     q.whitening = uint8_t(c.Int("whitening"));
@@ -65,8 +61,8 @@ T_Result TxContinuous(OpContext& c) {
     q.channel = uint8_t(c.Int("channel"));
     q.coarse_power = uint8_t(c.Int("coarse_power"));
     q.fine_power = uint8_t(c.Int("fine_power"));
-    q.pattern_kind = kPatternKind[c.Int("pattern")];
-    q.pattern_byte = kPatternByte[c.Int("pattern")];
+    q.pattern_kind = kBrPatternKind[c.Int("pattern")];
+    q.pattern_byte = kBrPatternByte[c.Int("pattern")];
     q.modulation = uint32_t(c.Int("modulation"));
     return c.bt.SetTxContinuousMode(kVersion, q);
 }

@@ -10,6 +10,11 @@ namespace run::op {
 // Every record sent to the phone is data version 1.
 constexpr uint8_t kVersion = 1;
 
+// The BR/EDR payload patterns as request records carry them: kind and fixed byte by
+// pattern number (00000000, 00110011, 01010101, 00001111, 11111111, PRBS9).
+inline constexpr uint8_t kBrPatternKind[] = {0, 0, 0, 0, 0, 1};
+inline constexpr uint8_t kBrPatternByte[] = {0x00, 0x33, 0x55, 0x0F, 0xFF, 0x00};
+
 // A confirm whose result field is not 0: the phone refused what it was asked.
 T_Result Checked(T_Result result, int32_t phoneCode);
 
