@@ -4,68 +4,16 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <xcb/xcb.h>
 
+#include "host/display.h"
 #include "host/results_window.h"
 #include "host/station.h"
 #include "phone/unit_profile.h"
 
-namespace {
-
-bool IsSocket(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
-bool WaylandSocketThere() {
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!wayland || !*wayland) return false;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return IsSocket(wayland[0] == '/' ? wayland
-                                      : std::string(runtime ? runtime : "") + "/" + wayland);
-}
-
-// Why the X display cannot be opened, or nothing when it can. Qt aborts the process when
-// its platform cannot connect, so the station connects first, to a local display or one
-// over TCP alike.
-std::string XDisplayProblem() {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return "no display";
-    xcb_connection_t* connection = xcb_connect(display, nullptr);
-    const bool opened = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return opened ? std::string() : "no display (cannot open " + std::string(display) + ")";
-}
-
-// Chooses the platform before Qt starts, or says why there is no display to start on. A
-// screenshot (or the help text) needs no screen, so it renders offscreen; of a platform
-// chosen by the user only xcb is tried.
-std::string ChoosePlatform(int argc, char** argv) {
-    const char* chosen = std::getenv("QT_QPA_PLATFORM");
-    if (chosen && *chosen) return std::strcmp(chosen, "xcb") == 0 ? XDisplayProblem() : "";
-    for (int i = 1; i < argc; ++i) {
-        const bool needsNoScreen = std::strcmp(argv[i], "--screenshot") == 0 ||
-                                   std::strncmp(argv[i], "--screenshot=", 13) == 0 ||
-                                   std::strcmp(argv[i], "--results-screenshot") == 0 ||
-                                   std::strncmp(argv[i], "--results-screenshot=", 21) == 0 ||
-                                   std::strcmp(argv[i], "--help") == 0 ||
-                                   std::strcmp(argv[i], "-h") == 0;
-        if (needsNoScreen) {
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            return {};
-        }
-    }
-    return WaylandSocketThere() ? std::string() : XDisplayProblem();
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
-    const std::string noDisplay = ChoosePlatform(argc, argv);
+    const std::string noDisplay =
+        ChoosePlatform(argc, argv, {"--screenshot", "--results-screenshot"});
     if (!noDisplay.empty()) {
         std::fprintf(stderr, "station: %s: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
                      noDisplay.c_str());
