@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-dev qt6-base-dev qt6-serialport-dev
           libgtest-dev libgmock-dev libbenchmark-dev ccache binutils locales bluez
           libqt6sql6-sqlite libqt6sql6-psql qt6-charts-dev libqt6opengl6-dev postgresql sqlite3
-          libxml2-utils libxcb1-dev python3-pyvisa python3-pyvisa-py liblxi-dev libtirpc3)
+          libxml2-utils libxcb1-dev python3-pyvisa python3-pyvisa-py liblxi-dev libtirpc3
+          qt6-tools-dev qt6-l10n-tools)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
