@@ -33,6 +33,16 @@ constexpr qint64 kStoreRestMs = 30000;
 const char* const kRecordOptions[] = {"--slot", "--operator", "--part-number", "--revision",
                                       "--lot"};
 
+// The whole lines at the start of `buffer`, trimmed, blank ones left out; taken out of it.
+QList<QByteArray> TakeLines(QByteArray& buffer) {
+    QList<QByteArray> lines;
+    for (qsizetype end; (end = buffer.indexOf('\n')) >= 0; buffer.remove(0, end + 1)) {
+        const QByteArray line = buffer.left(end).trimmed();
+        if (!line.isEmpty()) lines << line;
+    }
+    return lines;
+}
+
 bool KindOf(const QString& name, SlotEvent::Kind& kind) {
     static const QHash<QString, SlotEvent::Kind> kinds = {
         {"started", SlotEvent::Kind::Started},
@@ -151,22 +161,15 @@ struct Station::Impl {
     void ReadEvents(std::size_t index) {
         Slot& slot = slotStates[index];
         if (slot.worker) slot.out += slot.worker->readAllStandardOutput();
-        for (qsizetype end; (end = slot.out.indexOf('\n')) >= 0;) {
-            const QByteArray line = slot.out.left(end).trimmed();
-            slot.out.remove(0, end + 1);
-            if (!line.isEmpty()) Heard(slot, line);
-        }
+        for (const QByteArray& line : TakeLines(slot.out))
+            Heard(slot, line);
     }
 
     void ReadMessages(std::size_t index) {
         Slot& slot = slotStates[index];
         if (slot.worker) slot.err += slot.worker->readAllStandardError();
-        for (qsizetype end; (end = slot.err.indexOf('\n')) >= 0;) {
-            const QString line = QString::fromUtf8(slot.err.left(end)).trimmed();
-            slot.err.remove(0, end + 1);
-            if (!line.isEmpty())
-                Emit(SlotEvent::Kind::Message, &slot, slot.serial, {{"text", line}});
-        }
+        for (const QByteArray& line : TakeLines(slot.err))
+            Emit(SlotEvent::Kind::Message, &slot, slot.serial, {{"text", QString::fromUtf8(line)}});
     }
 
     void Heard(Slot& slot, const QByteArray& line) {
