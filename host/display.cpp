@@ -1,7 +1,9 @@
 #include "host/display.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 
@@ -36,9 +38,8 @@ bool IsOption(const char* arg, const char* option) {
     return std::strncmp(arg, option, n) == 0 && (arg[n] == '\0' || arg[n] == '=');
 }
 
-} // namespace
-
-std::string ChoosePlatform(int argc, char** argv, std::initializer_list<const char*> noScreen) {
+// Why there is no display, or nothing.
+std::string DisplayProblem(int argc, char** argv, std::initializer_list<const char*> noScreen) {
     const char* chosen = std::getenv("QT_QPA_PLATFORM");
     if (chosen && *chosen) return std::strcmp(chosen, "xcb") == 0 ? XDisplayProblem() : "";
     for (int i = 1; i < argc; ++i) {
@@ -51,4 +52,15 @@ std::string ChoosePlatform(int argc, char** argv, std::initializer_list<const ch
         }
     }
     return WaylandSocketThere() ? std::string() : XDisplayProblem();
+}
+
+} // namespace
+
+bool ChoosePlatform(int argc, char** argv, const char* program,
+                    std::initializer_list<const char*> noScreen) {
+    const std::string problem = DisplayProblem(argc, argv, noScreen);
+    if (problem.empty()) return true;
+    std::fprintf(stderr, "%s: %s: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n", program,
+                 problem.c_str());
+    return false;
 }

@@ -12,13 +12,7 @@
 #include "phone/unit_profile.h"
 
 int main(int argc, char** argv) {
-    const std::string noDisplay =
-        ChoosePlatform(argc, argv, {"--screenshot", "--results-screenshot"});
-    if (!noDisplay.empty()) {
-        std::fprintf(stderr, "station: %s: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
-                     noDisplay.c_str());
-        return 1;
-    }
+    if (!ChoosePlatform(argc, argv, "station", {"--screenshot", "--results-screenshot"})) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("station");
     QCommandLineParser parser;

@@ -58,12 +58,7 @@ void Script(OperatorWindow& window, const btrun::StationConfig& config, QStringL
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string noDisplay = ChoosePlatform(argc, argv, {"--screenshot"});
-    if (!noDisplay.empty()) {
-        std::fprintf(stderr, "btoperator: %s: set DISPLAY, or run with QT_QPA_PLATFORM=offscreen\n",
-                     noDisplay.c_str());
-        return 1;
-    }
+    if (!ChoosePlatform(argc, argv, "btoperator", {"--screenshot"})) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("btoperator");
     QCommandLineParser parser;
