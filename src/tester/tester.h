@@ -123,8 +123,7 @@ public:
     virtual bool MeasureBrTx(const BrTx& setup, TxItem item, std::vector<Reading>& readings,
                              Error& error) = 0;
     virtual bool SendLePackets(const LePackets& packets, Error& error) = 0;
-    // Counts the phone's LE test packets; `sent` is what the tester sent itself when it
-    // sets the level (a reference radio: its output power, in dBm at its port).
+    // Counts the LE test packets the phone sends on the channel during the time given.
     virtual bool CountLePackets(const LeCount& /*count*/, int& /*received*/, Error& error) {
         error = {Error::Kind::Instrument, Address() + " cannot count LE packets"};
         return false;
