@@ -141,6 +141,10 @@ int RunMain(const Settings& s, btrun::RunStore& results) {
         Say("btrun: " + error);
         return kExitBadInput;
     }
+    if (tester.tester && !btrun::TesterCanRun(plan, *tester.tester, error)) {
+        Say("btrun: " + s.plan + ": " + error);
+        return kExitBadInput;
+    }
     if (plan.usesTester && !tester.tester)
         return btrun::Usage("the plan measures the radio: give --tester and --tester-profile "
                             "(the built-in test set measures only the built-in phone)");

@@ -60,8 +60,17 @@ struct Options {
     QCommandLineOption tester{"tester",
                               "The test set, as a VISA resource string: "
                               "TCPIP::HOST::PORT::SOCKET or TCPIP::HOST::INSTR (default: the "
-                              "built-in simulated one, with the built-in phone).",
+                              "built-in simulated one, with the built-in phone); or a reference "
+                              "radio: h4:/dev/ttyACM0[:BAUD] or dtm:/dev/ttyACM0[:BAUD].",
                               "RESOURCE"};
+    QCommandLineOption testerTrace{"tester-trace",
+                                   "Record a reference radio's HCI commands and events to FILE "
+                                   "(btsnoop, btmon -r FILE).",
+                                   "FILE"};
+    QCommandLineOption referencePower{"reference-power",
+                                      "A reference radio's output power at its port, dBm "
+                                      "(default 0).",
+                                      "DBM", "0"};
     QCommandLineOption testerProfile{"tester-profile",
                                      "The test set's instrument profile (docs/tester.md).", "FILE"};
     QCommandLineOption fixture{
@@ -141,7 +150,8 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     parser.addOptions({o.dut,     o.station,   o.out,      o.junit,  o.port,          o.baud,
                        o.kind,    o.unit,      o.loop,     o.quiet,  o.btsnoop,       o.db,
                        o.flush,   o.release,   o.import,   o.tester, o.testerProfile, o.fixture,
-                       o.scpiLog, o.calibrate, o.channels, o.help});
+                       o.scpiLog, o.calibrate, o.channels, o.testerTrace, o.referencePower,
+                       o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -176,8 +186,21 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
         }
         s.channels << c;
     }
-    if (!s.tester.isEmpty() && s.testerProfile.isEmpty()) {
+    s.testerTrace = parser.value(o.testerTrace);
+    bool powerOk = false;
+    s.referencePower = parser.value(o.referencePower).toDouble(&powerOk);
+    if (!powerOk || s.referencePower < -40 || s.referencePower > 20) {
+        why = "--reference-power takes dBm from -40 to 20";
+        return false;
+    }
+    const bool reference = s.tester.startsWith("h4:", Qt::CaseInsensitive) ||
+                           s.tester.startsWith("dtm:", Qt::CaseInsensitive);
+    if (!s.tester.isEmpty() && !reference && s.testerProfile.isEmpty()) {
         why = "--tester needs --tester-profile (the instrument's command tree)";
+        return false;
+    }
+    if (!s.testerTrace.isEmpty() && !reference) {
+        why = "--tester-trace records a reference radio (--tester h4:DEVICE)";
         return false;
     }
     const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),

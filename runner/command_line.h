@@ -27,6 +27,8 @@ struct Settings {
     QString testerProfile; // the instrument profile; empty: the built-in test set's
     QString fixture;       // the fixture file; empty: no loss
     QString scpiLog;
+    QString testerTrace;      // --tester-trace: a reference radio's HCI exchanges (btsnoop)
+    double referencePower = 0; // --reference-power: a reference radio's output, dBm
     QString calibrateUnit; // --calibrate-fixture: the golden unit's profile
     QList<int> channels;   // --channels: LE channels to calibrate
     QString release;    // --release-address

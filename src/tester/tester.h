@@ -131,6 +131,9 @@ public:
     // The output power of a tester that sends at a fixed level (a reference radio), in dBm
     // at its port; none for a test set, which sends at the level asked for.
     virtual std::optional<double> FixedOutputDbm() const { return std::nullopt; }
+    // The loss between the phone and the tester at `mhz` that the tester was given (the
+    // fixture's); 0 when it knows none.
+    virtual double FixtureLossDb(double /*mhz*/) const { return 0; }
 };
 
 } // namespace tester
