@@ -4,6 +4,7 @@
 // indicators or the 2-wire UART of Direct Test Mode (docs/tester.md, "refsim"). Pure byte
 // handling with its own codec; it shares nothing with the driver it checks.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
