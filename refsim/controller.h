@@ -55,13 +55,16 @@ protected:
 class HciController : public Controller {
 public:
     HciController(air::Radio* phone, const Options& options)
-        : Controller(phone, options), bdaddr_(options.bdaddr) {}
+        : Controller(phone, options), bdaddr_(options.bdaddr), refuseOpcode_(options.refuseOpcode),
+          refuseStatus_(options.refuseStatus) {}
 
 private:
     std::string Take() override;
     std::string Execute(std::uint16_t opcode, const std::string& parameters);
 
     std::array<std::uint8_t, 6> bdaddr_;
+    std::uint16_t refuseOpcode_;
+    std::uint8_t refuseStatus_;
 };
 
 // Direct Test Mode over its 2-wire UART: 16-bit commands and events, most significant

@@ -111,6 +111,13 @@ std::string HciController::Take() {
 }
 
 std::string HciController::Execute(std::uint16_t opcode, const std::string& p) {
+    // A controller that refuses one command, as broken or mis-set ones do.
+    if (opcode == refuseOpcode_)
+        return Failed(opcode, refuseStatus_,
+                      opcode == kReadLocalVersion ? 9
+                      : opcode == kReadBdAddr     ? 7
+                      : opcode == kLeTestEnd      ? 3
+                                                  : 1);
     switch (opcode) {
     case kReset:
         if (!p.empty()) return Failed(opcode, kInvalidParameters, 1);

@@ -2,7 +2,7 @@
 // driver reaches it as it reaches a real controller on a serial port.
 //
 //   refsim --pty [--link PATH] [--dtm] [--air PATH] [--power DBM] [--path-loss FILE]
-//          [--bdaddr HEX]
+//          [--bdaddr HEX] [--refuse OPCODE[:STATUS]]
 //
 // The first line on stdout is the device to open (the --link path when given).
 
@@ -41,14 +41,16 @@ constexpr int kTickMs = 50; // how often a running test looks at the air
 void Usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: refsim --pty [--link PATH] [--dtm] [--air PATH] [--power DBM] "
-                 "[--path-loss FILE] [--bdaddr HEX]\n"
+                 "[--path-loss FILE] [--bdaddr HEX] [--refuse OPCODE[:STATUS]]\n"
                  "  --link PATH       also reach the device through the symbolic link PATH\n"
                  "  --dtm             Direct Test Mode's 2-wire UART instead of HCI (H4)\n"
                  "  --air PATH        the phone's air socket (phonesim --air PATH)\n"
                  "  --power DBM       output power, -40..20 dBm (default 0)\n"
                  "  --path-loss FILE  the true loss to the phone, a fixture file (default 0 dB)\n"
                  "  --bdaddr HEX      the address HCI_Read_BD_ADDR answers, 12 hex digits, "
-                 "':' between pairs allowed (default 00:00:5E:00:53:01)\n");
+                 "':' between pairs allowed (default 00:00:5E:00:53:01)\n"
+                 "  --refuse OP[:ST]  answer the HCI command OP (hex opcode) with status ST (hex,\n"
+                 "                    default 0C Command Disallowed), as a faulty controller would\n");
 }
 
 struct Options {
@@ -106,6 +108,16 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             good = good && ParsePower(value, options.radio.powerDbm);
         } else if (arg == "--bdaddr") {
             good = good && ParseBdaddr(value, options.radio.bdaddr);
+        } else if (arg == "--refuse") {
+            // OPCODE[:STATUS], both hexadecimal: 0x201D:0x12.
+            char* end = nullptr;
+            const unsigned long opcode = std::strtoul(value.c_str(), &end, 16);
+            unsigned long status = 0x0C;
+            if (end && *end == ':') status = std::strtoul(end + 1, &end, 16);
+            good = good && end && *end == '\0' && opcode > 0 && opcode <= 0xFFFF && status > 0 &&
+                   status <= 0xFF;
+            options.radio.refuseOpcode = static_cast<std::uint16_t>(opcode);
+            options.radio.refuseStatus = static_cast<std::uint8_t>(status);
         } else {
             std::fprintf(stderr, "refsim: unknown option '%s'\n", arg.c_str());
             Usage(stderr);

@@ -21,6 +21,9 @@ struct Options {
     double sensitivityDbm = -95;                // 30.8 % of packets lost there
     std::array<std::uint8_t, 6> bdaddr = {0x00, 0x00, 0x5E, 0x00, 0x53, 0x01}; // as written
     std::uint64_t seed = 1;
+    // A command answered with an error status instead (--refuse): its opcode (0: none).
+    std::uint16_t refuseOpcode = 0;
+    std::uint8_t refuseStatus = 0x0C;
 };
 
 class Transceiver {
