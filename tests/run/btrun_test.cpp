@@ -463,6 +463,77 @@ TEST_F(Btrun, WaivedRadioStepRunsAndCalibrationFindsTheAirsLoss) {
     EXPECT_NEAR(points[1].toObject().value("loss_db").toDouble(), 4.0, 0.3);
 }
 
+// A reference radio (refsim) on the phone's air instead of a test set: over HCI with a
+// trace btmon decodes, and over Direct Test Mode.
+TEST_P(BtrunProtocol, ReferenceRadioRunsTheReferencePlanOverHciAndDirectTestMode) {
+    const QString plan = kPlans + "/production-reference.json";
+    const QString fixture = kPlans + "/fixtures/reference.json";
+    struct Row {
+        const char* link;
+        const char* unit;
+        QSet<QString> failed;
+    };
+    for (const Row& row : {Row{"h4", "golden", {}}, Row{"dtm", "insensitive", {"le_per"}}}) {
+        SCOPED_TRACE(row.link);
+        const QString air = Path(QString("air-") + row.link);
+        PhoneProcess phone, reference(REFSIM_PATH);
+        const QString device = phone.Start({"--sim-unit", Unit(row.unit), "--air", air});
+        QStringList refArgs = {"--air", air, "--power", "-20", "--path-loss", fixture};
+        if (QString(row.link) == "dtm") refArgs << "--dtm";
+        const QString radio = reference.Start(refArgs);
+        ASSERT_FALSE(device.isEmpty() || radio.isEmpty());
+        const QString record = Path(QString(row.link) + ".json");
+        QStringList args = {plan, "--port", device, "--interface-kind", QString::number(GetParam()),
+                            "--tester", QString(row.link) + ":" + radio, "--reference-power",
+                            "-20", "--fixture", fixture, "--out", record};
+        if (QString(row.link) == "h4") args << "--tester-trace" << Path("ref.btsnoop");
+        const Finished run = RunBtrun(args);
+        EXPECT_EQ(run.exit, row.failed.isEmpty() ? 0 : 1) << run.err.toStdString();
+        EXPECT_EQ(FailedMeasurements(ReadJson(record)), row.failed);
+    }
+    QProcess btmon;
+    btmon.start("btmon", {"-r", Path("ref.btsnoop")});
+    ASSERT_TRUE(btmon.waitForFinished(30000));
+    const QString decoded = btmon.readAllStandardOutput();
+    for (const char* name : {"HCI Command: Reset", "HCI Command: Read Local Version Information",
+                             "HCI Command: Read BD ADDR", "HCI Command: LE Receiver Test",
+                             "HCI Command: LE Transmitter Test", "HCI Command: LE Test End",
+                             "HCI Event: Command Complete"})
+        EXPECT_TRUE(decoded.contains(name)) << name;
+    EXPECT_FALSE(decoded.contains("Unknown")) << decoded.toStdString();
+}
+
+// A reference radio refuses what it cannot do: a transmitter measurement before anything
+// is sent, a command it answers with an error status by naming the command and the error.
+TEST_F(Btrun, ReferenceRadioRefusalsNameWhatAndWhy) {
+    const QString air = Path("air");
+    PhoneProcess phone, reference(REFSIM_PATH);
+    const QString device = phone.Start({"--sim-unit", Unit("golden"), "--air", air});
+    const QString radio = reference.Start({"--air", air, "--refuse", "0x201E:0x12"});
+    ASSERT_FALSE(device.isEmpty() || radio.isEmpty());
+    const Finished power =
+        RunBtrun({kProduction, "--port", device, "--tester", "h4:" + radio, "--out", Path("p")});
+    EXPECT_EQ(power.exit, 65);
+    EXPECT_TRUE(power.err.contains(": step 15 (\"LE transmitter, channel 0\"): the reference "
+                                   "radio cannot measure le_power_avg; use a test set"))
+        << power.err.toStdString();
+    const QString plan = Write("rx.json", R"({"name": "rx", "steps": [
+        {"operation": "le_rx_test", "args": {"level": 0, "packets": 10},
+         "measurements": [{"name": "le_per", "waiver": "a refusal is the point"}]}]})");
+    const Finished refused =
+        RunBtrun({plan, "--port", device, "--tester", "h4:" + radio, "--out", Path("r.json")});
+    EXPECT_EQ(refused.exit, 3) << refused.err.toStdString();
+    EXPECT_EQ(ReadJson(Path("r.json"))
+                  .value("phases")
+                  .toArray()
+                  .first()
+                  .toObject()
+                  .value("error")
+                  .toString(),
+              "the reference radio refused HCI_LE_Transmitter_Test: Invalid HCI Command "
+              "Parameters (0x12)");
+}
+
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));
 
 } // namespace
