@@ -2,6 +2,7 @@
 
 #include "run/standard_limits.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,7 +84,7 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
     m.name = name.toString();
     const QString where = QString("measurement '%1'").arg(m.name);
     const auto offer = std::find_if(offered.begin(), offered.end(),
-                                   [&](const MeasurementSpec& s) { return m.name == s.name; });
+                                    [&](const MeasurementSpec& s) { return m.name == s.name; });
     if (offer == offered.end()) {
         QStringList names;
         for (const MeasurementSpec& s : offered)
@@ -92,7 +93,8 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
                     .arg(m.name, step.op->name, names.isEmpty() ? "none" : names.join(", "));
         return false;
     }
-    if (!OnlyKnownKeys(o, {"name", "min", "max", "equals", "matches", "marginal", "units", "waiver"},
+    if (!OnlyKnownKeys(o,
+                       {"name", "min", "max", "equals", "matches", "marginal", "units", "waiver"},
                        where, error))
         return false;
     const QJsonValue waiver = o.value("waiver");
@@ -236,8 +238,7 @@ bool ParseStep(const QJsonValue& given, Step& step, QString& error) {
     QSet<QString> seen;
     for (const QJsonValue& one : measurements.toArray()) {
         PlannedMeasurement m;
-        if (!ParseMeasurement(one, step, offered, m, error) ||
-            !CheckStandardLimits(step, m, error))
+        if (!ParseMeasurement(one, step, offered, m, error) || !CheckStandardLimits(step, m, error))
             return false;
         if (seen.contains(m.name)) {
             error = QString("measurement '%1' is taken twice").arg(m.name);
@@ -277,6 +278,8 @@ bool ParsePlan(const QByteArray& json, const QString& file, Plan& plan, QString&
         return fail(why);
     plan = Plan{};
     plan.file = file;
+    plan.sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());
     if (!o.value("name").isString() || o.value("name").toString().isEmpty())
         return fail("the plan needs a 'name' (text)");
     plan.name = o.value("name").toString();

@@ -1,14 +1,15 @@
 // btrun as a production line runs it: a plan, a phone, an exit status and one record per
 // phone, with no display.
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 #include <csignal>
@@ -125,10 +126,10 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
     EXPECT_EQ(RunBtrun({}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--baud", "9600"}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--loop", "--dut", "X"}).exit, 64);
+    EXPECT_EQ(RunBtrun({kProduction, "--loop", "--released-by", "Sue"}).exit, 64);
     // --out is a folder with --loop and a new file without it; a record is never replaced.
     const QString old = Write("old.json", "{}");
-    for (const QStringList& args : {QStringList{"--out", dir_.path()},
-                                    QStringList{"--out", old},
+    for (const QStringList& args : {QStringList{"--out", dir_.path()}, QStringList{"--out", old},
                                     QStringList{"--loop", "--out", old}}) {
         const Finished run = RunBtrun(QStringList{kProduction} + args, "SN1\n");
         EXPECT_EQ(run.exit, 64) << args.join(' ').toStdString();
@@ -168,8 +169,27 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     // As on a station with nothing set up: the record goes to results/, the run into
     // results/results.sqlite beside it.
     const QString junit = Path("golden.xml");
-    const Finished run = RunBtrun({kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
-                                   QString::number(GetParam()), "--dut", "SN-1", "--junit", junit},
+    const Finished run = RunBtrun({kProduction,
+                                   "--sim-unit",
+                                   Unit("golden"),
+                                   "--interface-kind",
+                                   QString::number(GetParam()),
+                                   "--dut",
+                                   "SN-1",
+                                   "--junit",
+                                   junit,
+                                   "--slot",
+                                   "B",
+                                   "--operator",
+                                   "Ann Lee",
+                                   "--part-number",
+                                   "PN-100",
+                                   "--revision",
+                                   "C",
+                                   "--lot",
+                                   "L42",
+                                   "--released-by",
+                                   "Sue"},
                                   {}, dir_.path());
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     const QStringList files = QDir(Path("results")).entryList({"*.json"});
@@ -181,9 +201,29 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     EXPECT_EQ(r.value("phases").toArray().size(), StepCount(kProduction));
     EXPECT_GE(MeasurementCount(r), 25);
     EXPECT_TRUE(FailedMeasurements(r).isEmpty());
+    // Where, by whom, for what and with which plan and program the phone was tested.
+    QFile plan(kProduction);
+    ASSERT_TRUE(plan.open(QIODevice::ReadOnly));
+    const QString sha =
+        QCryptographicHash::hash(plan.readAll(), QCryptographicHash::Sha256).toHex();
+    const QString tester = r.value("tester").toObject().value("identity").toString();
+    const QString said = "B|Ann Lee|PN-100|C|L42|Sue|" + sha + "|" + tester + "|" BT_VERSION;
+    const QStringList keys = {"slot", "operator",    "part_number", "revision",
+                              "lot",  "released_by", "plan_sha256"};
+    QStringList got;
+    for (const QString& key : keys)
+        got << r.value(key).toString();
+    EXPECT_EQ(got.join('|') + "|" + tester + "|" + r.value("software")["version"].toString(), said);
+    EXPECT_TRUE(tester.startsWith("BTSIM,"));
+    EXPECT_TRUE(QRegularExpression("^([0-9a-f]{4,}|unknown)$")
+                    .match(r.value("software")["commit"].toString())
+                    .hasMatch());
     const QString db = "sqlite:" + Path("results/results.sqlite");
     EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
               QStringList{r.value("run_id").toString() + " SN-1 PASS"});
+    EXPECT_EQ(Column(db, "SELECT " + keys.join(" || '|' || ") +
+                             " || '|' || tester_identity || '|' || software_version FROM runs"),
+              QStringList{said});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
               QStringList{QString::number(StepCount(kProduction))});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
@@ -239,6 +279,7 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurements) {
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
         EXPECT_EQ(FailedMeasurements(r), row.measurements);
+        EXPECT_FALSE(r.contains("slot") || r.contains("lot") || r.contains("released_by"));
         // The step's console line names a measurement with its value and limits.
         EXPECT_TRUE(run.err.contains(QRegularExpression(
             QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(*row.measurements.begin()))))
@@ -320,7 +361,7 @@ TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
     for (const Phone kind : {Phone::Silent, Phone::Missing, Phone::Unplugged}) {
         SCOPED_TRACE(int(kind));
         PhoneProcess phone;
-        const QString device = kind == Phone::Missing ? "/nonexistent/tty"
+        const QString device = kind == Phone::Missing  ? "/nonexistent/tty"
                                : kind == Phone::Silent ? phone.Start({"--fault", "silent"})
                                                        : phone.Start();
         ASSERT_FALSE(device.isEmpty());
@@ -346,11 +387,10 @@ TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
         EXPECT_EQ(step.value("outcome").toString(), "ERROR");
         EXPECT_EQ(step.value("attempts").toInt(), 2);
         const QString why = step.value("error").toString();
-        EXPECT_TRUE(why.startsWith(kind == Phone::Silent
-                                       ? "no answer from the phone on " + device
-                                       : kind == Phone::Missing
-                                             ? "cannot open serial port " + device + ": "
-                                             : "cannot open serial port " + device))
+        EXPECT_TRUE(why.startsWith(kind == Phone::Silent ? "no answer from the phone on " + device
+                                   : kind == Phone::Missing
+                                       ? "cannot open serial port " + device + ": "
+                                       : "cannot open serial port " + device))
             << why.toStdString();
         EXPECT_FALSE(why.contains("version")) << why.toStdString();
         for (qsizetype i = failed + 1; i < phases.size(); ++i) {
@@ -374,11 +414,10 @@ TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimAndTestersimOnTheAir) {
     const QString address = tester.Start({"--air", air, "--path-loss", fixture});
     ASSERT_FALSE(device.isEmpty() || address.isEmpty());
     const QString record = Path("pty.json");
-    const Finished run = RunBtrun({kProduction, "--port", device, "--interface-kind",
-                                   QString::number(GetParam()), "--tester", address,
-                                   "--tester-profile", kPlans + "/testers/simulated.json",
-                                   "--fixture", fixture, "--out", record, "--scpi-log",
-                                   Path("scpi.log")});
+    const Finished run =
+        RunBtrun({kProduction, "--port", device, "--interface-kind", QString::number(GetParam()),
+                  "--tester", address, "--tester-profile", kPlans + "/testers/simulated.json",
+                  "--fixture", fixture, "--out", record, "--scpi-log", Path("scpi.log")});
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
     const QJsonObject r = ReadJson(record);
     EXPECT_EQ(r.value("outcome").toString(), "PASS");
