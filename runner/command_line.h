@@ -1,8 +1,8 @@
 #pragma once
 // btrun's command line: what it asks for, checked before anything is opened or sent.
 
-#include <QList>
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 namespace btrun {
@@ -11,30 +11,30 @@ struct Settings {
     enum class Mode { Run, Flush, Release, Import, Calibrate, Help };
     Mode mode = Mode::Run;
     QString plan;
-    QString dutId;     // empty without --dut
-    QString stationId; // the host name without --station
+    QString dutId;      // empty without --dut
+    QString stationId;  // the host name without --station
     // Into every record; empty when not given.
     QString slot, operatorName, partNumber, revision, lot;
     QString releasedBy; // with --dut: who released that serial for a retest
     QString out;        // empty without --out
     QString recordsFolder;
     QString junit, btsnoop;
-    QString port; // empty: the built-in simulated phone
+    QString port;       // empty: the built-in simulated phone
     qint32 baud = 115200;
     int interfaceKind = 2;
     QString unitProfile;
     bool loop = false;
     bool quiet = false;
-    QString db;            // empty: the default store of the records folder
+    QString db;         // empty: the default store of the records folder
     QString tester;        // a VISA resource string; empty: the built-in test set, if any
     QString testerProfile; // the instrument profile; empty: the built-in test set's
     QString fixture;       // the fixture file; empty: no loss
     QString scpiLog;
     QString calibrateUnit; // --calibrate-fixture: the golden unit's profile
     QList<int> channels;   // --channels: LE channels to calibrate
-    QString release;       // --release-address
-    QStringList imports;   // --import: record files and folders
-    QString help;          // the help text for Mode::Help
+    QString release;    // --release-address
+    QStringList imports; // --import: record files and folders
+    QString help;       // the help text for Mode::Help
 };
 
 // Fills `settings` from `arguments` (argv[0] first); false with `why` for a usage error.

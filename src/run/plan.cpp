@@ -84,7 +84,7 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
     m.name = name.toString();
     const QString where = QString("measurement '%1'").arg(m.name);
     const auto offer = std::find_if(offered.begin(), offered.end(),
-                                    [&](const MeasurementSpec& s) { return m.name == s.name; });
+                                   [&](const MeasurementSpec& s) { return m.name == s.name; });
     if (offer == offered.end()) {
         QStringList names;
         for (const MeasurementSpec& s : offered)
@@ -93,8 +93,7 @@ bool ParseMeasurement(const QJsonValue& given, const Step& step,
                     .arg(m.name, step.op->name, names.isEmpty() ? "none" : names.join(", "));
         return false;
     }
-    if (!OnlyKnownKeys(o,
-                       {"name", "min", "max", "equals", "matches", "marginal", "units", "waiver"},
+    if (!OnlyKnownKeys(o, {"name", "min", "max", "equals", "matches", "marginal", "units", "waiver"},
                        where, error))
         return false;
     const QJsonValue waiver = o.value("waiver");
@@ -238,7 +237,8 @@ bool ParseStep(const QJsonValue& given, Step& step, QString& error) {
     QSet<QString> seen;
     for (const QJsonValue& one : measurements.toArray()) {
         PlannedMeasurement m;
-        if (!ParseMeasurement(one, step, offered, m, error) || !CheckStandardLimits(step, m, error))
+        if (!ParseMeasurement(one, step, offered, m, error) ||
+            !CheckStandardLimits(step, m, error))
             return false;
         if (seen.contains(m.name)) {
             error = QString("measurement '%1' is taken twice").arg(m.name);

@@ -288,7 +288,8 @@ int LinkNew(const QString& from, const QString& to) {
 
 } // namespace
 
-bool WriteRecord(const QString& path, const RunRecord& record, QString& written, QString& error) {
+bool WriteRecord(const QString& path, const RunRecord& record, QString& written,
+                 QString& error) {
     if (!MakeFolderOf(path, error)) return false;
     const QFileInfo info(path);
     // A device or a pipe (--out /dev/null) takes the record as it is written.

@@ -7,9 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 #include <csignal>
@@ -129,7 +129,8 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
     EXPECT_EQ(RunBtrun({kProduction, "--loop", "--released-by", "Sue"}).exit, 64);
     // --out is a folder with --loop and a new file without it; a record is never replaced.
     const QString old = Write("old.json", "{}");
-    for (const QStringList& args : {QStringList{"--out", dir_.path()}, QStringList{"--out", old},
+    for (const QStringList& args : {QStringList{"--out", dir_.path()},
+                                    QStringList{"--out", old},
                                     QStringList{"--loop", "--out", old}}) {
         const Finished run = RunBtrun(QStringList{kProduction} + args, "SN1\n");
         EXPECT_EQ(run.exit, 64) << args.join(' ').toStdString();
@@ -169,28 +170,14 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     // As on a station with nothing set up: the record goes to results/, the run into
     // results/results.sqlite beside it.
     const QString junit = Path("golden.xml");
-    const Finished run = RunBtrun({kProduction,
-                                   "--sim-unit",
-                                   Unit("golden"),
-                                   "--interface-kind",
-                                   QString::number(GetParam()),
-                                   "--dut",
-                                   "SN-1",
-                                   "--junit",
-                                   junit,
-                                   "--slot",
-                                   "B",
-                                   "--operator",
-                                   "Ann Lee",
-                                   "--part-number",
-                                   "PN-100",
-                                   "--revision",
-                                   "C",
-                                   "--lot",
-                                   "L42",
-                                   "--released-by",
-                                   "Sue"},
-                                  {}, dir_.path());
+    const QStringList about = {"--slot",        "B",      "--operator",    "Ann Lee",
+                               "--part-number", "PN-100", "--revision",    "C",
+                               "--lot",         "L42",    "--released-by", "Sue"};
+    const Finished run =
+        RunBtrun(QStringList{kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
+                             QString::number(GetParam()), "--dut", "SN-1", "--junit", junit} +
+                     about,
+                 {}, dir_.path());
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     const QStringList files = QDir(Path("results")).entryList({"*.json"});
     ASSERT_EQ(files.size(), 1);
@@ -361,7 +348,7 @@ TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
     for (const Phone kind : {Phone::Silent, Phone::Missing, Phone::Unplugged}) {
         SCOPED_TRACE(int(kind));
         PhoneProcess phone;
-        const QString device = kind == Phone::Missing  ? "/nonexistent/tty"
+        const QString device = kind == Phone::Missing ? "/nonexistent/tty"
                                : kind == Phone::Silent ? phone.Start({"--fault", "silent"})
                                                        : phone.Start();
         ASSERT_FALSE(device.isEmpty());
@@ -387,10 +374,11 @@ TEST_P(BtrunProtocol, PhoneThatDoesNotAnswerEndsTheRunWithALinkError) {
         EXPECT_EQ(step.value("outcome").toString(), "ERROR");
         EXPECT_EQ(step.value("attempts").toInt(), 2);
         const QString why = step.value("error").toString();
-        EXPECT_TRUE(why.startsWith(kind == Phone::Silent ? "no answer from the phone on " + device
-                                   : kind == Phone::Missing
-                                       ? "cannot open serial port " + device + ": "
-                                       : "cannot open serial port " + device))
+        EXPECT_TRUE(why.startsWith(kind == Phone::Silent
+                                       ? "no answer from the phone on " + device
+                                       : kind == Phone::Missing
+                                             ? "cannot open serial port " + device + ": "
+                                             : "cannot open serial port " + device))
             << why.toStdString();
         EXPECT_FALSE(why.contains("version")) << why.toStdString();
         for (qsizetype i = failed + 1; i < phases.size(); ++i) {
@@ -414,10 +402,11 @@ TEST_P(BtrunProtocol, ProductionPlanPassesAgainstPhonesimAndTestersimOnTheAir) {
     const QString address = tester.Start({"--air", air, "--path-loss", fixture});
     ASSERT_FALSE(device.isEmpty() || address.isEmpty());
     const QString record = Path("pty.json");
-    const Finished run =
-        RunBtrun({kProduction, "--port", device, "--interface-kind", QString::number(GetParam()),
-                  "--tester", address, "--tester-profile", kPlans + "/testers/simulated.json",
-                  "--fixture", fixture, "--out", record, "--scpi-log", Path("scpi.log")});
+    const Finished run = RunBtrun({kProduction, "--port", device, "--interface-kind",
+                                   QString::number(GetParam()), "--tester", address,
+                                   "--tester-profile", kPlans + "/testers/simulated.json",
+                                   "--fixture", fixture, "--out", record, "--scpi-log",
+                                   Path("scpi.log")});
     EXPECT_EQ(run.exit, 0) << run.err.toStdString();
     const QJsonObject r = ReadJson(record);
     EXPECT_EQ(r.value("outcome").toString(), "PASS");
