@@ -51,6 +51,12 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
               btrun::Sinks& sinks) {
     run::RunOptions options;
     options.stationId = s.stationId;
+    options.slot = s.slot;
+    options.operatorName = s.operatorName;
+    options.partNumber = s.partNumber;
+    options.revision = s.revision;
+    options.lot = s.lot;
+    options.releasedBy = s.releasedBy;
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
     options.linkFailure = [&host] { return host.LinkFailure(); };
@@ -162,7 +168,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("btrun");
     const QStringList arguments = QCoreApplication::arguments();
-    // btrun --report DIR [--db URL] [--since DATE]: an HTML report of the store, no run.
+    // btrun --report DIR [--db URL] [--since DATE] [--lot LOT]: the HTML report, no run.
     if (btrun::IsReportCommand(arguments)) return btrun::ReportMain(arguments);
 
     Settings s;

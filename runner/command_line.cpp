@@ -18,7 +18,7 @@ const char kOtherModes[] =
     "                                              free a device address for another phone\n"
     "  btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
     "                                              store records the database lacks\n"
-    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]\n"
     "                                              write the HTML report of the store\n"
     "  btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST] [--tester ...]\n"
     "                                              measure a golden phone, write the fixture "
@@ -27,6 +27,15 @@ const char kOtherModes[] =
 struct Options {
     QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
     QCommandLineOption station{"station", "Station name (default: host name).", "ID"};
+    QCommandLineOption slot{"slot", "The station's slot the phone is tested in.", "NAME"};
+    QCommandLineOption operatorName{"operator", "Who tests the phones.", "NAME"};
+    QCommandLineOption partNumber{"part-number", "The phones' part number.", "TEXT"};
+    QCommandLineOption revision{"revision", "The phones' revision.", "TEXT"};
+    QCommandLineOption lot{"lot", "The production lot of the phones.", "TEXT"};
+    QCommandLineOption releasedBy{"released-by",
+                                  "The supervisor who released this serial (--dut) for a retest "
+                                  "after it was sent to repair.",
+                                  "NAME"};
     QCommandLineOption out{"out",
                            "Record file (default results/<serial>-<UTC time>.json); with --loop "
                            "the folder of the records. A record is never replaced.",
@@ -109,6 +118,8 @@ bool CheckRun(const QCommandLineParser& parser, const Options& o, Settings& s, Q
     if (why.isEmpty() && (!ok || s.baud <= 0)) why = "--baud takes a positive whole number";
     if (why.isEmpty() && s.loop && parser.isSet(o.dut))
         why = "--loop reads the serials; drop --dut";
+    if (why.isEmpty() && s.loop && parser.isSet(o.releasedBy))
+        why = "--released-by names who released one serial: give it with --dut, not --loop";
     if (why.isEmpty() && !s.port.isEmpty() && !s.unitProfile.isEmpty())
         why = "--sim-unit is for the built-in phone; give it to phonesim with --port";
     if (why.isEmpty() && parser.isSet(o.baud) && s.port.isEmpty()) why = "--baud needs --port";
@@ -126,10 +137,12 @@ int Usage(const QString& why) {
                "[--loop] [--quiet] [--btsnoop FILE]\n"
                "             [--db URL] [--tester RESOURCE --tester-profile FILE] "
                "[--fixture FILE] [--scpi-log FILE]\n"
+               "             [--slot NAME] [--operator NAME] [--part-number TEXT] "
+               "[--revision TEXT] [--lot TEXT] [--released-by NAME]\n"
                "       btrun --flush [--db URL] [--out FOLDER]\n"
                "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
                "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
-               "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+               "       btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]\n"
                "       btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST]\n"
                "             [--tester RESOURCE --tester-profile FILE] [--port DEVICE]\n"
                "       btrun --help\n"
@@ -147,11 +160,12 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
         "65 bad input.");
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
-    parser.addOptions({o.dut,     o.station,   o.out,      o.junit,  o.port,          o.baud,
-                       o.kind,    o.unit,      o.loop,     o.quiet,  o.btsnoop,       o.db,
-                       o.flush,   o.release,   o.import,   o.tester, o.testerProfile, o.fixture,
-                       o.scpiLog, o.calibrate, o.channels, o.testerTrace, o.referencePower,
-                       o.help});
+    parser.addOptions(
+        {o.dut,     o.station,    o.slot,     o.operatorName, o.partNumber,     o.revision,
+         o.lot,     o.releasedBy, o.out,      o.junit,        o.port,           o.baud,
+         o.kind,    o.unit,       o.loop,     o.quiet,        o.btsnoop,        o.db,
+         o.flush,   o.release,    o.import,   o.tester,       o.testerProfile,  o.fixture,
+         o.scpiLog, o.calibrate,  o.channels, o.testerTrace,  o.referencePower, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -163,6 +177,12 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     }
     s.dutId = parser.value(o.dut);
     s.stationId = parser.isSet(o.station) ? parser.value(o.station) : QSysInfo::machineHostName();
+    s.slot = parser.value(o.slot);
+    s.operatorName = parser.value(o.operatorName);
+    s.partNumber = parser.value(o.partNumber);
+    s.revision = parser.value(o.revision);
+    s.lot = parser.value(o.lot);
+    s.releasedBy = parser.value(o.releasedBy);
     s.out = parser.value(o.out);
     s.junit = parser.value(o.junit);
     s.btsnoop = parser.value(o.btsnoop);

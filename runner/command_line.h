@@ -13,6 +13,9 @@ struct Settings {
     QString plan;
     QString dutId;      // empty without --dut
     QString stationId;  // the host name without --station
+    // Into every record; empty when not given.
+    QString slot, operatorName, partNumber, revision, lot;
+    QString releasedBy; // with --dut: who released that serial for a retest
     QString out;        // empty without --out
     QString recordsFolder;
     QString junit, btsnoop;

@@ -1,6 +1,7 @@
 // btrun as a production line runs it: a plan, a phone, an exit status and one record per
 // phone, with no display.
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -125,6 +126,7 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
     EXPECT_EQ(RunBtrun({}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--baud", "9600"}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--loop", "--dut", "X"}).exit, 64);
+    EXPECT_EQ(RunBtrun({kProduction, "--loop", "--released-by", "Sue"}).exit, 64);
     // --out is a folder with --loop and a new file without it; a record is never replaced.
     const QString old = Write("old.json", "{}");
     for (const QStringList& args : {QStringList{"--out", dir_.path()},
@@ -168,9 +170,14 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     // As on a station with nothing set up: the record goes to results/, the run into
     // results/results.sqlite beside it.
     const QString junit = Path("golden.xml");
-    const Finished run = RunBtrun({kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
-                                   QString::number(GetParam()), "--dut", "SN-1", "--junit", junit},
-                                  {}, dir_.path());
+    const QStringList about = {"--slot",        "B",      "--operator",    "Ann Lee",
+                               "--part-number", "PN-100", "--revision",    "C",
+                               "--lot",         "L42",    "--released-by", "Sue"};
+    const Finished run =
+        RunBtrun(QStringList{kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
+                             QString::number(GetParam()), "--dut", "SN-1", "--junit", junit} +
+                     about,
+                 {}, dir_.path());
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     const QStringList files = QDir(Path("results")).entryList({"*.json"});
     ASSERT_EQ(files.size(), 1);
@@ -181,9 +188,29 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     EXPECT_EQ(r.value("phases").toArray().size(), StepCount(kProduction));
     EXPECT_GE(MeasurementCount(r), 25);
     EXPECT_TRUE(FailedMeasurements(r).isEmpty());
+    // Where, by whom, for what and with which plan and program the phone was tested.
+    QFile plan(kProduction);
+    ASSERT_TRUE(plan.open(QIODevice::ReadOnly));
+    const QString sha =
+        QCryptographicHash::hash(plan.readAll(), QCryptographicHash::Sha256).toHex();
+    const QString tester = r.value("tester").toObject().value("identity").toString();
+    const QString said = "B|Ann Lee|PN-100|C|L42|Sue|" + sha + "|" + tester + "|" BT_VERSION;
+    const QStringList keys = {"slot", "operator",    "part_number", "revision",
+                              "lot",  "released_by", "plan_sha256"};
+    QStringList got;
+    for (const QString& key : keys)
+        got << r.value(key).toString();
+    EXPECT_EQ(got.join('|') + "|" + tester + "|" + r.value("software")["version"].toString(), said);
+    EXPECT_TRUE(tester.startsWith("BTSIM,"));
+    EXPECT_TRUE(QRegularExpression("^([0-9a-f]{4,}|unknown)$")
+                    .match(r.value("software")["commit"].toString())
+                    .hasMatch());
     const QString db = "sqlite:" + Path("results/results.sqlite");
     EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
               QStringList{r.value("run_id").toString() + " SN-1 PASS"});
+    EXPECT_EQ(Column(db, "SELECT " + keys.join(" || '|' || ") +
+                             " || '|' || tester_identity || '|' || software_version FROM runs"),
+              QStringList{said});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
               QStringList{QString::number(StepCount(kProduction))});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
@@ -240,6 +267,7 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurements) {
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
         EXPECT_EQ(FailedMeasurements(r), row.measurements);
+        EXPECT_FALSE(r.contains("slot") || r.contains("lot") || r.contains("released_by"));
         // The step's console line names a measurement with its value and limits.
         EXPECT_TRUE(run.err.contains(QRegularExpression(
             QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(row.first))))
