@@ -153,11 +153,11 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
         "65 bad input.");
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
-    parser.addOptions(
-        {o.dut,    o.station,    o.out,           o.junit,   o.port,    o.baud,      o.kind,
-         o.unit,   o.loop,       o.quiet,         o.btsnoop, o.db,      o.flush,     o.release,
-         o.import, o.tester,     o.testerProfile, o.fixture, o.scpiLog, o.calibrate, o.channels,
-         o.events, o.testerLock, o.stationConfig, o.help});
+    parser.addOptions({o.dut,     o.station,   o.out,      o.junit,  o.port,          o.baud,
+                       o.kind,    o.unit,      o.loop,     o.quiet,  o.btsnoop,       o.db,
+                       o.flush,   o.release,   o.import,   o.tester, o.testerProfile, o.fixture,
+                       o.scpiLog, o.calibrate, o.channels, o.help});
+    parser.addOptions({o.events, o.testerLock, o.stationConfig});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;

@@ -239,10 +239,12 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurements) {
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
         EXPECT_EQ(FailedMeasurements(r), row.measurements);
-        // The step's console line names a measurement with its value and limits.
-        EXPECT_TRUE(run.err.contains(QRegularExpression(
-            QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(*row.measurements.begin()))))
-            << run.err.toStdString();
+        // The step's console line names each failing measurement with its value and limits.
+        for (const QString& name : row.measurements)
+            EXPECT_TRUE(run.err.contains(QRegularExpression(
+                QString("FAIL  (.*; )?%1 = \\S+.* \\((min|max|equals) ").arg(name))))
+                << name.toStdString() << "\n"
+                << run.err.toStdString();
     }
     ExpectValidJUnit(Path("hot2.xml"), StepCount(kProduction), 1);
 }
