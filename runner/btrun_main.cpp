@@ -4,6 +4,8 @@
 // error, 65 a plan, unit profile or input that cannot be used.
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -19,6 +21,8 @@
 #include "runner/run_store.h"
 #include "runner/run_tester.h"
 #include "runner/sinks.h"
+#include "runner/station_main.h"
+#include "runner/tester_lock.h"
 #include "trace/btsnoop.h"
 
 namespace {
@@ -43,6 +47,41 @@ void CatchInterrupts() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+// The next serial on standard input, blank lines skipped; false at its end or on an
+// interrupt. A station hands its slots one JSON object a line ({"serial": ...,
+// "released_by": ...}), a release going with its serial into the record.
+bool NextSerial(bool events, QString& serial, QString& releasedBy) {
+    std::string line;
+    while (!Interrupted && std::getline(std::cin, line)) {
+        serial = QString::fromStdString(line).trimmed();
+        releasedBy.clear();
+        if (events && serial.startsWith('{')) {
+            const QJsonObject given = QJsonDocument::fromJson(serial.toUtf8()).object();
+            serial = given.value("serial").toString().trimmed();
+            releasedBy = given.value("released_by").toString().trimmed();
+            if (serial.isEmpty()) Say("btrun: no serial in " + QString::fromStdString(line));
+        }
+        if (!serial.isEmpty()) return true;
+    }
+    return false;
+}
+
+// A step that measures the radio holds a shared test set from its start to its end, so
+// that no step time of one phone overlaps another's use of the test set.
+void TakeTurns(run::RunOptions& options, btrun::RunTester& tester) {
+    options.stepStarted = [&tester, before = options.stepStarted](const run::Step& step, int index,
+                                                                  int count) {
+        if (before) before(step, index, count);
+        tester.EndTurn();
+        if (step.op->usesTester) tester.TakeTurn();
+    };
+    options.stepDone = [&tester, after = options.stepDone](const run::PhaseRecord& phase, int index,
+                                                           int count) {
+        tester.EndTurn();
+        if (after) after(phase, index, count);
+    };
 }
 
 // Runs the plan once per phone: one phone, or one per serial on standard input.
@@ -70,6 +109,7 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
             return false;
         };
     sinks.Attach(options, !s.btsnoop.isEmpty());
+    if (tester.tester && tester.tester->Shared()) TakeTurns(options, *tester.tester);
 
     run::Outcome overall = run::Outcome::Pass;
     int phones = 0;
@@ -78,8 +118,10 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
         ++phones;
         options.dutId = serial;
         if (tester.tester) tester.tester->NewRun();
+        sinks.RunStarted(serial);
         run::RunRecord record = run::RunPlan(
             plan, [&host] { return host.NewBackEnd(); }, options);
+        if (tester.tester) tester.tester->EndTurn();
         if (tester.tester && plan.usesTester) {
             record.testerIdentity = tester.tester->Identity();
             record.testerAddress = tester.tester->Address();
@@ -95,15 +137,16 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
     if (!s.loop) {
         runOne(s.dutId.isEmpty() ? "UNKNOWN" : s.dutId);
     } else {
-        std::string line;
-        while (!Interrupted && std::getline(std::cin, line)) {
-            const QString serial = QString::fromStdString(line).trimmed();
-            if (!serial.isEmpty()) runOne(serial);
+        QString serial, releasedBy;
+        while (NextSerial(s.events, serial, releasedBy)) {
+            options.releasedBy = releasedBy;
+            runOne(serial);
         }
         if (Interrupted) overall = run::Worse(overall, run::Outcome::Aborted);
     }
     overall = sinks.AllDone(phones, overall);
-    if (phones == 0 && !Interrupted) {
+    // A station's idle slot tests no phone in a shift, and that is no fault.
+    if (phones == 0 && !Interrupted && !s.events) {
         Say("btrun: no serial on standard input: no phone was tested");
         return kExitBadInput;
     }
@@ -132,13 +175,6 @@ int RunMain(const Settings& s, btrun::RunStore& results) {
         return kExitBadInput;
     }
 
-    btrun::Sinks sinks;
-    sinks.Add(btrun::RecordFileSink(s.loop ? QString() : s.out, s.recordsFolder));
-    sinks.Add(btrun::StoreSink(results));
-    sinks.Add(btrun::ConsoleSink(s.quiet, s.loop));
-    if (!s.junit.isEmpty()) sinks.Add(btrun::JUnitSink(s.junit));
-    if (!s.btsnoop.isEmpty()) sinks.Add(btrun::BtsnoopSink(trace));
-
     btrun::RunHost host(s.interfaceKind, [quiet = s.quiet](const QString& text, bool isError) {
         if (isError || !quiet) Say("btrun: " + text);
     });
@@ -154,6 +190,23 @@ int RunMain(const Settings& s, btrun::RunStore& results) {
     if (plan.usesTester && !tester.tester)
         return btrun::Usage("the plan measures the radio: give --tester and --tester-profile "
                             "(the built-in test set measures only the built-in phone)");
+    if (tester.tester && !s.testerLock.isEmpty()) {
+        auto lock = std::make_unique<btrun::TesterLock>();
+        if (!lock->Open(s.testerLock, error)) {
+            Say("btrun: " + error);
+            return kExitBadInput;
+        }
+        tester.tester->UseLock(std::move(lock), [] { return Interrupted != 0; });
+    }
+
+    btrun::Sinks sinks;
+    sinks.Add(btrun::RecordFileSink(s.loop ? QString() : s.out, s.recordsFolder));
+    sinks.Add(btrun::StoreSink(results));
+    // A station tells its people what its slots' events say.
+    if (!s.events) sinks.Add(btrun::ConsoleSink(s.quiet, s.loop));
+    if (!s.junit.isEmpty()) sinks.Add(btrun::JUnitSink(s.junit));
+    if (!s.btsnoop.isEmpty()) sinks.Add(btrun::BtsnoopSink(trace));
+    if (s.events) sinks.Add(btrun::EventsSink(tester.tester.get()));
     // A port that cannot be opened is tried again by every run, and a run that finds it
     // missing leaves a record that says so.
     if (!s.port.isEmpty()) host.UsePort(s.port, s.baud);
@@ -178,6 +231,8 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(s.help), stdout);
         return 0;
     }
+    if (s.mode == Settings::Mode::Station)
+        return btrun::StationMain(s, [] { return Interrupted != 0; });
     store::Target target;
     if (!store::ParseUrl(s.db.isEmpty() ? store::DefaultUrl(s.recordsFolder) : s.db, target, error))
         return btrun::Usage("--db: " + error);

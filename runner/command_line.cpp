@@ -22,7 +22,10 @@ const char kOtherModes[] =
     "                                              write the HTML report of the store\n"
     "  btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST] [--tester ...]\n"
     "                                              measure a golden phone, write the fixture "
-    "file\n";
+    "file\n"
+    "  btrun --station-config FILE [--out FOLDER] [--db URL]\n"
+    "                                              test several phones at once, one per slot "
+    "(docs/station.md)\n";
 
 struct Options {
     QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
@@ -91,6 +94,16 @@ struct Options {
                                  "UNIT.json"};
     QCommandLineOption channels{"channels", "LE channels of --calibrate-fixture (default 0,19,39).",
                                 "LIST", "0,19,39"};
+    QCommandLineOption events{"events", "Write the run's events to standard output, one JSON "
+                                        "object a line (docs/station.md)."};
+    QCommandLineOption testerLock{"tester-lock",
+                                  "Take turns on the test set with the other processes "
+                                  "that use the lock FILE (docs/station.md).",
+                                  "FILE"};
+    QCommandLineOption stationConfig{"station-config",
+                                     "Run the station of several slots described by FILE "
+                                     "(docs/station.md).",
+                                     "FILE"};
     QCommandLineOption help{{"h", "help"}, "Show this help."};
 };
 
@@ -139,12 +152,14 @@ int Usage(const QString& why) {
                "[--fixture FILE] [--scpi-log FILE]\n"
                "             [--slot NAME] [--operator NAME] [--part-number TEXT] "
                "[--revision TEXT] [--lot TEXT] [--released-by NAME]\n"
+               "             [--events] [--tester-lock FILE]\n"
                "       btrun --flush [--db URL] [--out FOLDER]\n"
                "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
                "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
                "       btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]\n"
                "       btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST]\n"
                "             [--tester RESOURCE --tester-profile FILE] [--port DEVICE]\n"
+               "       btrun --station-config FILE [--out FOLDER] [--db URL]\n"
                "       btrun --help\n"
                "Exit status: 0 pass, 1 fail, 2 aborted, 3 link, phone or store error, 64 usage, "
                "65 bad input (docs/plans.md).\n",
@@ -161,11 +176,12 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
     parser.addOptions(
-        {o.dut,     o.station,    o.slot,     o.operatorName, o.partNumber,     o.revision,
-         o.lot,     o.releasedBy, o.out,      o.junit,        o.port,           o.baud,
-         o.kind,    o.unit,       o.loop,     o.quiet,        o.btsnoop,        o.db,
-         o.flush,   o.release,    o.import,   o.tester,       o.testerProfile,  o.fixture,
-         o.scpiLog, o.calibrate,  o.channels, o.testerTrace,  o.referencePower, o.help});
+        {o.dut,        o.station,       o.slot,     o.operatorName, o.partNumber,     o.revision,
+         o.lot,        o.releasedBy,    o.out,      o.junit,        o.port,           o.baud,
+         o.kind,       o.unit,          o.loop,     o.quiet,        o.btsnoop,        o.db,
+         o.flush,      o.release,       o.import,   o.tester,       o.testerProfile,  o.fixture,
+         o.scpiLog,    o.calibrate,     o.channels, o.testerTrace,  o.referencePower, o.events,
+         o.testerLock, o.stationConfig, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -197,6 +213,9 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     s.fixture = parser.value(o.fixture);
     s.scpiLog = parser.value(o.scpiLog);
     s.calibrateUnit = parser.value(o.calibrate);
+    s.events = parser.isSet(o.events);
+    s.testerLock = parser.value(o.testerLock);
+    s.stationConfig = parser.value(o.stationConfig);
     for (const QString& channel : parser.value(o.channels).split(',')) {
         bool ok = false;
         const int c = channel.trimmed().toInt(&ok);
@@ -225,17 +244,25 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     }
     const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),
                import = parser.isSet(o.import);
-    s.mode = flush                       ? Settings::Mode::Flush
-             : release                   ? Settings::Mode::Release
-             : import                    ? Settings::Mode::Import
-             : parser.isSet(o.calibrate) ? Settings::Mode::Calibrate
-                                         : Settings::Mode::Run;
+    s.mode = flush                           ? Settings::Mode::Flush
+             : release                       ? Settings::Mode::Release
+             : import                        ? Settings::Mode::Import
+             : parser.isSet(o.calibrate)     ? Settings::Mode::Calibrate
+             : parser.isSet(o.stationConfig) ? Settings::Mode::Station
+                                             : Settings::Mode::Run;
     // Records folder: the --out folder (with --loop and the store commands), the folder of
     // --out FILE, or "results".
     s.recordsFolder = s.out.isEmpty()                           ? QString("results")
                       : s.loop || s.mode != Settings::Mode::Run ? s.out
                                                                 : QFileInfo(s.out).path();
     if (s.mode == Settings::Mode::Run) return CheckRun(parser, o, s, why);
+    // The station file names the plan, the phones and the test set.
+    if (s.mode == Settings::Mode::Station) {
+        if (!parser.positionalArguments().isEmpty())
+            why = "--station-config runs the plan its file names: give no plan";
+        s.recordsFolder = s.out;
+        return why.isEmpty();
+    }
     if (s.mode == Settings::Mode::Calibrate) {
         if (s.out.isEmpty() || !parser.positionalArguments().isEmpty())
             why = "--calibrate-fixture UNIT.json writes the fixture file named by --out, and "

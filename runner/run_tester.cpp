@@ -2,6 +2,7 @@
 
 #include "phone/phonesim.h"
 #include "runner/command_line.h"
+#include "runner/tester_lock.h"
 #include "simulated_profile.h"
 #include "tester/connection.h"
 #include "tester/fixture.h"
@@ -17,51 +18,105 @@ RunTester::RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester:
                      std::shared_ptr<void> keep)
     : keep_(std::move(keep)), inner_(std::move(inner)), loss_(std::move(loss)) {}
 
+RunTester::~RunTester() = default;
+
+void RunTester::NewRun() {
+    prepared_ = false;
+    if (!lock_) return;
+    waitedBefore_ = lock_->WaitedSeconds();
+    heldBefore_ = lock_->HeldSeconds();
+}
+
+void RunTester::UseLock(std::unique_ptr<TesterLock> lock, std::function<bool()> aborted) {
+    lock_ = std::move(lock);
+    aborted_ = std::move(aborted);
+}
+
+bool RunTester::TakeTurn() {
+    lockError_.clear();
+    if (!lock_ || lock_->Held()) return true;
+    if (!lock_->Acquire(aborted_, lockError_)) return false;
+    lossStale_ = lossStale_ || lock_->OthersHadIt();
+    return true;
+}
+
+void RunTester::EndTurn() {
+    if (lock_) lock_->Release();
+}
+
+double RunTester::WaitedSeconds() const {
+    return lock_ ? lock_->WaitedSeconds() - waitedBefore_ : 0;
+}
+
+double RunTester::HeldSeconds() const {
+    return lock_ ? lock_->HeldSeconds() - heldBefore_ : 0;
+}
+
+template <typename Verb> bool RunTester::InTurn(tester::Error& error, Verb verb) {
+    const bool own = lock_ && !lock_->Held();
+    if (own && !TakeTurn()) {
+        error = {tester::Error::Kind::Instrument,
+                 lockError_.isEmpty() ? "aborted while waiting for the test set" : lockError_};
+        return false;
+    }
+    const bool ok = Prepare(error) && Done(verb(), error);
+    if (own) EndTurn();
+    return ok;
+}
+
 bool RunTester::Done(bool ok, const tester::Error& error) {
     if (!ok && error.kind == tester::Error::Kind::Link) prepared_ = false;
     return ok;
 }
 
+// Only ever within a turn: a reset or a new loss must not hit another phone's measurement.
 bool RunTester::Prepare(tester::Error& error) {
-    if (prepared_) return true;
+    if (prepared_ && !lossStale_) return true;
+    if (prepared_) {
+        if (!inner_->SetFixtureLoss(loss_, error)) return Done(false, error);
+        lossStale_ = false;
+        return true;
+    }
     QString identity;
     if (!inner_->Identify(identity, error) || !inner_->Reset(error) ||
         !inner_->SetFixtureLoss(loss_, error))
         return Done(false, error);
     identity_ = identity;
     prepared_ = true;
+    lossStale_ = false;
     return true;
 }
 
 bool RunTester::Identify(QString& identity, tester::Error& error) {
-    if (!Prepare(error)) return false;
-    identity = identity_;
-    return true;
+    return InTurn(error, [&] {
+        identity = identity_;
+        return true;
+    });
 }
 
 bool RunTester::Reset(tester::Error& error) {
     prepared_ = false;
-    return Prepare(error);
+    return InTurn(error, [] { return true; });
 }
 
 bool RunTester::SetFixtureLoss(const std::vector<tester::LossPoint>& points, tester::Error& error) {
     loss_ = points;
     prepared_ = false;
-    return Prepare(error);
+    return InTurn(error, [] { return true; });
 }
 
 bool RunTester::MeasureLeTx(const tester::LeTx& setup, tester::TxItem item,
                             std::vector<tester::Reading>& readings, tester::Error& error) {
-    return Prepare(error) && Done(inner_->MeasureLeTx(setup, item, readings, error), error);
+    return InTurn(error, [&] { return inner_->MeasureLeTx(setup, item, readings, error); });
 }
 
 bool RunTester::MeasureBrTx(const tester::BrTx& setup, tester::TxItem item,
                             std::vector<tester::Reading>& readings, tester::Error& error) {
-    return Prepare(error) && Done(inner_->MeasureBrTx(setup, item, readings, error), error);
+    return InTurn(error, [&] { return inner_->MeasureBrTx(setup, item, readings, error); });
 }
 
 bool RunTester::SendLePackets(const tester::LePackets& packets, tester::Error& error) {
-    return Prepare(error) && Done(inner_->SendLePackets(packets, error), error);
+    return InTurn(error, [&] { return inner_->SendLePackets(packets, error); });
 }
 
 bool RunTester::CountLePackets(const tester::LeCount& count, int& received,

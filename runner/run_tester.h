@@ -1,9 +1,11 @@
 #pragma once
 // The test set as btrun uses it: before its first measurement on each phone it is
 // identified, reset and given the fixture's loss, and again after its link failed; what it
-// said of itself goes into the record.
+// said of itself goes into the record. A test set shared with other btrun processes is
+// used in turns (TesterLock), and set up again after another process had it.
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,14 +15,29 @@
 
 namespace btrun {
 
+class TesterLock;
+
 class RunTester : public tester::ITester {
 public:
     // `keep` lives as long as the tester (what a built-in test set runs on).
     RunTester(std::unique_ptr<tester::ITester> inner, std::vector<tester::LossPoint> loss,
               std::shared_ptr<void> keep = {});
+    ~RunTester() override;
 
     // The next phone: the tester is prepared again at its next use.
-    void NewRun() { prepared_ = false; }
+    void NewRun();
+
+    // Shares the test set with other processes through `lock`: each verb runs in a turn,
+    // the one the step took (TakeTurn) or one of its own. `aborted` ends a wait for a turn.
+    void UseLock(std::unique_ptr<TesterLock> lock, std::function<bool()> aborted);
+    bool Shared() const { return lock_ != nullptr; }
+    // Waits for the test set and keeps it until EndTurn; false when the wait was aborted
+    // or the lock failed (the next verb then tries again, and fails with why).
+    bool TakeTurn();
+    void EndTurn();
+    // This phone's time (since NewRun) waiting for the test set and holding it.
+    double WaitedSeconds() const;
+    double HeldSeconds() const;
     // *IDN? as the tester answered it; empty until it was asked.
     QString Identity() const { return identity_; }
 
@@ -42,6 +59,8 @@ public:
                         tester::Error& error) override;
 
 private:
+    // Runs `verb` with the test set prepared, in the current turn or in one of its own.
+    template <typename Verb> bool InTurn(tester::Error& error, Verb verb);
     bool Prepare(tester::Error& error);
     // Passes the verb's outcome on; a link error makes the next use prepare again.
     bool Done(bool ok, const tester::Error& error);
@@ -51,6 +70,11 @@ private:
     std::vector<tester::LossPoint> loss_;
     bool prepared_ = false;
     QString identity_;
+    std::unique_ptr<TesterLock> lock_;
+    std::function<bool()> aborted_;
+    bool lossStale_ = false; // another process had the test set since the loss was set
+    QString lockError_;
+    double waitedBefore_ = 0, heldBefore_ = 0; // the lock's totals at NewRun
 };
 
 } // namespace btrun

@@ -1,10 +1,14 @@
 #include "runner/sinks.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 #include <span>
 
 #include "run/record.h"
 #include "runner/run_store.h"
+#include "runner/run_tester.h"
 #include "trace/btsnoop.h"
 
 namespace btrun {
@@ -15,6 +19,10 @@ void Say(const QString& line) {
 }
 
 void Sinks::Attach(run::RunOptions& options, bool wantsHci) {
+    options.stepStarted = [this](const run::Step& step, int index, int count) {
+        for (const auto& sink : sinks_)
+            sink->StepStarted(step, index, count);
+    };
     options.stepDone = [this](const run::PhaseRecord& phase, int index, int count) {
         for (const auto& sink : sinks_)
             sink->StepDone(phase, index, count);
@@ -24,6 +32,11 @@ void Sinks::Attach(run::RunOptions& options, bool wantsHci) {
             for (const auto& sink : sinks_)
                 sink->HciTraffic(bytes, answer);
         };
+}
+
+void Sinks::RunStarted(const QString& serial) {
+    for (const auto& sink : sinks_)
+        sink->RunStarted(serial);
 }
 
 bool Sinks::RunDone(const run::RunRecord& record) {
@@ -41,6 +54,21 @@ run::Outcome Sinks::AllDone(int phones, run::Outcome overall) {
 }
 
 namespace {
+
+// Why a run did not pass: each failing measurement with its value and limits, and each
+// step's error; `failed` counts the steps that failed or erred.
+QStringList WhyNot(const run::RunRecord& r, int& failed) {
+    QStringList why;
+    failed = 0;
+    for (const run::PhaseRecord& p : r.phases) {
+        if (p.outcome != run::Outcome::Fail && p.outcome != run::Outcome::Error) continue;
+        ++failed;
+        for (const run::MeasurementRecord& m : p.measurements)
+            if (!m.judgement.pass) why << run::DescribeMeasurement(m);
+        if (!p.error.isEmpty()) why << p.name + ": " + p.error;
+    }
+    return why;
+}
 
 class RecordFile : public Sink {
 public:
@@ -111,15 +139,8 @@ private:
     }
 
     static QString Summary(const run::RunRecord& r, const QString& path) {
-        QStringList why;
         int failed = 0;
-        for (const run::PhaseRecord& p : r.phases) {
-            if (p.outcome != run::Outcome::Fail && p.outcome != run::Outcome::Error) continue;
-            ++failed;
-            for (const run::MeasurementRecord& m : p.measurements)
-                if (!m.judgement.pass) why << run::DescribeMeasurement(m);
-            if (!p.error.isEmpty()) why << p.name + ": " + p.error;
-        }
+        const QStringList why = WhyNot(r, failed);
         QString line = QString("btrun: %1 %2").arg(r.dutId, run::OutcomeName(r.outcome));
         if (failed > 0)
             line += QString(" (%1 of %2 steps: %3)")
@@ -165,6 +186,65 @@ private:
     bttrace::BtsnoopWriter& trace_;
 };
 
+class Events : public Sink {
+public:
+    explicit Events(const RunTester* tester) : tester_(tester) {}
+    void RunStarted(const QString& serial) override {
+        Emit({{"event", "started"}, {"serial", serial}});
+    }
+    void StepStarted(const run::Step& step, int index, int count) override {
+        Emit({{"event", "step"}, {"index", index}, {"count", count}, {"name", step.name}});
+    }
+    void StepDone(const run::PhaseRecord& phase, int index, int) override {
+        for (const run::MeasurementRecord& m : phase.measurements) {
+            QJsonObject e{{"event", "measurement"},
+                          {"step", phase.name},
+                          {"name", m.name},
+                          {"value", m.value.isUndefined() ? QJsonValue() : m.value},
+                          {"units", m.units}};
+            if (m.validator)
+                for (const char* key : {"min", "max", "marginal", "equals", "matches"})
+                    if (m.validator->given.contains(key)) e[key] = m.validator->given.value(key);
+            e["outcome"] = m.judgement.pass ? "PASS" : "FAIL";
+            e["marginal_flag"] = m.judgement.marginal;
+            Emit(e);
+        }
+        QJsonObject done{{"event", "step_done"},
+                         {"index", index},
+                         {"name", phase.name},
+                         {"outcome", run::OutcomeName(phase.outcome)}};
+        if (!phase.error.isEmpty()) done["error"] = phase.error;
+        Emit(done);
+    }
+    bool RunDone(FinishedRun& run) override {
+        const run::RunRecord& r = run.record;
+        int failed = 0;
+        QJsonObject e{{"event", "finished"},
+                      {"serial", r.dutId},
+                      {"outcome", run::OutcomeName(r.outcome)},
+                      {"why", WhyNot(r, failed).join("; ")},
+                      {"record", run.recordPath},
+                      {"seconds", double(r.start.msecsTo(r.end)) / 1000.0}};
+        if (!run.failures.isEmpty()) e["failures"] = QJsonArray::fromStringList(run.failures);
+        if (!r.testerIdentity.isEmpty()) e["tester"] = r.testerIdentity;
+        if (tester_ != nullptr && tester_->Shared()) {
+            e["tester_wait_s"] = tester_->WaitedSeconds();
+            e["tester_held_s"] = tester_->HeldSeconds();
+        }
+        Emit(e);
+        return true;
+    }
+
+private:
+    static void Emit(const QJsonObject& event) {
+        std::fputs(QJsonDocument(event).toJson(QJsonDocument::Compact).append('\n').constData(),
+                   stdout);
+        std::fflush(stdout);
+    }
+
+    const RunTester* tester_;
+};
+
 } // namespace
 
 std::unique_ptr<Sink> RecordFileSink(const QString& path, const QString& folder) {
@@ -181,6 +261,10 @@ std::unique_ptr<Sink> JUnitSink(const QString& path) {
 }
 std::unique_ptr<Sink> BtsnoopSink(bttrace::BtsnoopWriter& trace) {
     return std::make_unique<Btsnoop>(trace);
+}
+
+std::unique_ptr<Sink> EventsSink(const RunTester* tester) {
+    return std::make_unique<Events>(tester);
 }
 
 } // namespace btrun

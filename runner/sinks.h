@@ -1,7 +1,8 @@
 #pragma once
 // The outputs of btrun's runs, each its own small unit: the record file, the results store,
-// JUnit XML, the console and the HCI trace. main registers those the command line asks for;
-// the next output (a line controller, the tester's trace) is one more sink.
+// JUnit XML, the console, the HCI trace and the event stream a station reads. main
+// registers those the command line asks for; the next output (a line controller, the
+// tester's trace) is one more sink.
 
 #include <QByteArray>
 #include <QString>
@@ -18,17 +19,22 @@ class BtsnoopWriter;
 namespace btrun {
 
 class RunStore;
+class RunTester;
 
 // A finished run on its way through the sinks, in the order they were added.
 struct FinishedRun {
     const run::RunRecord& record;
-    QString recordPath;    // where the record file went; empty until (or unless) it did
-    QStringList failures;  // what the sinks so far could not do ("not stored")
+    QString recordPath;   // where the record file went; empty until (or unless) it did
+    QStringList failures; // what the sinks so far could not do ("not stored")
 };
 
 class Sink {
 public:
     virtual ~Sink() = default;
+    // A phone's run begins.
+    virtual void RunStarted(const QString& /*serial*/) {}
+    // Before each step runs (index from 0).
+    virtual void StepStarted(const run::Step& /*step*/, int /*index*/, int /*count*/) {}
     // As each step ends (index from 0).
     virtual void StepDone(const run::PhaseRecord& /*phase*/, int /*index*/, int /*count*/) {}
     // Each raw HCI command sent (answer false) and what came back (true).
@@ -45,6 +51,7 @@ public:
     void Add(std::unique_ptr<Sink> sink) { sinks_.push_back(std::move(sink)); }
     // Points the run's step and HCI callbacks at the sinks (those that want them).
     void Attach(run::RunOptions& options, bool wantsHci);
+    void RunStarted(const QString& serial);
     // Hands the run to every sink; false when any of them failed.
     bool RunDone(const run::RunRecord& record);
     // Tells every sink; the outcome, worse by an error when a sink failed at the end.
@@ -68,5 +75,9 @@ std::unique_ptr<Sink> ConsoleSink(bool quiet, bool loop);
 std::unique_ptr<Sink> JUnitSink(const QString& path);
 // The raw HCI commands and their events, to an open btsnoop writer.
 std::unique_ptr<Sink> BtsnoopSink(bttrace::BtsnoopWriter& trace);
+// The run's events, one JSON object a line on standard output, flushed at once: what a
+// station hears from the btrun of each slot (docs/station.md). `tester` (null: none)
+// tells the time a shared test set was waited for and held; added after the record file.
+std::unique_ptr<Sink> EventsSink(const RunTester* tester);
 
 } // namespace btrun

@@ -151,6 +151,7 @@ RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOp
         PhaseRecord phase;
         phase.name = step.name;
         phase.operation = step.op->name;
+        if (!stop && options.stepStarted) options.stepStarted(step, index, count);
         if (!stop && aborted()) {
             record.outcome = Outcome::Aborted;
             stop = true;

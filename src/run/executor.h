@@ -70,6 +70,9 @@ struct RunOptions {
     bool textProtocol = true;
     // Asked between steps and while waiting; a step in progress finishes.
     std::function<bool()> aborted;
+    // Told of each step before it runs, also before the abort check that may skip it
+    // (index from 0); the step's time starts when this returns.
+    std::function<void(const Step&, int index, int count)> stepStarted;
     // Told of each step as it ends (index from 0).
     std::function<void(const PhaseRecord&, int index, int count)> stepDone;
     // False skips wait steps (benchmarks of the runner's own work).
