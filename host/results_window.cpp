@@ -3,6 +3,8 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
@@ -72,7 +74,11 @@ ResultsWindow::ResultsWindow(const QSqlDatabase& db, const QString& source, QWid
     setWindowTitle("Results");
     status_ = new QLabel(this);
     status_->setObjectName("status");
+    lots_ = new QComboBox(this);
+    lots_->setObjectName("lotFilter");
+    lots_->addItem("all lots");
     yield_ = NewTable("yieldTable", this);
+    slotTable_ = NewTable("slotTable", this);
     failures_ = NewTable("failureTable", this);
     list_ = new QListWidget(this);
     list_->setObjectName("measurementList");
@@ -82,9 +88,11 @@ ResultsWindow::ResultsWindow(const QSqlDatabase& db, const QString& source, QWid
 
     auto* tables = new QSplitter(Qt::Horizontal);
     tables->addWidget(yield_);
+    tables->addWidget(slotTable_);
     tables->addWidget(failures_);
     tables->setStretchFactor(0, 3);
     tables->setStretchFactor(1, 2);
+    tables->setStretchFactor(2, 2);
     auto* measurements = new QSplitter(Qt::Horizontal);
     measurements->addWidget(list_);
     measurements->addWidget(chart_);
@@ -94,10 +102,15 @@ ResultsWindow::ResultsWindow(const QSqlDatabase& db, const QString& source, QWid
     both->addWidget(tables);
     both->addWidget(measurements);
     both->setSizes({280, 540});
+    auto* top = new QHBoxLayout;
+    top->addWidget(status_, 1);
+    top->addWidget(new QLabel("Lot:", this));
+    top->addWidget(lots_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(status_);
+    layout->addLayout(top);
     layout->addWidget(both, 1);
 
+    connect(lots_, &QComboBox::currentIndexChanged, this, &ResultsWindow::Reload);
     connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item) ShowMeasurement(item->data(Qt::UserRole).toString());
     });
@@ -126,18 +139,31 @@ void ResultsWindow::Poll() {
 void ResultsWindow::Reload() {
     QString stamp, error;
     store::Summary summary;
+    QStringList lots;
+    // The first entry is all lots.
+    const QString lot = lots_->currentIndex() > 0 ? lots_->currentText() : QString();
     // The stamp first: a run stored while the summary is read shows at the next look.
-    if (!store::ReadChangeStamp(db_, stamp, error) ||
-        !store::LoadSummary(db_, {}, summary, error)) {
+    if (!store::ReadChangeStamp(db_, stamp, error) || !store::LoadLots(db_, lots, error) ||
+        !store::LoadSummary(db_, {{}, lot}, summary, error)) {
         status_->setText(source_ + ": " + error);
         return;
     }
+    if (!lot.isEmpty() && !lots.contains(lot)) lots << lot; // its runs were deleted
+    {
+        const QSignalBlocker quiet(lots_);
+        lots_->clear();
+        lots_->addItem("all lots");
+        lots_->addItems(lots);
+        lots_->setCurrentIndex(lot.isEmpty() ? 0 : int(lots.indexOf(lot)) + 1);
+    }
     stamp_ = stamp;
     summary_ = std::move(summary);
-    status_->setText(source_ + QString(": %1 runs of %2 phones, read %3")
-                                   .arg(summary_.runs)
-                                   .arg(summary_.phones.size())
-                                   .arg(QTime::currentTime().toString("HH:mm:ss")));
+    // One arg() for all: a lot named "%4" stays as it is.
+    status_->setText(source_ + QString(": %1 runs of %2 phones%3, read %4")
+                                   .arg(QString::number(summary_.runs),
+                                        QString::number(summary_.phones.size()),
+                                        lot.isEmpty() ? QString() : " of lot " + lot,
+                                        QTime::currentTime().toString("HH:mm:ss")));
     FillTables();
     FillList();
 }
@@ -150,6 +176,10 @@ void ResultsWindow::FillTables() {
         totals.push_back(!y.day.isValid());
     }
     Fill(yield_, store::YieldHeaders(), rows, 2, totals);
+    rows.clear();
+    for (const store::YieldRow& y : summary_.bySlot)
+        rows.push_back(store::SlotCells(y));
+    Fill(slotTable_, store::SlotHeaders(), rows, 2);
     rows.clear();
     for (const store::FailureRow& f : summary_.failures)
         rows.push_back({QString::number(rows.size() + 1), store::MeasurementLabel(f.step, f.name),

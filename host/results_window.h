@@ -1,7 +1,8 @@
 #pragma once
-// The station's Results window: yield per station and day, the failing measurements ranked,
-// and the histogram of a chosen measurement against its limits, from the results store. It
-// looks at the store every few seconds and reads it again only when runs arrived.
+// The station's Results window: yield per station and day and per slot, the failing
+// measurements ranked, and the histogram of a chosen measurement against its limits, from
+// the results store, of all lots or of one. It looks at the store every few seconds and
+// reads it again only when runs arrived.
 
 #include <QSqlDatabase>
 #include <QString>
@@ -10,6 +11,7 @@
 #include "store/analysis.h"
 
 class QChartView;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QTableWidget;
@@ -27,6 +29,9 @@ public:
     void ShowMeasurement(const QString& label);
 
     QTableWidget* YieldTable() const { return yield_; }
+    QTableWidget* SlotTable() const { return slotTable_; }
+    // "all lots", then each lot of the store.
+    QComboBox* LotFilter() const { return lots_; }
     QTableWidget* FailureTable() const { return failures_; }
     QChartView* Histogram() const { return chart_; }
 
@@ -42,6 +47,8 @@ private:
     store::Summary summary_;
     QLabel* status_ = nullptr;
     QTableWidget* yield_ = nullptr;
+    QTableWidget* slotTable_ = nullptr;
+    QComboBox* lots_ = nullptr;
     QTableWidget* failures_ = nullptr;
     QListWidget* list_ = nullptr;
     QChartView* chart_ = nullptr;

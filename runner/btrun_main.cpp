@@ -50,14 +50,17 @@ void CatchInterrupts() {
 }
 
 // The next serial on standard input, blank lines skipped; false at its end or on an
-// interrupt. A station hands its slots one JSON object a line ({"serial": ...}).
-bool NextSerial(bool events, QString& serial) {
+// interrupt. A station hands its slots one JSON object a line ({"serial": ...,
+// "released_by": ...}), a release going with its serial into the record.
+bool NextSerial(bool events, QString& serial, QString& releasedBy) {
     std::string line;
     while (!Interrupted && std::getline(std::cin, line)) {
         serial = QString::fromStdString(line).trimmed();
+        releasedBy.clear();
         if (events && serial.startsWith('{')) {
             const QJsonObject given = QJsonDocument::fromJson(serial.toUtf8()).object();
             serial = given.value("serial").toString().trimmed();
+            releasedBy = given.value("released_by").toString().trimmed();
             if (serial.isEmpty()) Say("btrun: no serial in " + QString::fromStdString(line));
         }
         if (!serial.isEmpty()) return true;
@@ -87,6 +90,12 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
               btrun::Sinks& sinks) {
     run::RunOptions options;
     options.stationId = s.stationId;
+    options.slot = s.slot;
+    options.operatorName = s.operatorName;
+    options.partNumber = s.partNumber;
+    options.revision = s.revision;
+    options.lot = s.lot;
+    options.releasedBy = s.releasedBy;
     options.textProtocol = host.TextProtocol();
     options.aborted = [] { return Interrupted != 0; };
     options.linkFailure = [&host] { return host.LinkFailure(); };
@@ -128,9 +137,11 @@ int RunPhones(const Settings& s, const run::Plan& plan, const phonesim::UnitProf
     if (!s.loop) {
         runOne(s.dutId.isEmpty() ? "UNKNOWN" : s.dutId);
     } else {
-        QString serial;
-        while (NextSerial(s.events, serial))
+        QString serial, releasedBy;
+        while (NextSerial(s.events, serial, releasedBy)) {
+            options.releasedBy = releasedBy;
             runOne(serial);
+        }
         if (Interrupted) overall = run::Worse(overall, run::Outcome::Aborted);
     }
     overall = sinks.AllDone(phones, overall);
@@ -172,6 +183,10 @@ int RunMain(const Settings& s, btrun::RunStore& results) {
         Say("btrun: " + error);
         return kExitBadInput;
     }
+    if (tester.tester && !btrun::TesterCanRun(plan, *tester.tester, error)) {
+        Say("btrun: " + s.plan + ": " + error);
+        return kExitBadInput;
+    }
     if (plan.usesTester && !tester.tester)
         return btrun::Usage("the plan measures the radio: give --tester and --tester-profile "
                             "(the built-in test set measures only the built-in phone)");
@@ -206,7 +221,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("btrun");
     const QStringList arguments = QCoreApplication::arguments();
-    // btrun --report DIR [--db URL] [--since DATE]: an HTML report of the store, no run.
+    // btrun --report DIR [--db URL] [--since DATE] [--lot LOT]: the HTML report, no run.
     if (btrun::IsReportCommand(arguments)) return btrun::ReportMain(arguments);
 
     Settings s;

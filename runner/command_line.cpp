@@ -18,7 +18,7 @@ const char kOtherModes[] =
     "                                              free a device address for another phone\n"
     "  btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
     "                                              store records the database lacks\n"
-    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+    "  btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]\n"
     "                                              write the HTML report of the store\n"
     "  btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST] [--tester ...]\n"
     "                                              measure a golden phone, write the fixture "
@@ -30,6 +30,15 @@ const char kOtherModes[] =
 struct Options {
     QCommandLineOption dut{"dut", "Serial number of the phone (default UNKNOWN).", "SERIAL"};
     QCommandLineOption station{"station", "Station name (default: host name).", "ID"};
+    QCommandLineOption slot{"slot", "The station's slot the phone is tested in.", "NAME"};
+    QCommandLineOption operatorName{"operator", "Who tests the phones.", "NAME"};
+    QCommandLineOption partNumber{"part-number", "The phones' part number.", "TEXT"};
+    QCommandLineOption revision{"revision", "The phones' revision.", "TEXT"};
+    QCommandLineOption lot{"lot", "The production lot of the phones.", "TEXT"};
+    QCommandLineOption releasedBy{"released-by",
+                                  "The supervisor who released this serial (--dut) for a retest "
+                                  "after it was sent to repair.",
+                                  "NAME"};
     QCommandLineOption out{"out",
                            "Record file (default results/<serial>-<UTC time>.json); with --loop "
                            "the folder of the records. A record is never replaced.",
@@ -63,8 +72,17 @@ struct Options {
     QCommandLineOption tester{"tester",
                               "The test set, as a VISA resource string: "
                               "TCPIP::HOST::PORT::SOCKET or TCPIP::HOST::INSTR (default: the "
-                              "built-in simulated one, with the built-in phone).",
+                              "built-in simulated one, with the built-in phone); or a reference "
+                              "radio: h4:/dev/ttyACM0[:BAUD] or dtm:/dev/ttyACM0[:BAUD].",
                               "RESOURCE"};
+    QCommandLineOption testerTrace{"tester-trace",
+                                   "Record a reference radio's HCI commands and events to FILE "
+                                   "(btsnoop, btmon -r FILE).",
+                                   "FILE"};
+    QCommandLineOption referencePower{"reference-power",
+                                      "A reference radio's output power at its port, dBm "
+                                      "(default 0).",
+                                      "DBM", "0"};
     QCommandLineOption testerProfile{"tester-profile",
                                      "The test set's instrument profile (docs/tester.md).", "FILE"};
     QCommandLineOption fixture{
@@ -113,6 +131,8 @@ bool CheckRun(const QCommandLineParser& parser, const Options& o, Settings& s, Q
     if (why.isEmpty() && (!ok || s.baud <= 0)) why = "--baud takes a positive whole number";
     if (why.isEmpty() && s.loop && parser.isSet(o.dut))
         why = "--loop reads the serials; drop --dut";
+    if (why.isEmpty() && s.loop && parser.isSet(o.releasedBy))
+        why = "--released-by names who released one serial: give it with --dut, not --loop";
     if (why.isEmpty() && !s.port.isEmpty() && !s.unitProfile.isEmpty())
         why = "--sim-unit is for the built-in phone; give it to phonesim with --port";
     if (why.isEmpty() && parser.isSet(o.baud) && s.port.isEmpty()) why = "--baud needs --port";
@@ -130,11 +150,13 @@ int Usage(const QString& why) {
                "[--loop] [--quiet] [--btsnoop FILE]\n"
                "             [--db URL] [--tester RESOURCE --tester-profile FILE] "
                "[--fixture FILE] [--scpi-log FILE]\n"
+               "             [--slot NAME] [--operator NAME] [--part-number TEXT] "
+               "[--revision TEXT] [--lot TEXT] [--released-by NAME]\n"
                "             [--events] [--tester-lock FILE]\n"
                "       btrun --flush [--db URL] [--out FOLDER]\n"
                "       btrun --release-address ADDR [--db URL] [--out FOLDER]\n"
                "       btrun --import FILE|FOLDER... [--db URL] [--out FOLDER]\n"
-               "       btrun --report DIR [--db URL] [--since YYYY-MM-DD]\n"
+               "       btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]\n"
                "       btrun --calibrate-fixture UNIT.json --out FILE [--channels LIST]\n"
                "             [--tester RESOURCE --tester-profile FILE] [--port DEVICE]\n"
                "       btrun --station-config FILE [--out FOLDER] [--db URL]\n"
@@ -154,10 +176,12 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     parser.addPositionalArgument("PLAN.json", "The test plan (docs/plans.md).");
     const Options o;
     parser.addOptions(
-        {o.dut,    o.station,    o.out,           o.junit,   o.port,    o.baud,      o.kind,
-         o.unit,   o.loop,       o.quiet,         o.btsnoop, o.db,      o.flush,     o.release,
-         o.import, o.tester,     o.testerProfile, o.fixture, o.scpiLog, o.calibrate, o.channels,
-         o.events, o.testerLock, o.stationConfig, o.help});
+        {o.dut,        o.station,       o.slot,     o.operatorName, o.partNumber,     o.revision,
+         o.lot,        o.releasedBy,    o.out,      o.junit,        o.port,           o.baud,
+         o.kind,       o.unit,          o.loop,     o.quiet,        o.btsnoop,        o.db,
+         o.flush,      o.release,       o.import,   o.tester,       o.testerProfile,  o.fixture,
+         o.scpiLog,    o.calibrate,     o.channels, o.testerTrace,  o.referencePower, o.events,
+         o.testerLock, o.stationConfig, o.help});
     if (!parser.parse(arguments)) {
         why = parser.errorText();
         return false;
@@ -169,6 +193,12 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
     }
     s.dutId = parser.value(o.dut);
     s.stationId = parser.isSet(o.station) ? parser.value(o.station) : QSysInfo::machineHostName();
+    s.slot = parser.value(o.slot);
+    s.operatorName = parser.value(o.operatorName);
+    s.partNumber = parser.value(o.partNumber);
+    s.revision = parser.value(o.revision);
+    s.lot = parser.value(o.lot);
+    s.releasedBy = parser.value(o.releasedBy);
     s.out = parser.value(o.out);
     s.junit = parser.value(o.junit);
     s.btsnoop = parser.value(o.btsnoop);
@@ -195,8 +225,21 @@ bool ParseCommandLine(const QStringList& arguments, Settings& s, QString& why) {
         }
         s.channels << c;
     }
-    if (!s.tester.isEmpty() && s.testerProfile.isEmpty()) {
+    s.testerTrace = parser.value(o.testerTrace);
+    bool powerOk = false;
+    s.referencePower = parser.value(o.referencePower).toDouble(&powerOk);
+    if (!powerOk || s.referencePower < -40 || s.referencePower > 20) {
+        why = "--reference-power takes dBm from -40 to 20";
+        return false;
+    }
+    const bool reference = s.tester.startsWith("h4:", Qt::CaseInsensitive) ||
+                           s.tester.startsWith("dtm:", Qt::CaseInsensitive);
+    if (!s.tester.isEmpty() && !reference && s.testerProfile.isEmpty()) {
         why = "--tester needs --tester-profile (the instrument's command tree)";
+        return false;
+    }
+    if (!s.testerTrace.isEmpty() && !reference) {
+        why = "--tester-trace records a reference radio (--tester h4:DEVICE)";
         return false;
     }
     const bool flush = parser.isSet(o.flush), release = parser.isSet(o.release),

@@ -67,16 +67,17 @@ QString Outcome(const QString& outcome) {
     return Td(E(outcome), "l " + E(outcome));
 }
 
-QString YieldTable(const std::vector<store::YieldRow>& rows) {
+// Per station and day (the station totals in bold) or per slot.
+QString YieldTable(const std::vector<store::YieldRow>& rows, bool perSlot) {
     if (rows.empty()) return "<p>No runs.</p>\n";
     QString html = "<table><tr>";
-    const QStringList headers = store::YieldHeaders();
+    const QStringList headers = perSlot ? store::SlotHeaders() : store::YieldHeaders();
     for (int i = 0; i < headers.size(); ++i)
         html += (i < 2 ? "<th class=\"l\">" : "<th>") + E(headers[i]) + "</th>";
     html += "</tr>\n";
     for (const store::YieldRow& y : rows) {
-        html += y.day.isValid() ? "<tr>" : "<tr class=\"total\">";
-        const QStringList cells = store::YieldCells(y);
+        html += perSlot || y.day.isValid() ? "<tr>" : "<tr class=\"total\">";
+        const QStringList cells = perSlot ? store::SlotCells(y) : store::YieldCells(y);
         for (int i = 0; i < cells.size(); ++i)
             html += Td(E(cells[i]), i < 2 ? "l" : "");
         html += "</tr>\n";
@@ -273,7 +274,7 @@ bool WriteFile(const QString& path, const QString& html, QString& error) {
 
 int Usage(const QString& why) {
     Say("btrun: " + why);
-    Say("usage: btrun --report DIR [--db URL] [--since YYYY-MM-DD]");
+    Say("usage: btrun --report DIR [--db URL] [--since YYYY-MM-DD] [--lot LOT]");
     return kExitUsage;
 }
 
@@ -288,29 +289,32 @@ QString PhonePageName(const QString& dutId) {
     return safe + (safe.isEmpty() ? "" : "-") + QString::fromLatin1(hash.toHex().left(8)) + ".html";
 }
 
-bool WriteReport(const QSqlDatabase& db, const QString& dir, const QDateTime& since,
+bool WriteReport(const QSqlDatabase& db, const QString& dir, const store::Filter& filter,
                  const QString& source, QString& error) {
     store::Summary sum;
-    if (!store::LoadSummary(db, since, sum, error)) return false;
+    if (!store::LoadSummary(db, filter, sum, error)) return false;
     if (!QDir().mkpath(QDir(dir).filePath("phones"))) {
         error = "cannot create the folder " + QDir(dir).filePath("phones");
         return false;
     }
     for (const store::PhoneRow& phone : sum.phones) {
         std::vector<store::PhoneRun> runs;
-        if (!store::LoadPhone(db, phone.dutId, since, runs, error) ||
+        if (!store::LoadPhone(db, phone.dutId, filter, runs, error) ||
             !WriteFile(QDir(dir).filePath("phones/" + PhonePageName(phone.dutId)),
                        PhonePage(phone.dutId, runs), error))
             return false;
     }
-    const QString scope =
-        since.isValid() ? "runs since " + since.toString("yyyy-MM-dd") + " (UTC)" : "all runs";
+    QString scope = filter.since.isValid()
+                        ? "runs since " + filter.since.toString("yyyy-MM-dd") + " (UTC)"
+                        : "all runs";
+    if (!filter.lot.isEmpty()) scope += " of lot " + filter.lot;
     QString body = "<h1>Test results</h1>\n<p class=\"meta\">" + E(source) + ": " + scope + ", " +
                    QString("%1 runs of %2 phones").arg(sum.runs).arg(sum.phones.size()) +
                    ". Written " + TimeText(QDateTime::currentDateTimeUtc()) + " UTC.</p>\n";
-    body += "<h2>Yield per station and day</h2>\n" + YieldTable(sum.yield);
+    body += "<h2>Yield per station and day</h2>\n" + YieldTable(sum.yield, false);
     body += "<p class=\"meta\">Yield: PASS runs of all runs. First-pass yield: phones whose first "
             "run passed, counted at the station of that run.</p>\n";
+    body += "<h2>Yield per slot</h2>\n" + YieldTable(sum.bySlot, true);
     body += "<h2>Failing measurements</h2>\n" + FailureTable(sum.failures);
     body += "<h2>Measurements</h2>\n" + Measurements(sum.numeric);
     body += "<h2>Phones</h2>\n" + PhoneTable(sum.phones);
@@ -329,7 +333,8 @@ int ReportMain(const QStringList& arguments) {
     const QCommandLineOption dbOption("db", "The results store (default sqlite:results/...).",
                                       "URL");
     const QCommandLineOption sinceOption("since", "Only runs from this UTC day on.", "DATE");
-    parser.addOptions({report, dbOption, sinceOption});
+    const QCommandLineOption lotOption("lot", "Only runs of this lot.", "LOT");
+    parser.addOptions({report, dbOption, sinceOption, lotOption});
     if (!parser.parse(arguments)) return Usage(parser.errorText());
     if (!parser.positionalArguments().isEmpty()) return Usage("--report takes no plan");
     if (parser.value(report).isEmpty()) return Usage("--report needs a folder");
@@ -352,7 +357,8 @@ int ReportMain(const QStringList& arguments) {
     store::Connection connection;
     const QString dir = parser.value(report);
     if (!connection.Open(target, error) ||
-        !WriteReport(connection.Db(), dir, since, target.Display(), error)) {
+        !WriteReport(connection.Db(), dir, {since, parser.value(lotOption)}, target.Display(),
+                     error)) {
         Say("btrun: " + error);
         return kExitError;
     }

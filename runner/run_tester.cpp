@@ -7,6 +7,8 @@
 #include "tester/connection.h"
 #include "tester/fixture.h"
 #include "tester/profile.h"
+#include "tester/reference_radio.h"
+#include "trace/btsnoop.h"
 #include "tester/scpi_tester.h"
 #include "testersim/instrument.h"
 
@@ -117,6 +119,15 @@ bool RunTester::SendLePackets(const tester::LePackets& packets, tester::Error& e
     return InTurn(error, [&] { return inner_->SendLePackets(packets, error); });
 }
 
+bool RunTester::CountLePackets(const tester::LeCount& count, int& received,
+                               tester::Error& error) {
+    return Prepare(error) && Done(inner_->CountLePackets(count, received, error), error);
+}
+
+double RunTester::FixtureLossDb(double mhz) const {
+    return tester::LossAt(loss_, mhz);
+}
+
 } // namespace btrun
 
 namespace btrun {
@@ -146,6 +157,35 @@ std::unique_ptr<RunTester> BuiltInTester(phonesim::Simulator& phone, tester::Pro
     return std::make_unique<RunTester>(std::move(scpi), loss, instrument);
 }
 
+// A reference radio: a Bluetooth controller on a UART, its HCI exchanges traced on request.
+bool MakeReference(const Settings& s, const std::vector<tester::LossPoint>& loss,
+                   TesterSetup& setup, QString& error) {
+    tester::ReferenceAddress address;
+    if (!tester::ParseReferenceAddress(s.tester, address, error)) return false;
+    auto radio = std::make_unique<tester::ReferenceRadio>(address, s.referencePower);
+    if (!s.testerTrace.isEmpty()) {
+        if (address.kind != tester::ReferenceAddress::Kind::H4) {
+            error = "--tester-trace records HCI: Direct Test Mode has none (use h4:)";
+            return false;
+        }
+        setup.trace = std::make_shared<bttrace::BtsnoopWriter>();
+        if (!setup.trace->Open(s.testerTrace.toStdString())) {
+            error = "cannot record the tester trace: " + QString::fromStdString(setup.trace->Error());
+            return false;
+        }
+        radio->SetTraffic([trace = setup.trace](const std::vector<uint8_t>& bytes, bool answer) {
+            // Without the H4 indicator, which the trace writer puts in itself.
+            const std::span<const uint8_t> packet(bytes.data() + 1, bytes.size() - 1);
+            if (answer)
+                trace->RecordAnswer(packet);
+            else
+                trace->RecordCommand(packet);
+        });
+    }
+    setup.tester = std::make_unique<RunTester>(std::move(radio), loss);
+    return true;
+}
+
 } // namespace
 
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
@@ -158,6 +198,9 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
         setup.fixtureSha256 = fixture.sha256;
     }
     if (s.tester.isEmpty() && builtInPhone == nullptr) return true;
+    const std::vector<tester::LossPoint> loss =
+        calibrating ? std::vector<tester::LossPoint>{} : fixture.points;
+    if (tester::IsReferenceAddress(s.tester)) return MakeReference(s, loss, setup, error);
     tester::Profile profile;
     if (!s.testerProfile.isEmpty()
             ? !tester::LoadProfile(s.testerProfile, profile, error)
@@ -169,8 +212,6 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
         if (!setup.log->Open(s.scpiLog, error)) return false;
     }
     tester::ScpiLog* logTo = setup.log.get();
-    const std::vector<tester::LossPoint> loss =
-        calibrating ? std::vector<tester::LossPoint>{} : fixture.points;
     if (s.tester.isEmpty()) {
         setup.tester =
             BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo, airTime);
@@ -180,6 +221,33 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
     if (!lan) return false;
     lan->SetLog(logTo);
     setup.tester = std::make_unique<RunTester>(std::move(lan), loss);
+    return true;
+}
+
+} // namespace btrun
+
+namespace btrun {
+
+bool TesterCanRun(const run::Plan& plan, const tester::ITester& tester, QString& why) {
+    int index = 0;
+    for (const run::Step& step : plan.steps) {
+        ++index;
+        const QString op = step.op->name;
+        const QString where = QString("step %1 (\"%2\"): ").arg(index).arg(step.name);
+        if ((op == "le_tx_test" || op == "br_tx_test") && !tester.CanMeasureTx()) {
+            const auto offered = run::MeasurementsOf(*step.op, step.args);
+            const QString first = !step.measurements.empty() ? step.measurements.front().name
+                                  : !offered.empty()         ? offered.front().name
+                                                             : op;
+            why = where + QString("the reference radio cannot measure %1; use a test set").arg(first);
+            return false;
+        }
+        if (op == "le_tx_count" && !tester.CanCountPackets()) {
+            why = where + "the test set cannot count the phone's packets (le_tx_count); use a "
+                          "reference radio";
+            return false;
+        }
+    }
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tester/connection.h"
+#include "run/plan.h"
 #include "tester/tester.h"
 
 namespace btrun {
@@ -41,6 +42,10 @@ public:
     QString Identity() const { return identity_; }
 
     QString Address() const override { return inner_->Address(); }
+    bool CanMeasureTx() const override { return inner_->CanMeasureTx(); }
+    bool CanCountPackets() const override { return inner_->CanCountPackets(); }
+    std::optional<double> FixedOutputDbm() const override { return inner_->FixedOutputDbm(); }
+    double FixtureLossDb(double mhz) const override;
     bool Identify(QString& identity, tester::Error& error) override;
     bool Reset(tester::Error& error) override;
     bool SetFixtureLoss(const std::vector<tester::LossPoint>& points,
@@ -50,6 +55,8 @@ public:
     bool MeasureBrTx(const tester::BrTx& setup, tester::TxItem item,
                      std::vector<tester::Reading>& readings, tester::Error& error) override;
     bool SendLePackets(const tester::LePackets& packets, tester::Error& error) override;
+    bool CountLePackets(const tester::LeCount& count, int& received,
+                        tester::Error& error) override;
 
 private:
     // Runs `verb` with the test set prepared, in the current turn or in one of its own.
@@ -76,24 +83,34 @@ namespace phonesim {
 class Simulator;
 }
 
+namespace bttrace {
+class BtsnoopWriter;
+}
+
 namespace btrun {
 
 struct Settings;
 
-// The test set the command line asks for: --tester with --tester-profile, or, with the
-// built-in phone, the built-in simulated test set on the phone's air (whose true loss is
-// the station's fixture file, so that its readings come out right). Null with no error
-// when there is none (a phone on a port and no --tester). `error` names the file or the
-// address that cannot be used; `fixture` receives the fixture file read (empty: none).
+// The test set the command line asks for: --tester with --tester-profile, a reference radio
+// (--tester h4:DEVICE or dtm:DEVICE), or, with the built-in phone, the built-in simulated
+// test set on the phone's air (whose true loss is the station's fixture file, so that its
+// readings come out right). Null with no error when there is none (a phone on a port and
+// no --tester). `error` names the file or the address that cannot be used.
 struct TesterSetup {
-    std::unique_ptr<tester::ScpiLog> log; // --scpi-log
+    std::unique_ptr<tester::ScpiLog> log;          // --scpi-log
+    std::shared_ptr<bttrace::BtsnoopWriter> trace; // --tester-trace
     std::unique_ptr<RunTester> tester;
     QString fixtureName, fixtureFile, fixtureSha256;
 };
+
 // `calibrating`: the test set is given no loss; the fixture file is only the built-in
 // air's true loss. `airTime` false: the built-in test set does not wait for the air
 // (benchmarks of the program's own work).
 bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetup& setup,
                 QString& error, bool calibrating = false, bool airTime = true);
+
+// Whether `tester` can do what the plan's radio steps ask: false with "step 3 ("LE TX"):
+// the reference radio cannot measure le_power_avg; use a test set".
+bool TesterCanRun(const run::Plan& plan, const tester::ITester& tester, QString& why);
 
 } // namespace btrun

@@ -1,5 +1,6 @@
 #include "run/executor.h"
 
+#include "run/software.h"
 #include "run/standard_limits.h"
 
 #include <QUuid>
@@ -126,7 +127,16 @@ RunRecord RunPlan(const Plan& plan, const BackEndMaker& makeBackEnd, const RunOp
     record.stationId = options.stationId;
     record.plan = plan.name;
     record.planFile = plan.file;
+    record.planSha256 = plan.sha256;
     record.protocol = options.textProtocol ? "text" : "binary";
+    record.slot = options.slot;
+    record.operatorName = options.operatorName;
+    record.partNumber = options.partNumber;
+    record.revision = options.revision;
+    record.lot = options.lot;
+    record.releasedBy = options.releasedBy;
+    record.softwareVersion = kSoftwareVersion;
+    record.softwareCommit = kSoftwareCommit;
     record.start = QDateTime::currentDateTimeUtc();
     const auto aborted = [&] { return options.aborted && options.aborted(); };
 

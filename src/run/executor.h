@@ -45,7 +45,8 @@ struct RunRecord {
     QString stationId;
     QString plan;
     QString planFile;
-    QString protocol; // "text" or "binary"
+    QString planSha256; // of the plan file's bytes, hex
+    QString protocol;   // "text" or "binary"
     QDateTime start, end;
     Outcome outcome = Outcome::Pass;
     std::vector<PhaseRecord> phases;
@@ -53,11 +54,19 @@ struct RunRecord {
     // and the fixture whose loss it was given; empty when there was none.
     QString testerIdentity, testerAddress;
     QString fixtureName, fixtureFile, fixtureSha256;
+    // Where and for what the phone was tested, as RunOptions gave them; empty: not known.
+    QString slot, operatorName, partNumber, revision, lot, releasedBy;
+    // The program that ran it: the project's version and the commit it was built from.
+    QString softwareVersion, softwareCommit;
 };
 
 struct RunOptions {
     QString dutId;
     QString stationId;
+    // The station's slot, the operator, what is being made (from the station file or
+    // scanned) and the supervisor who let this serial be tested again after it was sent to
+    // repair; each goes into the record, empty when not known.
+    QString slot, operatorName, partNumber, revision, lot, releasedBy;
     bool textProtocol = true;
     // Asked between steps and while waiting; a step in progress finishes.
     std::function<bool()> aborted;

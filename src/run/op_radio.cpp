@@ -2,6 +2,7 @@
 // needs, and the test set measures what it sends, or sends what it counts.
 
 #include <QHash>
+#include <optional>
 #include <algorithm>
 #include <cmath>
 
@@ -137,11 +138,34 @@ T_Result BrTxTest(OpContext& c) {
         });
 }
 
+// The level at the phone: what the step asks of a test set, which adds the fixture's loss
+// at its port; what a reference radio's fixed output power less that loss gives.
 T_Result LeRxTest(OpContext& c) {
     if (c.tester == nullptr) return NoTester();
-    const tester::LePackets packets{int(c.Int("channel")), double(c.Int("level")),
-                                    int(c.Int("packets"))};
-    T_Result r = c.bt.RxLeStart(kVersion, {uint8_t(packets.channel)});
+    const int channel = int(c.Int("channel"));
+    const double asked = double(c.Int("level"));
+    const double loss = c.tester->FixtureLossDb(2402 + 2 * channel);
+    const std::optional<double> fixed = c.tester->FixedOutputDbm();
+    const double source = fixed ? *fixed : asked + loss;
+    const double level = source - loss;
+    c.readings["le_rx_level"] = std::round(level * 100.0) / 100.0;
+    c.readings["le_rx_source_power"] = std::round(source * 100.0) / 100.0;
+    c.readings["le_rx_fixture_loss"] = std::round(loss * 100.0) / 100.0;
+    // A stronger signal than asked would make the test easier than the plan says.
+    if (level > asked + 0.5)
+        return {T_RESULT_ERROR,
+                QString("%1 reaches the phone at %2 dBm on channel %3 (its %4 dBm less the "
+                        "fixture's %5 dB), above the %6 dBm the step asks: use a fixture with "
+                        "more loss")
+                    .arg(c.tester->Address())
+                    .arg(level, 0, 'f', 1)
+                    .arg(channel)
+                    .arg(source, 0, 'f', 1)
+                    .arg(loss, 0, 'f', 1)
+                    .arg(asked, 0, 'f', 1)
+                    .toStdString()};
+    const tester::LePackets packets{channel, asked, int(c.Int("packets"))};
+    T_Result r = c.bt.RxLeStart(kVersion, {uint8_t(channel)});
     if (r.code != T_RESULT_OK) return r;
     tester::Error error;
     if (!c.tester->SendLePackets(packets, error)) return Failed(error);
@@ -149,6 +173,25 @@ T_Result LeRxTest(OpContext& c) {
     r = Checked(c.bt.RxLeEnd(kVersion, &con), con.result);
     KeepLeRxResult(c, con.packets_high << 8 | con.packets_low, packets.count);
     return r;
+}
+
+// The phone sends LE test packets (PRBS9, 37 bytes, one per 625 us) while the tester counts
+// them for the time asked.
+T_Result LeTxCount(OpContext& c) {
+    if (c.tester == nullptr) return NoTester();
+    const tester::LeCount count{int(c.Int("channel")), int(c.Int("duration_ms"))};
+    const T_BT_SET_TX_LE_MODE_REQ q{uint8_t(count.channel), 37, int8_t(c.Int("power_level")),
+                                    0};
+    const T_Result r = c.bt.SetTxLeMode(kVersion, q);
+    if (r.code != T_RESULT_OK) return r;
+    int received = 0;
+    tester::Error error;
+    if (!c.tester->CountLePackets(count, received, error)) return Failed(error);
+    const double expected = count.durationMs / 0.625;
+    c.readings["le_tx_packets_received"] = double(received);
+    c.readings["le_tx_per"] =
+        std::round(std::max(0.0, (expected - received) * 100.0 / expected) * 1000.0) / 1000.0;
+    return {};
 }
 
 ArgSpec IntArg(const char* name, int64_t min, int64_t max, int64_t def) {
@@ -170,7 +213,10 @@ void KeepLeRxResult(OpContext& c, int received, int expected) {
 
 std::vector<OperationSpec> RadioOps() {
     const std::vector<MeasurementSpec> rx = {{"le_rx_packets", ValueType::Number, "packets"},
-                                             {"le_per", ValueType::Number, "%"}};
+                                             {"le_per", ValueType::Number, "%"},
+                                             {"le_rx_level", ValueType::Number, "dBm"},
+                                             {"le_rx_source_power", ValueType::Number, "dBm"},
+                                             {"le_rx_fixture_loss", ValueType::Number, "dB"}};
     return {
         {"le_tx_test",
          {IntArg("channel", rf::kLeChannel.min, rf::kLeChannel.max, 0),
@@ -198,6 +244,17 @@ std::vector<OperationSpec> RadioOps() {
          rx,
          false,
          &LeRxTest,
+         nullptr,
+         nullptr,
+         true},
+        {"le_tx_count",
+         {IntArg("channel", rf::kLeChannel.min, rf::kLeChannel.max, 0),
+          IntArg("power_level", rf::kPower1Mbps.min, rf::kPower1Mbps.max, 0),
+          IntArg("duration_ms", 100, 60000, 1000)},
+         {{"le_tx_packets_received", ValueType::Number, "packets"},
+          {"le_tx_per", ValueType::Number, "%"}},
+         false,
+         &LeTxCount,
          nullptr,
          nullptr,
          true},

@@ -2,6 +2,7 @@
 
 #include "run/standard_limits.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -277,6 +278,8 @@ bool ParsePlan(const QByteArray& json, const QString& file, Plan& plan, QString&
         return fail(why);
     plan = Plan{};
     plan.file = file;
+    plan.sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());
     if (!o.value("name").isString() || o.value("name").toString().isEmpty())
         return fail("the plan needs a 'name' (text)");
     plan.name = o.value("name").toString();

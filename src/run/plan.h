@@ -30,6 +30,7 @@ struct Step {
 
 struct Plan {
     QString file;
+    QString sha256; // of the plan's bytes as read, hex: which plan exactly a record ran
     QString name;
     bool stopOnFirstFailure = false;
     // How many times a step is tried again after a communication error.

@@ -207,6 +207,21 @@ QByteArray RecordText(const RunRecord& r) {
                                      {"end_time", Time(r.end)},
                                      {"outcome", OutcomeName(r.outcome)}})
         w.Key(key).Text(value);
+    // What is not known is left out, never written as an empty text.
+    for (const auto& [key, value] : {std::pair<const char*, QString>{"plan_sha256", r.planSha256},
+                                     {"slot", r.slot},
+                                     {"operator", r.operatorName},
+                                     {"part_number", r.partNumber},
+                                     {"revision", r.revision},
+                                     {"lot", r.lot},
+                                     {"released_by", r.releasedBy}})
+        if (!value.isEmpty()) w.Key(key).Text(value);
+    if (!r.softwareVersion.isEmpty()) {
+        w.Key("software").Open('{');
+        w.Key("version").Text(r.softwareVersion);
+        w.Key("commit").Text(r.softwareCommit);
+        w.Close('}');
+    }
     if (!r.testerAddress.isEmpty()) {
         w.Key("tester").Open('{');
         w.Key("identity").Text(r.testerIdentity);

@@ -37,24 +37,32 @@ std::optional<double> NumberOf(const QVariant& v) {
     return d;
 }
 
-// The runs' filter on their start as one clause and its parameter. SQLite compares the
-// record's fixed-width UTC text, PostgreSQL its timestamps.
-QString Since(bool postgres, const QDateTime& since, QVariantList& params) {
-    if (!since.isValid()) return {};
-    if (postgres)
-        params << since.toUTC();
-    else
-        params << since.toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzz") + "Z";
-    return " AND r.start_time >= ?";
+// The runs' filter as clauses and their parameters. SQLite compares the record's
+// fixed-width UTC text, PostgreSQL its timestamps.
+QString Where(bool postgres, const Filter& filter, QVariantList& params) {
+    QString clauses;
+    if (filter.since.isValid()) {
+        if (postgres)
+            params << filter.since.toUTC();
+        else
+            params << filter.since.toUTC().toString("yyyy-MM-ddTHH:mm:ss.zzz") + "Z";
+        clauses += " AND r.start_time >= ?";
+    }
+    if (!filter.lot.isEmpty()) {
+        params << filter.lot;
+        clauses += " AND r.lot = ?";
+    }
+    return clauses;
 }
 
-// Runs `head` (which ends in a condition on the runs `r`) with the runs' start filter, then
+// Runs `head` (which ends in a condition on the runs `r`) with the runs' filter, then
 // `tail`; `params` are the values of `head`.
-bool Select(QSqlQuery& q, const QDateTime& since, const QString& head, const QString& tail,
+bool Select(QSqlQuery& q, const Filter& filter, const QString& head, const QString& tail,
             QVariantList params, QString& error) {
     const QString sql =
         head +
-        Since(q.driver() && q.driver()->dbmsType() == QSqlDriver::PostgreSQL, since, params) + tail;
+        Where(q.driver() && q.driver()->dbmsType() == QSqlDriver::PostgreSQL, filter, params) +
+        tail;
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     for (const QVariant& p : params)
@@ -74,17 +82,18 @@ void Tally(YieldRow& row, const QString& outcome) {
         ++row.error;
 }
 
-bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+bool LoadYield(const QSqlDatabase& db, const Filter& filter, Summary& out, QString& error) {
     QSqlQuery q(db);
-    // A phone's first run ever decides its first-pass yield, also when it lies before `since`.
-    if (!Select(q, since,
+    // A phone's first run ever decides its first-pass yield, also when it lies outside the filter.
+    if (!Select(q, filter,
                 "SELECT r.dut_id, r.station_id, r.outcome, r.start_time, (r.start_time = "
-                "(SELECT MIN(f.start_time) FROM runs f WHERE f.dut_id = r.dut_id)) FROM runs r "
-                "WHERE 1 = 1",
+                "(SELECT MIN(f.start_time) FROM runs f WHERE f.dut_id = r.dut_id)), r.slot FROM "
+                "runs r WHERE 1 = 1",
                 " ORDER BY r.start_time, r.run_id", {}, error))
         return false;
     std::map<QString, YieldRow> totals;
     std::map<QString, std::map<QDate, YieldRow>> days;
+    std::map<std::pair<QString, QString>, YieldRow> bySlot;
     std::map<QString, PhoneRow> phones;
     std::set<QString> counted;
     while (q.next()) {
@@ -96,10 +105,15 @@ bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QSt
         YieldRow& total = totals[station];
         total.station = station;
         Tally(total, outcome);
-        if (q.value(4).toBool() && counted.insert(dut).second) {
-            ++total.firstRuns;
-            total.firstPass += outcome == "PASS";
-        }
+        YieldRow& slot = bySlot[{station, q.value(5).toString()}];
+        slot.station = station;
+        slot.slot = q.value(5).toString();
+        Tally(slot, outcome);
+        if (q.value(4).toBool() && counted.insert(dut).second)
+            for (YieldRow* row : {&total, &slot}) {
+                ++row->firstRuns;
+                row->firstPass += outcome == "PASS";
+            }
         if (start.isValid()) {
             YieldRow& day = days[station][start.date()];
             day.station = station;
@@ -117,6 +131,8 @@ bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QSt
         for (const auto& [day, row] : days[station])
             out.yield.push_back(row);
     }
+    for (const auto& [key, row] : bySlot)
+        out.bySlot.push_back(row);
     for (const auto& [dut, phone] : phones)
         out.phones.push_back(phone);
     return true;
@@ -126,9 +142,9 @@ bool LoadYield(const QSqlDatabase& db, const QDateTime& since, Summary& out, QSt
 constexpr const char* kJoinPhase =
     " JOIN phases p ON p.run_id = m.run_id AND p.phase_no = m.phase_no";
 
-bool LoadFailures(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+bool LoadFailures(const QSqlDatabase& db, const Filter& filter, Summary& out, QString& error) {
     QSqlQuery q(db);
-    if (!Select(q, since,
+    if (!Select(q, filter,
                 QString("SELECT p.name, m.name, COUNT(DISTINCT m.run_id), COUNT(DISTINCT CASE "
                         "WHEN m.outcome = 'FAIL' THEN m.run_id END) FROM measurements m JOIN runs "
                         "r ON r.run_id = m.run_id") +
@@ -219,9 +235,9 @@ void Finish(NumericStats& s, const std::vector<double>& values) {
     s.histogram = MakeHistogram(s, values);
 }
 
-bool LoadNumeric(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+bool LoadNumeric(const QSqlDatabase& db, const Filter& filter, Summary& out, QString& error) {
     QSqlQuery q(db);
-    if (!Select(q, since,
+    if (!Select(q, filter,
                 QString("SELECT p.name, m.name, m.value, m.units, m.low_limit, m.high_limit FROM "
                         "measurements m JOIN runs r ON r.run_id = m.run_id") +
                     kJoinPhase + " WHERE m.value IS NOT NULL",
@@ -274,17 +290,17 @@ QString ValidatorText(const QVariant& validator, const std::optional<double>& lo
 
 } // namespace
 
-bool LoadSummary(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error) {
+bool LoadSummary(const QSqlDatabase& db, const Filter& filter, Summary& out, QString& error) {
     out = Summary{};
-    return LoadYield(db, since, out, error) && LoadFailures(db, since, out, error) &&
-           LoadNumeric(db, since, out, error);
+    return LoadYield(db, filter, out, error) && LoadFailures(db, filter, out, error) &&
+           LoadNumeric(db, filter, out, error);
 }
 
-bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& since,
+bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const Filter& filter,
                std::vector<PhoneRun>& out, QString& error) {
     out.clear();
     QSqlQuery q(db);
-    if (!Select(q, since,
+    if (!Select(q, filter,
                 "SELECT r.run_id, r.station_id, r.plan, r.outcome, r.start_time, r.end_time "
                 "FROM runs r WHERE r.dut_id = ?",
                 " ORDER BY r.start_time, r.run_id", {dutId}, error))
@@ -301,7 +317,7 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
                        {},
                        {}});
     }
-    if (!Select(q, since,
+    if (!Select(q, filter,
                 QString("SELECT m.run_id, m.name, m.value, m.value_text, m.units, m.low_limit, "
                         "m.high_limit, m.validator, p.name FROM measurements m JOIN runs r ON "
                         "r.run_id = m.run_id") +
@@ -317,7 +333,7 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
              value ? Number(*value, 6) : q.value(3).toString(), q.value(4).toString(),
              ValidatorText(q.value(7), NumberOf(q.value(5)), NumberOf(q.value(6)))});
     }
-    if (!Select(q, since,
+    if (!Select(q, filter,
                 "SELECT p.run_id, p.name, p.error FROM phases p JOIN runs r ON r.run_id = p.run_id "
                 "WHERE r.dut_id = ? AND (p.outcome IN ('ERROR', 'ABORTED') OR p.error <> '')",
                 " ORDER BY p.phase_no", {dutId}, error))
@@ -327,6 +343,17 @@ bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& si
         const QString why = q.value(2).isNull() ? QString("aborted") : q.value(2).toString();
         if (run != index.end()) out[run->second].errors << q.value(1).toString() + ": " + why;
     }
+    return true;
+}
+
+bool LoadLots(const QSqlDatabase& db, QStringList& lots, QString& error) {
+    QSqlQuery q(db);
+    if (!Select(q, {}, "SELECT DISTINCT r.lot FROM runs r WHERE r.lot IS NOT NULL",
+                " ORDER BY r.lot", {}, error))
+        return false;
+    lots.clear();
+    while (q.next())
+        lots << q.value(0).toString();
     return true;
 }
 
@@ -346,14 +373,14 @@ QStringList YieldHeaders() {
             "FAIL",    "ERROR / ABORTED", "Yield", "First-pass yield"};
 }
 
-QStringList YieldCells(const YieldRow& y) {
+namespace {
+
+// The counts, the yield and, for a total, the first-pass yield of a row.
+QStringList Counts(const YieldRow& y, bool total) {
     const auto percent = [](int part, int whole) {
         return whole > 0 ? Number(Percent(part, whole), 1) + " %" : QString("-");
     };
-    const bool total = !y.day.isValid();
-    return {total ? y.station : QString(),
-            total ? QString("all days") : y.day.toString("yyyy-MM-dd"),
-            QString::number(y.runs),
+    return {QString::number(y.runs),
             QString::number(y.pass),
             QString::number(y.fail),
             QString::number(y.error),
@@ -361,6 +388,25 @@ QStringList YieldCells(const YieldRow& y) {
             total ? percent(y.firstPass, y.firstRuns) +
                         QString(" of %1 phone%2").arg(y.firstRuns).arg(y.firstRuns == 1 ? "" : "s")
                   : QString()};
+}
+
+} // namespace
+
+QStringList YieldCells(const YieldRow& y) {
+    const bool total = !y.day.isValid();
+    return QStringList{total ? y.station : QString(),
+                       total ? QString("all days") : y.day.toString("yyyy-MM-dd")} +
+           Counts(y, total);
+}
+
+QStringList SlotHeaders() {
+    QStringList headers = YieldHeaders();
+    headers[1] = "Slot";
+    return headers;
+}
+
+QStringList SlotCells(const YieldRow& y) {
+    return QStringList{y.station, y.slot.isEmpty() ? QString("no slot") : y.slot} + Counts(y, true);
 }
 
 double TickStep(double span) {

@@ -14,10 +14,20 @@
 
 namespace store {
 
-// Runs of one station: a station total (day invalid) or one UTC day of it.
+// The runs every figure counts: those that started at or after `since` (UTC; invalid for
+// all) of the lot `lot` (empty for all lots).
+struct Filter {
+    Filter(const QDateTime& since = {}, const QString& lot = {}) : since(since), lot(lot) {}
+    QDateTime since;
+    QString lot;
+};
+
+// Runs of one station: a station total (day invalid) or one UTC day of it; or, in the
+// table per slot, the runs of one slot of the station.
 struct YieldRow {
     QString station;
     QDate day;
+    QString slot; // per slot: empty for runs that name no slot
     int runs = 0;
     int pass = 0;
     int fail = 0;
@@ -84,6 +94,8 @@ struct Summary {
     int runs = 0;
     // Each station's total followed by its days, stations by name, days in order.
     std::vector<YieldRow> yield;
+    // Each station's slots, by station and slot: a bad fixture is one slot's low yield.
+    std::vector<YieldRow> bySlot;
     // Most failures first.
     std::vector<FailureRow> failures;
     // Weakest (the lower of Ppk and Cpk) first, then those without either by label.
@@ -111,11 +123,12 @@ struct PhoneRun {
     QStringList errors; // "step: why" of the steps in error or with a reason
 };
 
-// `since` (UTC; invalid for all) keeps the runs that started at or after it. False with a
-// one-line message when the store cannot be read.
-bool LoadSummary(const QSqlDatabase& db, const QDateTime& since, Summary& out, QString& error);
-bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const QDateTime& since,
+// The runs `filter` keeps. False with a one-line message when the store cannot be read.
+bool LoadSummary(const QSqlDatabase& db, const Filter& filter, Summary& out, QString& error);
+bool LoadPhone(const QSqlDatabase& db, const QString& dutId, const Filter& filter,
                std::vector<PhoneRun>& out, QString& error);
+// The lots the runs name, in order.
+bool LoadLots(const QSqlDatabase& db, QStringList& lots, QString& error);
 
 // The number of runs and the newest stored_time as text: a cheap look whether runs arrived.
 bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error);
@@ -123,6 +136,9 @@ bool ReadChangeStamp(const QSqlDatabase& db, QString& stamp, QString& error);
 // The yield table as every front end shows it: its headers and the cells of one row.
 QStringList YieldHeaders();
 QStringList YieldCells(const YieldRow& row);
+// The same per slot.
+QStringList SlotHeaders();
+QStringList SlotCells(const YieldRow& row);
 
 // The distance of round axis ticks (1, 2 or 5 times a power of ten) for 4 to 10 of them.
 double TickStep(double span);

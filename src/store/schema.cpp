@@ -71,6 +71,23 @@ const Steps& UpgradeSteps() {
              "measurements WHERE run_id = old.run_id AND phase_no = old.phase_no; END",
              true},
         },
+        {
+            // Where, by whom, for which lot and with what a phone was tested; NULL in the runs
+            // of older records.
+            "ALTER TABLE runs ADD COLUMN slot TEXT",
+            "ALTER TABLE runs ADD COLUMN operator TEXT",
+            "ALTER TABLE runs ADD COLUMN part_number TEXT",
+            "ALTER TABLE runs ADD COLUMN revision TEXT",
+            "ALTER TABLE runs ADD COLUMN lot TEXT",
+            "ALTER TABLE runs ADD COLUMN plan_sha256 TEXT",
+            "ALTER TABLE runs ADD COLUMN software_version TEXT",
+            "ALTER TABLE runs ADD COLUMN software_commit TEXT",
+            "ALTER TABLE runs ADD COLUMN tester_identity TEXT",
+            "ALTER TABLE runs ADD COLUMN fixture_name TEXT",
+            "ALTER TABLE runs ADD COLUMN fixture_sha256 TEXT",
+            "ALTER TABLE runs ADD COLUMN released_by TEXT",
+            "CREATE INDEX runs_lot ON runs (lot, start_time)",
+        },
     }};
     return steps;
 }

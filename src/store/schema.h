@@ -9,7 +9,7 @@ namespace store {
 
 class Connection;
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 // Brings the database of `connection` to kSchemaVersion. Safe when many processes open
 // the same database for the first time together: PostgreSQL serialises them with an

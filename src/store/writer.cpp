@@ -29,8 +29,27 @@ struct Phase {
     std::vector<Measurement> measurements;
 };
 
+// The columns of a run that tell where, by whom and with what a phone was tested, and where
+// the record keeps each (in an object for the dotted ones). Records of older programs lack
+// them: NULL.
+constexpr std::pair<const char*, const char*> kTraceColumns[] = {
+    {"slot", "slot"},
+    {"operator", "operator"},
+    {"part_number", "part_number"},
+    {"revision", "revision"},
+    {"lot", "lot"},
+    {"plan_sha256", "plan_sha256"},
+    {"software_version", "software.version"},
+    {"software_commit", "software.commit"},
+    {"tester_identity", "tester.identity"},
+    {"fixture_name", "fixture.name"},
+    {"fixture_sha256", "fixture.sha256"},
+    {"released_by", "released_by"},
+};
+
 struct Run {
     QString runId, dutId, stationId, plan, planFile, protocol, outcome, start, end;
+    QVariantList trace; // in the order of kTraceColumns
     std::vector<Phase> phases;
 };
 
@@ -81,6 +100,18 @@ public:
         if (!Time(o, key, text, where)) return false;
         out = text;
         return true;
+    }
+    // Text that may be absent or null (NULL), at `path` ("software.version": in an object).
+    bool OptionalText(const QJsonObject& o, const QString& path, QVariant& out) {
+        const QStringList keys = path.split('.');
+        QJsonValue v = o.value(keys.front());
+        if (keys.size() > 1 && !v.isUndefined() && !v.isNull()) {
+            if (!v.isObject()) return Fail({}, QString("'%1' must be an object").arg(keys.front()));
+            v = v.toObject().value(keys.back());
+        }
+        out = v.isString() && !v.toString().isEmpty() ? QVariant(v.toString()) : kNullText;
+        return v.isString() || v.isUndefined() || v.isNull() ||
+               Fail({}, QString("'%1' must be text").arg(path));
     }
     bool Fail(const QString& where, const QString& why) {
         error = where.isEmpty() ? why : where + ": " + why;
@@ -157,6 +188,8 @@ public:
             !OneOf(o, "outcome", r.outcome, {}, {"PASS", "FAIL", "ERROR", "ABORTED"}) ||
             !Time(o, "start_time", r.start, {}) || !Time(o, "end_time", r.end, {}))
             return false;
+        for (const auto& [column, path] : kTraceColumns)
+            if (!OptionalText(o, path, r.trace.emplace_back())) return false;
         const QJsonValue phases = o.value("phases");
         if (!phases.isArray()) return Fail({}, "'phases' must be a list");
         for (const QJsonValue& p : phases.toArray()) {
@@ -171,10 +204,10 @@ public:
 // A prepared statement run once per row of bound values.
 class Statement {
 public:
-    Statement(const Connection& c, const char* sql) : q_(c.Db()) {
+    Statement(const Connection& c, const QString& sql) : q_(c.Db()) {
         ok_ = q_.prepare(Dialect(sql, c.IsPostgres()));
     }
-    bool Run(std::initializer_list<QVariant> values, QString& error) {
+    bool Run(const QVariantList& values, QString& error) {
         if (ok_) {
             for (const QVariant& v : values)
                 q_.addBindValue(v);
@@ -190,10 +223,20 @@ private:
     bool ok_ = false;
 };
 
+QString InsertRun() {
+    QString columns = "run_id, dut_id, station_id, plan, plan_file, protocol, outcome, "
+                      "start_time, end_time, stored_time",
+            values = "?, ?, ?, ?, ?, ?, ?, ?, ?, ?";
+    for (const auto& [column, path] : kTraceColumns) {
+        columns += QString(", ") + column;
+        values += ", ?";
+    }
+    return "INSERT INTO runs (" + columns + ") VALUES (" + values +
+           ") ON CONFLICT (run_id) DO NOTHING";
+}
+
 WriteResult Insert(const Connection& c, const Run& r, QString& error) {
-    Statement run(c, "INSERT INTO runs (run_id, dut_id, station_id, plan, plan_file, protocol, "
-                     "outcome, start_time, end_time, stored_time) VALUES (?, ?, ?, ?, ?, ?, ?, ?, "
-                     "?, ?) ON CONFLICT (run_id) DO NOTHING");
+    Statement run(c, InsertRun());
     Statement station(c, "INSERT INTO stations (station_id, first_seen, last_seen) VALUES (?, ?, "
                          "?) ON CONFLICT (station_id) DO UPDATE SET first_seen = "
                          "LEAST(stations.first_seen, excluded.first_seen), last_seen = "
@@ -210,8 +253,9 @@ WriteResult Insert(const Connection& c, const Run& r, QString& error) {
     // Declared after the statements: a failed transaction ends before they are freed.
     Transaction t(c);
     if (!t.Begin(error)) return WriteResult::Failed;
-    if (!run.Run({r.runId, r.dutId, r.stationId, r.plan, r.planFile, r.protocol, r.outcome, r.start,
-                  r.end, NowText()},
+    if (!run.Run(QVariantList{r.runId, r.dutId, r.stationId, r.plan, r.planFile, r.protocol,
+                              r.outcome, r.start, r.end, NowText()} +
+                     r.trace,
                  error))
         return WriteResult::Failed;
     if (run.Rows() == 0) return WriteResult::AlreadyStored;

@@ -3,6 +3,7 @@
 // behind SCPI (src/tester/scpi_tester.h) and, later, other kinds of tester implement it.
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace tester {
@@ -94,9 +95,22 @@ struct LePackets {
     int count = 1500;
 };
 
+// LE test packets the tester receives from the phone for `durationMs` on `channel` (a
+// reference radio's receiver test).
+struct LeCount {
+    int channel = 0;
+    int durationMs = 1000;
+};
+
 class ITester {
 public:
     virtual ~ITester() = default;
+
+    // What a kind of tester can do: a test set measures transmitters and sends packets; a
+    // reference radio (a Bluetooth controller) sends and counts packets but measures no
+    // power, frequency or modulation.
+    virtual bool CanMeasureTx() const { return true; }
+    virtual bool CanCountPackets() const { return false; }
 
     // The address the tester was reached at ("TCPIP::10.0.0.5::5025::SOCKET", "built-in").
     virtual QString Address() const = 0;
@@ -109,6 +123,17 @@ public:
     virtual bool MeasureBrTx(const BrTx& setup, TxItem item, std::vector<Reading>& readings,
                              Error& error) = 0;
     virtual bool SendLePackets(const LePackets& packets, Error& error) = 0;
+    // Counts the LE test packets the phone sends on the channel during the time given.
+    virtual bool CountLePackets(const LeCount& /*count*/, int& /*received*/, Error& error) {
+        error = {Error::Kind::Instrument, Address() + " cannot count LE packets"};
+        return false;
+    }
+    // The output power of a tester that sends at a fixed level (a reference radio), in dBm
+    // at its port; none for a test set, which sends at the level asked for.
+    virtual std::optional<double> FixedOutputDbm() const { return std::nullopt; }
+    // The loss between the phone and the tester at `mhz` that the tester was given (the
+    // fixture's); 0 when it knows none.
+    virtual double FixtureLossDb(double /*mhz*/) const { return 0; }
 };
 
 } // namespace tester

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTableWidget>
@@ -49,10 +50,24 @@ TEST(ResultsWindow, OpensFromTheMenuAndPicksUpRunsStoredLater) {
     w->ShowMeasurement("Step: x");
     EXPECT_EQ(SeriesNames(*w).at(1), "outside the limits");
 
-    s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z");
+    // Slot 2 of station A failed every phone.
+    ASSERT_EQ(w->SlotTable()->rowCount(), 3);
+    EXPECT_EQ(w->SlotTable()->item(1, 1)->text(), "2");
+    EXPECT_EQ(w->SlotTable()->item(1, 6)->text(), "0 %");
+
+    s.Run("r7", "P6", "C", "PASS", "2025-03-03T08:00:00.000Z", "1", "L3");
     ASSERT_TRUE(QTest::qWaitFor([w] { return w->YieldTable()->rowCount() == 7; }, 5000));
     EXPECT_EQ(w->YieldTable()->item(5, 0)->text(), "C");
     EXPECT_TRUE(w->Histogram()->chart()->title().startsWith("Step: x:")); // still the chosen one
+    // One lot: its runs alone, in every table.
+    auto* lots = w->LotFilter();
+    ASSERT_EQ(lots->count(), 4);
+    EXPECT_EQ(lots->itemText(0), "all lots");
+    lots->setCurrentText("L1");
+    EXPECT_EQ(w->YieldTable()->rowCount(), 2);
+    EXPECT_EQ(w->SlotTable()->rowCount(), 2);
+    EXPECT_EQ(w->FailureTable()->item(0, 1)->text(), "Step: fw");
+    EXPECT_EQ(w->FailureTable()->item(0, 3)->text(), "2");
 
     Station other;
     other.SetResultsStore("results.sqlite");

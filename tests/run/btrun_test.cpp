@@ -1,6 +1,7 @@
 // btrun as a production line runs it: a plan, a phone, an exit status and one record per
 // phone, with no display.
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -125,6 +126,7 @@ TEST_F(Btrun, RejectsBadUsageAndBadUnitProfilesWithTheirOwnCodes) {
     EXPECT_EQ(RunBtrun({}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--baud", "9600"}).exit, 64);
     EXPECT_EQ(RunBtrun({kProduction, "--loop", "--dut", "X"}).exit, 64);
+    EXPECT_EQ(RunBtrun({kProduction, "--loop", "--released-by", "Sue"}).exit, 64);
     // --out is a folder with --loop and a new file without it; a record is never replaced.
     const QString old = Write("old.json", "{}");
     for (const QStringList& args : {QStringList{"--out", dir_.path()},
@@ -168,9 +170,14 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     // As on a station with nothing set up: the record goes to results/, the run into
     // results/results.sqlite beside it.
     const QString junit = Path("golden.xml");
-    const Finished run = RunBtrun({kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
-                                   QString::number(GetParam()), "--dut", "SN-1", "--junit", junit},
-                                  {}, dir_.path());
+    const QStringList about = {"--slot",        "B",      "--operator",    "Ann Lee",
+                               "--part-number", "PN-100", "--revision",    "C",
+                               "--lot",         "L42",    "--released-by", "Sue"};
+    const Finished run =
+        RunBtrun(QStringList{kProduction, "--sim-unit", Unit("golden"), "--interface-kind",
+                             QString::number(GetParam()), "--dut", "SN-1", "--junit", junit} +
+                     about,
+                 {}, dir_.path());
     ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     const QStringList files = QDir(Path("results")).entryList({"*.json"});
     ASSERT_EQ(files.size(), 1);
@@ -181,9 +188,29 @@ TEST_P(BtrunProtocol, GoldenUnitPassesTheProductionPlan) {
     EXPECT_EQ(r.value("phases").toArray().size(), StepCount(kProduction));
     EXPECT_GE(MeasurementCount(r), 25);
     EXPECT_TRUE(FailedMeasurements(r).isEmpty());
+    // Where, by whom, for what and with which plan and program the phone was tested.
+    QFile plan(kProduction);
+    ASSERT_TRUE(plan.open(QIODevice::ReadOnly));
+    const QString sha =
+        QCryptographicHash::hash(plan.readAll(), QCryptographicHash::Sha256).toHex();
+    const QString tester = r.value("tester").toObject().value("identity").toString();
+    const QString said = "B|Ann Lee|PN-100|C|L42|Sue|" + sha + "|" + tester + "|" BT_VERSION;
+    const QStringList keys = {"slot", "operator",    "part_number", "revision",
+                              "lot",  "released_by", "plan_sha256"};
+    QStringList got;
+    for (const QString& key : keys)
+        got << r.value(key).toString();
+    EXPECT_EQ(got.join('|') + "|" + tester + "|" + r.value("software")["version"].toString(), said);
+    EXPECT_TRUE(tester.startsWith("BTSIM,"));
+    EXPECT_TRUE(QRegularExpression("^([0-9a-f]{4,}|unknown)$")
+                    .match(r.value("software")["commit"].toString())
+                    .hasMatch());
     const QString db = "sqlite:" + Path("results/results.sqlite");
     EXPECT_EQ(Column(db, "SELECT run_id || ' ' || dut_id || ' ' || outcome FROM runs"),
               QStringList{r.value("run_id").toString() + " SN-1 PASS"});
+    EXPECT_EQ(Column(db, "SELECT " + keys.join(" || '|' || ") +
+                             " || '|' || tester_identity || '|' || software_version FROM runs"),
+              QStringList{said});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM phases"),
               QStringList{QString::number(StepCount(kProduction))});
     EXPECT_EQ(Column(db, "SELECT count(*) FROM measurements"),
@@ -239,10 +266,13 @@ TEST_F(Btrun, EachFailingUnitFailsOnlyItsOwnMeasurements) {
         const QJsonObject r = ReadJson(record);
         EXPECT_EQ(r.value("outcome").toString(), "FAIL");
         EXPECT_EQ(FailedMeasurements(r), row.measurements);
-        // The step's console line names a measurement with its value and limits.
-        EXPECT_TRUE(run.err.contains(QRegularExpression(
-            QString("FAIL  %1 = \\S+.* \\((min|max|equals) ").arg(*row.measurements.begin()))))
-            << run.err.toStdString();
+        EXPECT_FALSE(r.contains("slot") || r.contains("lot") || r.contains("released_by"));
+        // The step's console line names each failing measurement with its value and limits.
+        for (const QString& name : row.measurements)
+            EXPECT_TRUE(run.err.contains(QRegularExpression(
+                QString("FAIL  (.*; )?%1 = \\S+.* \\((min|max|equals) ").arg(name))))
+                << name.toStdString() << "\n"
+                << run.err.toStdString();
     }
     ExpectValidJUnit(Path("hot2.xml"), StepCount(kProduction), 1);
 }
@@ -460,6 +490,77 @@ TEST_F(Btrun, WaivedRadioStepRunsAndCalibrationFindsTheAirsLoss) {
     EXPECT_EQ(points[1].toObject().value("mhz").toInt(), 2480);
     EXPECT_NEAR(points[0].toObject().value("loss_db").toDouble(), 2.0, 0.3);
     EXPECT_NEAR(points[1].toObject().value("loss_db").toDouble(), 4.0, 0.3);
+}
+
+// A reference radio (refsim) on the phone's air instead of a test set: over HCI with a
+// trace btmon decodes, and over Direct Test Mode.
+TEST_P(BtrunProtocol, ReferenceRadioRunsTheReferencePlanOverHciAndDirectTestMode) {
+    const QString plan = kPlans + "/production-reference.json";
+    const QString fixture = kPlans + "/fixtures/reference.json";
+    struct Row {
+        const char* link;
+        const char* unit;
+        QSet<QString> failed;
+    };
+    for (const Row& row : {Row{"h4", "golden", {}}, Row{"dtm", "insensitive", {"le_per"}}}) {
+        SCOPED_TRACE(row.link);
+        const QString air = Path(QString("air-") + row.link);
+        PhoneProcess phone, reference(REFSIM_PATH);
+        const QString device = phone.Start({"--sim-unit", Unit(row.unit), "--air", air});
+        QStringList refArgs = {"--air", air, "--power", "-20", "--path-loss", fixture};
+        if (QString(row.link) == "dtm") refArgs << "--dtm";
+        const QString radio = reference.Start(refArgs);
+        ASSERT_FALSE(device.isEmpty() || radio.isEmpty());
+        const QString record = Path(QString(row.link) + ".json");
+        QStringList args = {plan, "--port", device, "--interface-kind", QString::number(GetParam()),
+                            "--tester", QString(row.link) + ":" + radio, "--reference-power",
+                            "-20", "--fixture", fixture, "--out", record};
+        if (QString(row.link) == "h4") args << "--tester-trace" << Path("ref.btsnoop");
+        const Finished run = RunBtrun(args);
+        EXPECT_EQ(run.exit, row.failed.isEmpty() ? 0 : 1) << run.err.toStdString();
+        EXPECT_EQ(FailedMeasurements(ReadJson(record)), row.failed);
+    }
+    QProcess btmon;
+    btmon.start("btmon", {"-r", Path("ref.btsnoop")});
+    ASSERT_TRUE(btmon.waitForFinished(30000));
+    const QString decoded = btmon.readAllStandardOutput();
+    for (const char* name : {"HCI Command: Reset", "HCI Command: Read Local Version Information",
+                             "HCI Command: Read BD ADDR", "HCI Command: LE Receiver Test",
+                             "HCI Command: LE Transmitter Test", "HCI Command: LE Test End",
+                             "HCI Event: Command Complete"})
+        EXPECT_TRUE(decoded.contains(name)) << name;
+    EXPECT_FALSE(decoded.contains("Unknown")) << decoded.toStdString();
+}
+
+// A reference radio refuses what it cannot do: a transmitter measurement before anything
+// is sent, a command it answers with an error status by naming the command and the error.
+TEST_F(Btrun, ReferenceRadioRefusalsNameWhatAndWhy) {
+    const QString air = Path("air");
+    PhoneProcess phone, reference(REFSIM_PATH);
+    const QString device = phone.Start({"--sim-unit", Unit("golden"), "--air", air});
+    const QString radio = reference.Start({"--air", air, "--refuse", "0x201E:0x12"});
+    ASSERT_FALSE(device.isEmpty() || radio.isEmpty());
+    const Finished power =
+        RunBtrun({kProduction, "--port", device, "--tester", "h4:" + radio, "--out", Path("p")});
+    EXPECT_EQ(power.exit, 65);
+    EXPECT_TRUE(power.err.contains(": step 15 (\"LE transmitter, channel 0\"): the reference "
+                                   "radio cannot measure le_power_avg; use a test set"))
+        << power.err.toStdString();
+    const QString plan = Write("rx.json", R"({"name": "rx", "steps": [
+        {"operation": "le_rx_test", "args": {"level": 0, "packets": 10},
+         "measurements": [{"name": "le_per", "waiver": "a refusal is the point"}]}]})");
+    const Finished refused =
+        RunBtrun({plan, "--port", device, "--tester", "h4:" + radio, "--out", Path("r.json")});
+    EXPECT_EQ(refused.exit, 3) << refused.err.toStdString();
+    EXPECT_EQ(ReadJson(Path("r.json"))
+                  .value("phases")
+                  .toArray()
+                  .first()
+                  .toObject()
+                  .value("error")
+                  .toString(),
+              "the reference radio refused HCI_LE_Transmitter_Test: Invalid HCI Command "
+              "Parameters (0x12)");
 }
 
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));

@@ -12,46 +12,58 @@ namespace {
 
 const QDateTime kDay2(QDate(2025, 3, 2), QTime(0, 0), Qt::UTC);
 
-store::Summary Load(const HandStore& s, const QDateTime& since = {}) {
+store::Summary Load(const HandStore& s, const store::Filter& filter = {}) {
     store::Summary sum;
     QString error;
-    EXPECT_TRUE(store::LoadSummary(s.Db(), since, sum, error)) << error.toStdString();
+    EXPECT_TRUE(store::LoadSummary(s.Db(), filter, sum, error)) << error.toStdString();
     return sum;
 }
 
-TEST(StoreAnalysis, YieldPerStationAndDayWithFirstPassYield) {
+TEST(StoreAnalysis, YieldPerStationAndDayAndPerSlotWithFirstPassYield) {
     HandStore s;
     FillLine(s);
-    // Since day two, P2's retest is no first run: its first run lies before the window.
-    const std::vector<std::pair<QDateTime, QStringList>> cases = {
+    // Since day two, or in lot L2, P2's retest is no first run: its first run lies outside.
+    const std::vector<std::pair<store::Filter, QStringList>> cases = {
         {{},
          {"A|all days|4|2|1|1|50 %|33.3 % of 3 phones", "|2025-03-01|2|1|1|0|50 %|",
           "|2025-03-02|2|1|0|1|50 %|", "B|all days|2|1|0|1|50 %|50 % of 2 phones",
           "|2025-03-02|2|1|0|1|50 %|"}},
         {kDay2,
          {"A|all days|2|1|0|1|50 %|0 % of 1 phone", "|2025-03-02|2|1|0|1|50 %|",
-          "B|all days|2|1|0|1|50 %|50 % of 2 phones", "|2025-03-02|2|1|0|1|50 %|"}}};
-    for (const auto& [since, rows] : cases) {
+          "B|all days|2|1|0|1|50 %|50 % of 2 phones", "|2025-03-02|2|1|0|1|50 %|"}},
+        {{{}, "L2"}, {"A|all days|2|1|0|1|50 %|0 % of 1 phone", "|2025-03-02|2|1|0|1|50 %|"}}};
+    for (const auto& [filter, rows] : cases) {
         QStringList got;
-        for (const store::YieldRow& y : Load(s, since).yield)
+        for (const store::YieldRow& y : Load(s, filter).yield)
             got << store::YieldCells(y).join('|');
         EXPECT_EQ(got, rows);
     }
+    QStringList perSlot;
+    for (const store::YieldRow& y : Load(s).bySlot)
+        perSlot << store::SlotCells(y).join('|');
+    EXPECT_EQ(perSlot,
+              (QStringList{"A|1|2|2|0|0|100 %|100 % of 1 phone", "A|2|2|0|1|1|0 %|0 % of 2 phones",
+                           "B|no slot|2|1|0|1|50 %|50 % of 2 phones"}));
 }
 
 TEST(StoreAnalysis, RanksFailingMeasurementsByFailuresThenShare) {
     HandStore s;
     FillLine(s);
-    const store::Summary sum = Load(s);
-    std::vector<std::tuple<QString, int, int>> got;
-    for (const store::FailureRow& f : sum.failures)
-        got.emplace_back(store::MeasurementLabel(f.step, f.name), f.failures, f.runs);
-    EXPECT_EQ(got, (std::vector<std::tuple<QString, int, int>>{
-                       {"Step: fw", 2, 3},
-                       {"Step: x", 1, 1},
-                       {"Step: per", 1, 2},
-                       {"Step: rssi", 1, 2},
-                       {"Switch the chip off: chip_state", 1, 2}}));
+    using Rows = std::vector<std::tuple<QString, int, int>>;
+    // In lot L2 only r4 failed anything.
+    for (const auto& [lot, rows] :
+         {std::pair<QString, Rows>{{},
+                                   {{"Step: fw", 2, 3},
+                                    {"Step: x", 1, 1},
+                                    {"Step: per", 1, 2},
+                                    {"Step: rssi", 1, 2},
+                                    {"Switch the chip off: chip_state", 1, 2}}},
+          {"L2", {{"Step: fw", 1, 1}}}}) {
+        Rows got;
+        for (const store::FailureRow& f : Load(s, {{}, lot}).failures)
+            got.emplace_back(store::MeasurementLabel(f.step, f.name), f.failures, f.runs);
+        EXPECT_EQ(got, rows);
+    }
 }
 
 TEST(StoreAnalysis, PpkAndCpkWithTwoOneOrNoLimitsWeakestFirst) {

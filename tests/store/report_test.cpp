@@ -27,6 +27,9 @@ TEST(StoreReport, IndexHasYieldRowsAndAHistogramWithLimitLinesPerMeasurement) {
     const QString index = ReadText(out.filePath("index.html"));
     EXPECT_TRUE(index.contains("<td>4</td><td>2</td><td>1</td><td>1</td><td>50 %</td>"
                                "<td>33.3 % of 3 phones</td>")); // station A in total
+    EXPECT_TRUE(index.contains("<h2>Yield per slot</h2>"));
+    EXPECT_TRUE(index.contains("<tr><td class=\"l\">A</td><td class=\"l\">2</td><td>2</td>"
+                               "<td>0</td><td>1</td><td>1</td><td>0 %</td>"));
     // Ten numeric measurements; temp, flat, single, x and zigzag have two limits, per and rssi
     // one, the two chip_state none.
     EXPECT_EQ(index.count("<svg"), 10);
@@ -83,7 +86,7 @@ TEST(StoreReport, CommandExitsByWhatItCouldDo) {
         const char* says;
     };
     const std::vector<Row> rows = {
-        {{"--db", store, "--since", "2025-03-02"}, 0, "index.html"},
+        {{"--db", store, "--since", "2025-03-02", "--lot", "L2"}, 0, "index.html"},
         {{"--db", store, "--since", "2025-02-30"}, 64, "YYYY-MM-DD"},
         {{"--db", store, "plans/p.json"}, 64, "usage"},
         {{"--db", "sqlite:" + out.filePath("none/results.sqlite")}, 3, "none/results.sqlite"},
@@ -97,7 +100,9 @@ TEST(StoreReport, CommandExitsByWhatItCouldDo) {
         EXPECT_EQ(p.exitCode(), row.exit) << said.toStdString();
         EXPECT_TRUE(said.contains(row.says)) << said.toStdString();
     }
-    EXPECT_TRUE(ReadText(out.filePath("report/index.html")).contains("runs since 2025-03-02"));
+    // Of day two's four runs, lot L2 holds two.
+    EXPECT_TRUE(ReadText(out.filePath("report/index.html"))
+                    .contains("runs since 2025-03-02 (UTC) of lot L2, 2 runs of 2 phones"));
 }
 
 } // namespace

@@ -17,12 +17,21 @@
 
 namespace {
 
+// What the records of older programs lack.
+const QByteArray kTraceKeys = R"json(
+    "slot": "B", "operator": "Ann Lee", "part_number": "PN-100", "revision": "C",
+    "lot": "L42", "plan_sha256": "9f86d081", "released_by": "Sue",
+    "software": {"version": "4.6.0.0", "commit": "e82e9cc"},
+    "tester": {"identity": "BTSIM,TESTERSIM,000001,1.0", "address": "built-in"},
+    "fixture": {"name": "station fixture", "file": "f.json", "sha256": "079c50d6"},)json";
+
 const QByteArray kRecord = R"json({
     "run_id": "6f1c2b9a-0d4e-4c39-9a57-3e0b8d2f4a11",
     "dut_id": "O'Brien\"; DROP TABLE runs; --", "station_id": "line3-bt",
     "plan": "Bluetooth production test", "plan_file": "plans/production.json",
     "protocol": "binary", "start_time": "2025-03-01T08:15:00.123Z",
-    "end_time": "2025-03-01T08:15:01.129Z", "outcome": "ERROR",
+    "end_time": "2025-03-01T08:15:01.129Z", "outcome": "ERROR",)json" +
+                           kTraceKeys + R"json(
     "phases": [
         {"name": "Temperature sensor", "operation": "tmeas_read", "outcome": "PASS",
          "start_time": "2025-03-01T08:15:00.200Z", "end_time": "2025-03-01T08:15:00.250Z",
@@ -118,6 +127,11 @@ TEST_P(Store, KeepsEveryFieldOfARecordVerbatimAndARunOnlyOnce) {
               QStringList{"6f1c2b9a-0d4e-4c39-9a57-3e0b8d2f4a11|O'Brien\"; DROP TABLE runs; "
                           "--|line3-bt|Bluetooth production test|plans/production.json|binary|"
                           "ERROR|2025-03-01T08:15:00.123Z|2025-03-01T08:15:01.129Z|1"});
+    EXPECT_EQ(Rows("SELECT slot, operator, part_number, revision, lot, plan_sha256, "
+                   "software_version, software_commit, tester_identity, fixture_name, "
+                   "fixture_sha256, released_by FROM runs"),
+              QStringList{"B|Ann Lee|PN-100|C|L42|9f86d081|4.6.0.0|e82e9cc|"
+                          "BTSIM,TESTERSIM,000001,1.0|station fixture|079c50d6|Sue"});
     EXPECT_EQ(Rows("SELECT * FROM stations"),
               QStringList{"line3-bt|2025-03-01T08:15:00.123Z|2025-03-01T08:15:00.123Z"});
     EXPECT_EQ(Rows("SELECT * FROM plans"),
@@ -166,6 +180,8 @@ TEST_P(Store, StoresNothingOfARecordThatIsBrokenAnywhere) {
          "not a run record: phase 4: 'attempts' must be a whole number"},
         {"\"marginal\": true", "\"marginal\": 1", store::WriteResult::BadRecord,
          "not a run record: phase 1, measurement 2: 'marginal' must be true or false"},
+        {"\"identity\": \"BTSIM", "\"identity\": 7, \"x\": \"", store::WriteResult::BadRecord,
+         "not a run record: 'tester.identity' must be text"},
         // Well formed, but the database refuses phase 2 after phase 1 went in.
         {"\"hci_status\"", "\"firmware_version\"", store::WriteResult::Failed, ""},
     };
@@ -210,9 +226,9 @@ TEST_P(Store, HandsOutTheLowestFreeAddressAndKeepsEachPhonesOwn) {
               QStringList{QString("%1|001A7D000101|B").arg(last - 1)});
 }
 
-TEST_P(Store, UpgradesVersionOneAndTwoInPlaceKeepingTheirRuns) {
+TEST_P(Store, UpgradesVersionsOneToThreeInPlaceKeepingTheirRuns) {
     db_.Close();
-    for (const int from : {1, 2}) {
+    for (const int from : {1, 2, 3}) {
         SCOPED_TRACE(from);
         // A database of its own, as that version left it.
         target_.path = dir_.filePath(QString("v%1.sqlite").arg(from));
@@ -252,7 +268,14 @@ TEST_P(Store, UpgradesVersionOneAndTwoInPlaceKeepingTheirRuns) {
                 "INSERT INTO runs VALUES ('0b5c0d7e-1111-4aaa-8bbb-2c3d4e5f6a7b', 'OLD-1', 's', "
                 "'p', 'p.json', 'text', 'PASS', '2024-01-02T03:04:05.006Z', "
                 "'2024-01-02T03:04:06.006Z', '2024-01-02T03:04:07.006Z')"};
-            if (from == 2)
+            if (from == 3 && !GetParam())
+                sql.insert(sql.end(),
+                           {"CREATE TRIGGER runs_delete_phases AFTER DELETE ON runs BEGIN DELETE "
+                            "FROM phases WHERE run_id = old.run_id; END",
+                            "CREATE TRIGGER phases_delete_measurements AFTER DELETE ON phases "
+                            "BEGIN DELETE FROM measurements WHERE run_id = old.run_id AND "
+                            "phase_no = old.phase_no; END"});
+            if (from >= 2)
                 sql.insert(sql.end(),
                            {"CREATE TABLE addresses (address BIGINT PRIMARY KEY, bdaddr TEXT NOT "
                             "NULL, dut_id TEXT NOT NULL, station_id TEXT NOT NULL, "
@@ -265,12 +288,18 @@ TEST_P(Store, UpgradesVersionOneAndTwoInPlaceKeepingTheirRuns) {
         QSqlDatabase::removeDatabase("raw");
         QString error;
         ASSERT_TRUE(db_.Open(target_, error)) << error.toStdString();
-        EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"3"});
+        EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"4"});
         EXPECT_EQ(Rows("SELECT dut_id FROM runs"), QStringList{"OLD-1"});
         uint64_t address = 0;
         EXPECT_EQ(store::AssignAddress(db_, "NEW-1", "s", 1, 2, address, error),
                   store::AssignResult::Assigned);
-        EXPECT_EQ(store::StoreRecordText(db_, kRecord, error), store::WriteResult::Stored);
+        // A record of an older program: nothing known of where or with what it was tested.
+        EXPECT_EQ(store::StoreRecordText(db_, QByteArray(kRecord).replace(kTraceKeys, ""), error),
+                  store::WriteResult::Stored);
+        EXPECT_EQ(Rows("SELECT slot, operator, part_number, revision, lot, plan_sha256, "
+                       "software_version, software_commit, tester_identity, fixture_name, "
+                       "fixture_sha256, released_by FROM runs"),
+                  QStringList(2, QString("NULL|").repeated(11) + "NULL"));
         // Deleting a run takes its phases and measurements along, also for a client that
         // leaves foreign keys off as the sqlite3 shell does.
         QSqlQuery q(db_.Db());
@@ -285,13 +314,13 @@ TEST_P(Store, UpgradesVersionOneAndTwoInPlaceKeepingTheirRuns) {
 }
 
 TEST_P(Store, RefusesADatabaseOfANewerVersionAndLeavesItAsItIs) {
-    QSqlQuery(db_.Db()).exec("UPDATE schema_version SET version = 4");
+    QSqlQuery(db_.Db()).exec("UPDATE schema_version SET version = 5");
     store::Connection again;
     QString error;
     EXPECT_FALSE(again.Open(target_, error));
-    EXPECT_EQ(error, target_.Display() + ": the database has schema version 4; this program "
-                                         "knows versions up to 3 (use a newer program)");
-    EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"4"});
+    EXPECT_EQ(error, target_.Display() + ": the database has schema version 5; this program "
+                                         "knows versions up to 4 (use a newer program)");
+    EXPECT_EQ(Rows("SELECT version FROM schema_version"), QStringList{"5"});
 }
 
 INSTANTIATE_TEST_SUITE_P(SqliteAndPostgres, Store, testing::Values(false, true),

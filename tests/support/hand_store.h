@@ -26,9 +26,11 @@ public:
 
     // A run that started at `start` ("2025-03-01T08:00:00.000Z") and took a second.
     void Run(const QString& id, const QString& dut, const QString& station, const QString& outcome,
-             const QString& start) {
-        Sql("INSERT INTO runs VALUES (?, ?, ?, 'Production', 'plans/p.json', 'text', ?, ?, ?, ?)",
-            {id, dut, station, outcome, start, start.left(18) + "1.000Z", start});
+             const QString& start, const QVariant& slot = {}, const QVariant& lot = {}) {
+        Sql("INSERT INTO runs (run_id, dut_id, station_id, plan, plan_file, protocol, outcome, "
+            "start_time, end_time, stored_time, slot, lot) VALUES (?, ?, ?, 'Production', "
+            "'plans/p.json', 'text', ?, ?, ?, ?, ?, ?)",
+            {id, dut, station, outcome, start, start.left(18) + "1.000Z", start, slot, lot});
     }
     void Measure(const QString& run, const QString& name, const QVariant& value,
                  const QVariant& low, const QVariant& high, const QString& outcome,
@@ -55,12 +57,13 @@ private:
 
 inline const QVariant kNone{}; // a NULL limit
 
-// Two stations over two days. P2 fails on day one and passes its retest on day two.
+// Two stations over two days. P2 fails on day one and passes its retest on day two. A's
+// slot 2 fails every phone; its runs are of lots L1 and L2, B's name neither slot nor lot.
 inline void FillLine(HandStore& s) {
-    s.Run("r1", "P1", "A", "PASS", "2025-03-01T08:00:00.000Z");
-    s.Run("r2", "P2", "A", "FAIL", "2025-03-01T09:00:00.000Z");
-    s.Run("r3", "P2", "A", "PASS", "2025-03-02T08:00:00.000Z");
-    s.Run("r4", "P3", "A", "ERROR", "2025-03-02T09:00:00.000Z");
+    s.Run("r1", "P1", "A", "PASS", "2025-03-01T08:00:00.000Z", "1", "L1");
+    s.Run("r2", "P2", "A", "FAIL", "2025-03-01T09:00:00.000Z", "2", "L1");
+    s.Run("r3", "P2", "A", "PASS", "2025-03-02T08:00:00.000Z", "1", "L2");
+    s.Run("r4", "P3", "A", "ERROR", "2025-03-02T09:00:00.000Z", "2", "L2");
     s.Run("r5", "P4", "B", "ABORTED", "2025-03-02T10:00:00.000Z");
     s.Run("r6", "P5", "B", "PASS", "2025-03-02T11:00:00.000Z");
     // temp: the newest run with limits (r3) sets them, the one after it has none.

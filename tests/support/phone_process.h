@@ -1,6 +1,6 @@
 #pragma once
-// The simulators as programs, started for one test and killed at its end: phonesim on a
-// pseudo-terminal and testersim on TCP.
+// The simulators as programs, started for one test and killed at its end: phonesim (or
+// refsim, which serves a pseudo-terminal the same way) and testersim on TCP.
 
 #include <QProcess>
 #include <QString>
@@ -8,11 +8,12 @@
 
 class PhoneProcess {
 public:
+    explicit PhoneProcess(const char* program = PHONESIM_PATH) : program_(program) {}
     ~PhoneProcess() { Kill(); }
 
-    // Starts `phonesim --pty` with `arguments`; the device it prints, or empty on failure.
+    // Starts `PROGRAM --pty` with `arguments`; the device it prints, or empty on failure.
     QString Start(const QStringList& arguments = {}) {
-        process_.setProgram(PHONESIM_PATH);
+        process_.setProgram(program_);
         process_.setArguments(QStringList{"--pty"} + arguments);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
@@ -35,6 +36,7 @@ public:
     }
 
 private:
+    const char* program_;
     QProcess process_;
 };
 

@@ -117,7 +117,7 @@ TEST(Fixture, BadFilesAreRefusedWithWhereAndWhat) {
         {R"({"name": "A", "points": [{"mhz": 2300, "loss_db": 1}]})",
          "points[0].mhz: 2300 MHz is outside the Bluetooth band (2400..2484)"},
         {R"({"name": "A", "points": [{"mhz": 2402, "loss_db": 1}, {"mhz": 2480, "loss_db": -1}]})",
-         "points[1].loss_db: must be from 0 to 60 dB, not -1"},
+         "points[1].loss_db: must be from 0 to 100 dB, not -1"},
         {R"({"name": "A", "points": [{"mhz": 2440, "loss_db": 1}, {"mhz": 2440, "loss_db": 2}]})",
          "points[1]: 2440 MHz is given twice"},
         {"{\"name\": \"A\",\n \"points\": [}", "2:13: object is missing after a comma"},
