@@ -357,13 +357,15 @@ ScanResult Station::Scan(const QString& line) {
             r.kind = ScanResult::Kind::AlreadyRunning;
             return r;
         }
+    for (Impl::Slot& s : impl_->slotStates)
+        if (!slot && s.serial.isEmpty()) slot = &s;
     r.failures = impl_->Failures(r.serial);
     if (r.failures >= impl_->config.retestLimit) {
+        // The slot it would have gone to shows it (none when every slot is busy).
+        if (slot) r.slot = slot->config.name;
         r.kind = ScanResult::Kind::ToRepair;
         return r;
     }
-    for (Impl::Slot& s : impl_->slotStates)
-        if (!slot && s.serial.isEmpty()) slot = &s;
     if (!slot || !slot->serial.isEmpty() || impl_->stopping) {
         r.kind = ScanResult::Kind::Busy;
         return r;
