@@ -115,8 +115,11 @@ struct Station::Impl {
         if (!c.port.isEmpty()) a << "--port" << c.port;
         if (!c.unitProfile.isEmpty()) a << "--sim-unit" << c.unitProfile;
         if (!c.fixture.isEmpty()) a << "--fixture" << c.fixture;
-        if (!config.tester.isEmpty())
+        if (!config.testerProfile.isEmpty())
             a << "--tester" << config.tester << "--tester-profile" << config.testerProfile;
+        else if (!config.tester.isEmpty())
+            a << "--tester" << config.tester << "--reference-power"
+              << QString::number(config.referencePower);
         if (!config.db.isEmpty()) a << "--db" << config.db;
         const QStringList values = {c.name, operatorName, config.partNumber, config.revision,
                                     config.lot};

@@ -33,6 +33,7 @@ struct StationConfig {
     QString plan;                     // the test plan all slots run
     std::vector<SlotConfig> slotList; // not "slots": a Qt keyword
     QString tester, testerProfile;    // the shared test set; empty: the built-in one
+    double referencePower = 0;       // a reference radio's output power (tester h4:, dtm:)
     QString db;                       // the results database; empty: the default
     QString recordsFolder = "results";
     int retestLimit = 2; // failures after which a serial is TO REPAIR

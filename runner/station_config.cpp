@@ -14,6 +14,7 @@
 #include "tester/fixture.h"
 #include "tester/json_check.h"
 #include "tester/profile.h"
+#include "tester/reference_radio.h"
 #include "tester/visa.h"
 
 namespace btrun {
@@ -93,13 +94,30 @@ bool ParseSlot(const QJsonValue& value, const QString& where, const QString& fil
     return SlotFiles(node, file, slot, error);
 }
 
+// The shared tester: a test set (a VISA resource and its profile) or a reference radio
+// (h4: or dtm: and its output power).
 bool ParseTester(const Node& top, const QString& file, StationConfig& c, QString& error) {
     Node node;
     QString why;
     if (!top.Has("tester")) return true;
-    if (!top.Child("tester", node, error) || !node.OnlyKeys({"resource", "profile"}, error) ||
-        !node.Text("resource", c.tester, error) || !node.Text("profile", c.testerProfile, error))
+    if (!top.Child("tester", node, error) ||
+        !node.OnlyKeys({"resource", "profile", "reference_power"}, error) ||
+        !node.Text("resource", c.tester, error))
         return false;
+    if (tester::IsReferenceAddress(c.tester)) {
+        tester::ReferenceAddress address;
+        if (!tester::ParseReferenceAddress(c.tester, address, why))
+            return top.Fail("tester.resource", why, error);
+        if (!node.Has("reference_power")) return true;
+        double dbm = 0;
+        if (!node.Number("reference_power", dbm, error)) return false;
+        if (dbm < -40 || dbm > 20)
+            return top.Fail("tester.reference_power",
+                            QString("must be from -40 to 20 dBm, not %1").arg(dbm), error);
+        c.referencePower = dbm;
+        return true;
+    }
+    if (!node.Text("profile", c.testerProfile, error)) return false;
     tester::VisaResource resource;
     if (!tester::ParseVisaResource(c.tester, resource, why))
         return top.Fail("tester.resource", why, error);
