@@ -1,6 +1,7 @@
 #include "run/plan.h"
 
 #include "run/standard_limits.h"
+#include "tester/json_check.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -15,24 +16,7 @@ namespace run {
 
 namespace {
 
-QString TypeName(const QJsonValue& v) {
-    switch (v.type()) {
-    case QJsonValue::Null:
-        return "null";
-    case QJsonValue::Bool:
-        return "true/false";
-    case QJsonValue::Double:
-        return "a number";
-    case QJsonValue::String:
-        return "text";
-    case QJsonValue::Array:
-        return "a list";
-    case QJsonValue::Object:
-        return "an object";
-    default:
-        return "nothing";
-    }
-}
+using tester::json::TypeName;
 
 // Names a key of `object` that is not in `allowed`, if any.
 bool OnlyKnownKeys(const QJsonObject& object, std::initializer_list<const char*> allowed,
@@ -253,26 +237,12 @@ bool ParseStep(const QJsonValue& given, Step& step, QString& error) {
 } // namespace
 
 bool ParsePlan(const QByteArray& json, const QString& file, Plan& plan, QString& error) {
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        // The parser reports the offset just past the character it stumbled on.
-        const qsizetype at = std::clamp<qsizetype>(parseError.offset - 1, 0, json.size());
-        const qsizetype lineStart = json.lastIndexOf('\n', at - 1) + 1;
-        const int line = static_cast<int>(json.left(at).count('\n')) + 1;
-        error = QString("%1:%2:%3: %4")
-                    .arg(file)
-                    .arg(line)
-                    .arg(at - lineStart + 1)
-                    .arg(parseError.errorString());
-        return false;
-    }
+    QJsonObject o;
+    if (!tester::json::ParseObject(json, file, "a plan", o, error)) return false;
     const auto fail = [&](const QString& what) {
         error = file + ": " + what;
         return false;
     };
-    if (!doc.isObject()) return fail("a plan must be a JSON object");
-    const QJsonObject o = doc.object();
     QString why;
     if (!OnlyKnownKeys(o, {"name", "description", "options", "steps"}, "the plan", why))
         return fail(why);
