@@ -30,14 +30,11 @@
 #include "phone/phonesim.h"
 #include "phone/unit_profile.h"
 #include "phone/wire_server.h"
+#include "simpty/pty.h"
 
 namespace {
 
-volatile sig_atomic_t Stop = 0;
-
-extern "C" void OnStopSignal(int) {
-    Stop = 1;
-}
+using simpty::Stop;
 
 constexpr int kIdleMs = 200;       // a message that pauses this long is dropped
 constexpr int kSplitPauseMs = 300; // between the pieces of a split reply
@@ -87,43 +84,6 @@ bool ApplyVersions(const std::string& option, phonesim::Simulator& sim) {
         sim.SetBinaryVersions(static_cast<int>(number), static_cast<uint8_t>(request),
                               static_cast<uint8_t>(confirm));
     return true;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd out = {fd, POLLOUT, 0};
-            ::poll(&out, 1, 100);
-            if (Stop) return false;
-            continue;
-        }
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The link is made under a temporary name and renamed over PATH, so that a station
-// reopening PATH never finds it missing or half made.
-bool MakeLink(const std::string& target, const std::string& path) {
-    const std::string temporary = path + ".new." + std::to_string(::getpid());
-    ::unlink(temporary.c_str());
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) return false;
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-// Removes PATH only while it still leads to our device: a newer phonesim may own it.
-void RemoveLink(const std::string& target, const std::string& path) {
-    char buffer[PATH_MAX] = {};
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
-    if (n > 0 && target == std::string(buffer, static_cast<std::size_t>(n))) ::unlink(path.c_str());
 }
 
 struct Options {
@@ -194,50 +154,6 @@ bool Prepare(const Options& options, phonesim::Simulator& sim) {
     return true;
 }
 
-struct Pty {
-    int master = -1;
-    int keeper = -1;
-    std::string device;
-};
-
-// Opens a pseudo-terminal in raw mode; false after saying what failed.
-bool OpenPty(Pty& pty) {
-    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (pty.master < 0 || ::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0) {
-        std::perror("phonesim: pseudo-terminal");
-        return false;
-    }
-    const char* slaveName = ::ptsname(pty.master);
-    if (slaveName == nullptr) {
-        std::perror("phonesim: ptsname");
-        return false;
-    }
-    pty.device = slaveName;
-    // Holding the device open ourselves keeps the master readable while no station has it
-    // open (Linux reports EIO and hang-ups on a master without any slave).
-    pty.keeper = ::open(pty.device.c_str(), O_RDWR | O_NOCTTY);
-    termios raw{};
-    if (pty.keeper < 0 || ::tcgetattr(pty.keeper, &raw) != 0) {
-        std::perror("phonesim: open the device");
-        return false;
-    }
-    ::cfmakeraw(&raw);
-    ::cfsetispeed(&raw, B115200);
-    ::cfsetospeed(&raw, B115200);
-    ::tcsetattr(pty.keeper, TCSANOW, &raw);
-    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
-    return true;
-}
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = &OnStopSignal;
-    ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-}
-
 // Serves the phone's radio at `path`; null after saying what failed.
 std::unique_ptr<air::Server> ServeAir(phonesim::Simulator& sim, const std::string& path) {
     auto server = std::make_unique<air::Server>(sim.Air(), path);
@@ -270,7 +186,7 @@ void Serve(int master, phonesim::WireServer& server) {
             server.Feed(buffer.data(), static_cast<std::size_t>(n));
         for (std::size_t i = 0; i < pieces.size() && !Stop; ++i) {
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kSplitPauseMs));
-            if (!WriteAll(master, pieces[i])) break;
+            if (!simpty::WriteAll(master, pieces[i])) break;
         }
     }
 }
@@ -282,15 +198,15 @@ int main(int argc, char** argv) {
     if (const auto status = ParseOptions(argc, argv, options)) return *status;
     phonesim::Simulator sim;
     if (!Prepare(options, sim)) return 2;
-    Pty pty;
-    if (!OpenPty(pty)) return 1;
+    simpty::Pty pty;
+    if (!simpty::OpenPty(pty, B115200, "phonesim")) return 1;
 
     // Listening before the device is announced, so that whoever reads it finds the air.
     std::unique_ptr<air::Server> air;
     if (!options.air.empty() && !(air = ServeAir(sim, options.air))) return 1;
     // Before the device is announced: whoever reads it may stop us at once.
-    CatchStopSignals();
-    if (!options.link.empty() && !MakeLink(pty.device, options.link)) {
+    simpty::CatchStopSignals();
+    if (!options.link.empty() && !simpty::MakeLink(pty.device, options.link)) {
         std::perror("phonesim: --link");
         return 1;
     }
@@ -300,7 +216,7 @@ int main(int argc, char** argv) {
     phonesim::WireServer server(sim, options.faults);
     Serve(pty.master, server);
 
-    if (!options.link.empty()) RemoveLink(pty.device, options.link);
+    if (!options.link.empty()) simpty::RemoveLink(pty.device, options.link);
     ::close(pty.keeper);
     ::close(pty.master);
     return 0;

@@ -27,30 +27,27 @@
 
 #include "air/socket.h"
 #include "refsim/controller.h"
+#include "simpty/pty.h"
 
 namespace {
 
-volatile sig_atomic_t Stop = 0;
-
-extern "C" void OnStopSignal(int) {
-    Stop = 1;
-}
+using simpty::Stop;
 
 constexpr int kTickMs = 50; // how often a running test looks at the air
 
 void Usage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: refsim --pty [--link PATH] [--dtm] [--air PATH] [--power DBM] "
-                 "[--path-loss FILE] [--bdaddr HEX] [--refuse OPCODE[:STATUS]]\n"
-                 "  --link PATH       also reach the device through the symbolic link PATH\n"
-                 "  --dtm             Direct Test Mode's 2-wire UART instead of HCI (H4)\n"
-                 "  --air PATH        the phone's air socket (phonesim --air PATH)\n"
-                 "  --power DBM       output power, -40..20 dBm (default 0)\n"
-                 "  --path-loss FILE  the true loss to the phone, a fixture file (default 0 dB)\n"
-                 "  --bdaddr HEX      the address HCI_Read_BD_ADDR answers, 12 hex digits, "
-                 "':' between pairs allowed (default 00:00:5E:00:53:01)\n"
-                 "  --refuse OP[:ST]  answer the HCI command OP (hex opcode) with status ST (hex,\n"
-                 "                    default 0C Command Disallowed), as a faulty controller would\n");
+    std::fprintf(
+        to, "usage: refsim --pty [--link PATH] [--dtm] [--air PATH] [--power DBM] "
+            "[--path-loss FILE] [--bdaddr HEX] [--refuse OPCODE[:STATUS]]\n"
+            "  --link PATH       also reach the device through the symbolic link PATH\n"
+            "  --dtm             Direct Test Mode's 2-wire UART instead of HCI (H4)\n"
+            "  --air PATH        the phone's air socket (phonesim --air PATH)\n"
+            "  --power DBM       output power, -40..20 dBm (default 0)\n"
+            "  --path-loss FILE  the true loss to the phone, a fixture file (default 0 dB)\n"
+            "  --bdaddr HEX      the address HCI_Read_BD_ADDR answers, 12 hex digits, "
+            "':' between pairs allowed (default 00:00:5E:00:53:01)\n"
+            "  --refuse OP[:ST]  answer the HCI command OP (hex opcode) with status ST (hex,\n"
+            "                    default 0C Command Disallowed), as a faulty controller would\n");
 }
 
 struct Options {
@@ -146,69 +143,6 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-struct Pty {
-    int master = -1;
-    int keeper = -1;
-    std::string device;
-};
-
-// Opens a pseudo-terminal in raw mode; false after saying what failed.
-bool OpenPty(Pty& pty, bool dtm) {
-    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    const char* name = nullptr;
-    if (pty.master < 0 || ::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0 ||
-        (name = ::ptsname(pty.master)) == nullptr) {
-        std::perror("refsim: pseudo-terminal");
-        return false;
-    }
-    pty.device = name;
-    // Our own hold on the device keeps the master readable while no driver has it open.
-    pty.keeper = ::open(pty.device.c_str(), O_RDWR | O_NOCTTY);
-    termios raw{};
-    if (pty.keeper < 0 || ::tcgetattr(pty.keeper, &raw) != 0) {
-        std::perror("refsim: open the device");
-        return false;
-    }
-    ::cfmakeraw(&raw);
-    // What the two interfaces run at on a real line; a pseudo-terminal ignores it.
-    ::cfsetspeed(&raw, dtm ? B19200 : B115200);
-    ::tcsetattr(pty.keeper, TCSANOW, &raw);
-    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
-    return true;
-}
-
-// The link is made under a temporary name and renamed over PATH, so that a driver
-// reopening PATH never finds it missing or half made.
-bool MakeLink(const std::string& target, const std::string& path) {
-    const std::string temporary = path + ".new." + std::to_string(::getpid());
-    ::unlink(temporary.c_str());
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) return false;
-    if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temporary.c_str());
-    return false;
-}
-
-// Removes PATH only while it still leads to our device: a newer refsim may own it.
-void RemoveLink(const std::string& target, const std::string& path) {
-    char buffer[PATH_MAX] = {};
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
-    if (n > 0 && target == std::string(buffer, static_cast<std::size_t>(n))) ::unlink(path.c_str());
-}
-
-void WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size() && !Stop) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            pollfd out = {fd, POLLOUT, 0};
-            ::poll(&out, 1, 100);
-            continue;
-        }
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
-}
-
 // Answers what arrives on the master until a stop signal; a running test looks at the air
 // every kTickMs, an unfinished message is dropped after kIdleMs of quiet.
 void Serve(int master, refsim::Controller& controller) {
@@ -219,7 +153,7 @@ void Serve(int master, refsim::Controller& controller) {
         const auto quiet =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastByte);
         if (controller.Pending() && quiet.count() >= refsim::kIdleMs) {
-            WriteAll(master, controller.LineIdle());
+            simpty::WriteAll(master, controller.LineIdle());
             lastByte = Clock::now();
         }
         int timeout = controller.Testing() ? kTickMs : 500;
@@ -236,18 +170,9 @@ void Serve(int master, refsim::Controller& controller) {
             continue;
         }
         lastByte = Clock::now();
-        WriteAll(master, controller.Feed(reinterpret_cast<const std::uint8_t*>(buffer),
-                                         static_cast<std::size_t>(n)));
+        simpty::WriteAll(master, controller.Feed(reinterpret_cast<const std::uint8_t*>(buffer),
+                                                 static_cast<std::size_t>(n)));
     }
-}
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = &OnStopSignal;
-    ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace
@@ -255,11 +180,12 @@ void CatchStopSignals() {
 int main(int argc, char** argv) {
     Options options;
     if (const auto status = ParseOptions(argc, argv, options)) return *status;
-    Pty pty;
-    if (!OpenPty(pty, options.dtm)) return 1;
+    simpty::Pty pty;
+    // What the two interfaces run at on a real line.
+    if (!simpty::OpenPty(pty, options.dtm ? B19200 : B115200, "refsim")) return 1;
     // Before the device is announced: whoever reads it may stop us at once.
-    CatchStopSignals();
-    if (!options.link.empty() && !MakeLink(pty.device, options.link)) {
+    simpty::CatchStopSignals();
+    if (!options.link.empty() && !simpty::MakeLink(pty.device, options.link)) {
         std::perror("refsim: --link");
         return 1;
     }
@@ -275,7 +201,7 @@ int main(int argc, char** argv) {
 
     Serve(pty.master, *controller);
 
-    if (!options.link.empty()) RemoveLink(pty.device, options.link);
+    if (!options.link.empty()) simpty::RemoveLink(pty.device, options.link);
     ::close(pty.keeper);
     ::close(pty.master);
     return 0;
