@@ -1,6 +1,8 @@
 // LAN instruments through liblxi. liblxi sends with plain send(), so a peer that has gone
 // raises SIGPIPE; that signal is blocked around each send and a pending one taken back, so
-// a killed instrument is a link error and not the end of the program.
+// a killed instrument is a link error and not the end of the program. It also prints
+// "Error: Timeout" and the like to stderr on its way out of a failed call; the caller says
+// what went wrong, naming the instrument, so those lines are kept off the console.
 //
 // liblxi is loaded when the first LAN tester connects, not with the program: it brings
 // mDNS, XML and RPC libraries that a station without a LAN tester does not need (a few
@@ -16,6 +18,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -66,6 +69,30 @@ const Lxi& LoadLxiOnce() {
     });
     return lxi;
 }
+
+// While liblxi runs, its fprintf(stderr, ...) goes nowhere. Only the stream it names is
+// swapped; the process's file descriptor 2 and other writers' streams stay as they are.
+class LiblxiQuiet {
+public:
+    LiblxiQuiet() : saved_(stderr) { stderr = Sink(); }
+    ~LiblxiQuiet() { stderr = saved_; }
+    LiblxiQuiet(const LiblxiQuiet&) = delete;
+    LiblxiQuiet& operator=(const LiblxiQuiet&) = delete;
+
+private:
+    static FILE* Sink() {
+        static FILE* const sink = [] {
+            cookie_io_functions_t nothing{};
+            nothing.write = [](void*, const char*, size_t size) -> ssize_t {
+                return static_cast<ssize_t>(size);
+            };
+            FILE* made = fopencookie(nullptr, "w", nothing);
+            return made != nullptr ? made : stderr;
+        }();
+        return sink;
+    }
+    FILE* saved_;
+};
 
 class SigpipeBlocked {
 public:
@@ -129,6 +156,7 @@ protected:
             freeaddrinfo(found);
         }
         const QByteArray device = resource_.device.toLatin1();
+        LiblxiQuiet quiet;
         errno = 0;
         device_ = Lib().connect(host.constData(), resource_.port, raw ? nullptr : device.constData(),
                               timeoutMs, raw ? RAW : VXI11);
@@ -146,12 +174,14 @@ protected:
     }
 
     void DoClose() override {
+        LiblxiQuiet quiet;
         Lib().disconnect(device_);
         device_ = -1;
     }
 
     Status DoSend(const QByteArray& bytes, int timeoutMs, QString& why) override {
         SigpipeBlocked blocked;
+        LiblxiQuiet quiet;
         errno = 0;
         const int sent = Lib().send(device_, bytes.constData(), static_cast<int>(bytes.size()),
                                   std::max(timeoutMs, 1));
@@ -187,6 +217,7 @@ protected:
             }
             const qint64 left = timeoutMs - clock.elapsed();
             if (left <= 0) return Status::Timeout;
+            LiblxiQuiet quiet;
             errno = 0;
             const int n = Lib().receive(device_, chunk_, sizeof chunk_, static_cast<int>(left));
             const int code = errno;

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "btrun_process.h"
 
@@ -145,6 +148,55 @@ TEST_F(Station, CtrlCAbortsEverySlotsRun) {
         EXPECT_EQ(r.record.value("outcome").toString(), "ABORTED");
         EXPECT_EQ(r.record.value("phases")[3]["outcome"].toString(), "SKIPPED");
     }
+}
+
+// A port on this machine where nothing listens: a shared test set that is gone.
+int ClosedPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+// The shared test set out of reach: every slot's radio step errs naming it, the steps
+// before it stand, and the console carries no stray lines of the instrument library.
+TEST_F(Station, LostTestSetErrsEverySlotsRadioStepNamingIt) {
+    const QString tester = QString("TCPIP::127.0.0.1::%1::SOCKET").arg(ClosedPort());
+    const QString plan = Write("radio.json", R"({"name": "radio", "steps": [
+        {"operation": "chip_on"}, {"operation": "le_tx_test", "args": {"items": ["power"]}},
+        {"operation": "hw_info"}]})");
+    QJsonArray list;
+    for (const char* name : {"A", "B"})
+        list.append(QJsonObject{{"name", name}, {"sim_unit", kUnits + "golden.json"}});
+    const QJsonObject station{
+        {"station_id", "t"},
+        {"plan", plan},
+        {"slots", list},
+        {"tester", QJsonObject{{"resource", tester},
+                               {"profile", kPlans + "/testers/simulated.json"}}}};
+    const Finished run =
+        RunBtrun({"--station-config", Write("station.json", QJsonDocument(station).toJson())},
+                 "SN1\nSN2\n", dir_.path());
+    EXPECT_EQ(run.exit, 3);
+    const std::vector<SlotRun> runs = Runs(run.err, dir_.path());
+    ASSERT_EQ(runs.size(), 2u) << run.err.toStdString();
+    for (const SlotRun& r : runs) {
+        const QJsonArray phases = r.record.value("phases").toArray();
+        EXPECT_EQ(r.record.value("outcome").toString(), "ERROR");
+        EXPECT_EQ(phases[0]["outcome"].toString(), "PASS");
+        EXPECT_EQ(phases[1]["outcome"].toString(), "ERROR");
+        EXPECT_EQ(phases[1]["error"].toString(),
+                  "cannot reach the tester at " + tester +
+                      ": connection refused or host unreachable");
+        EXPECT_EQ(phases[2]["outcome"].toString(), "SKIPPED");
+    }
+    EXPECT_TRUE(run.err.contains("btrun: station t: 2 phones, 0 passed, 0 failed, 2 errors"));
+    EXPECT_FALSE(run.err.contains("Error: ")) << run.err.toStdString(); // the library's own
 }
 
 // What a station hears from the btrun of a slot: one JSON object a line, as it happens.
