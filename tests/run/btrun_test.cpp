@@ -13,7 +13,10 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "btrun_process.h"
 #include "phone_process.h"
@@ -537,6 +540,7 @@ TEST_P(BtrunProtocol, ReferenceRadioRunsTheReferencePlanOverHciAndDirectTestMode
 
 // A reference radio refuses what it cannot do: a transmitter measurement before anything
 // is sent, a command it answers with an error status by naming the command and the error.
+// One that never answers is a link error.
 TEST_F(Btrun, ReferenceRadioRefusalsNameWhatAndWhy) {
     const QString air = Path("air");
     PhoneProcess phone, reference(REFSIM_PATH);
@@ -564,6 +568,16 @@ TEST_F(Btrun, ReferenceRadioRefusalsNameWhatAndWhy) {
                   .toString(),
               "the reference radio refused HCI_LE_Transmitter_Test: Invalid HCI Command "
               "Parameters (0x12)");
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY); // a port with nobody behind it
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString silent = ::ptsname(master);
+    const Finished mute =
+        RunBtrun({plan, "--port", device, "--tester", "h4:" + silent, "--out", Path("m.json")});
+    ::close(master);
+    EXPECT_EQ(mute.exit, 3) << mute.err.toStdString();
+    EXPECT_EQ(ReadJson(Path("m.json")).value("phases")[0]["error"].toString(),
+              "the reference radio at h4:" + silent + ": no answer to HCI_Reset within 2 s");
 }
 
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, BtrunProtocol, testing::Values(2, 1));
