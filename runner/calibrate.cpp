@@ -33,8 +33,10 @@ QByteArray CalibrationPlan(const QList<int>& channels) {
     return QJsonDocument(QJsonObject{{"name", "fixture calibration"}, {"steps", steps}}).toJson();
 }
 
-bool WriteFixture(const QString& path, const QString& name, const QList<int>& channels,
-                  const run::RunRecord& record, double nominalDbm, QString& error) {
+// `testerPort`: the port of the fixture it replaces, kept (0: none).
+bool WriteFixture(const QString& path, const QString& name, int testerPort,
+                  const QList<int>& channels, const run::RunRecord& record, double nominalDbm,
+                  QString& error) {
     QJsonArray points;
     for (std::size_t i = 0; i < record.phases.size(); ++i) {
         const double measured = record.phases[i].measurements.at(0).value.toDouble();
@@ -43,7 +45,9 @@ bool WriteFixture(const QString& path, const QString& name, const QList<int>& ch
                                   {"loss_db", std::max(0.0, loss)}});
     }
     QSaveFile file(path);
-    const QByteArray text = QJsonDocument(QJsonObject{{"name", name}, {"points", points}}).toJson();
+    QJsonObject fixture{{"name", name}, {"points", points}};
+    if (testerPort > 0) fixture.insert("tester_port", testerPort);
+    const QByteArray text = QJsonDocument(fixture).toJson();
     if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
         return true;
     error = path + ": " + file.errorString();
@@ -100,7 +104,7 @@ int CalibrateMain(const Settings& s) {
         QString("calibrated with %1 on %2")
             .arg(QString::fromStdString(unit.name.empty() ? "the golden unit" : unit.name),
                  record.start.toString(Qt::ISODate));
-    if (!WriteFixture(s.out, name, s.channels, record, nominal, error)) {
+    if (!WriteFixture(s.out, name, tester.testerPort, s.channels, record, nominal, error)) {
         Say("btrun: " + error);
         return kExitError;
     }

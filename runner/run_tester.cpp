@@ -196,6 +196,7 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
         setup.fixtureName = fixture.name;
         setup.fixtureFile = s.fixture;
         setup.fixtureSha256 = fixture.sha256;
+        setup.testerPort = fixture.testerPort;
     }
     if (s.tester.isEmpty() && builtInPhone == nullptr) return true;
     const std::vector<tester::LossPoint> loss =
@@ -217,9 +218,18 @@ bool MakeTester(const Settings& s, phonesim::Simulator* builtInPhone, TesterSetu
             BuiltInTester(*builtInPhone, std::move(profile), fixture.points, loss, logTo, airTime);
         return true;
     }
+    if (fixture.testerPort > 0 && profile.fixturePort.isEmpty()) {
+        error = QString("%1: tester_port %2: the profile %3 has no fixture.port command to "
+                        "switch the test set to it")
+                    .arg(s.fixture)
+                    .arg(fixture.testerPort)
+                    .arg(s.testerProfile);
+        return false;
+    }
     auto lan = tester::MakeLanTester(s.tester, std::move(profile), error);
     if (!lan) return false;
     lan->SetLog(logTo);
+    lan->SetPort(fixture.testerPort);
     setup.tester = std::make_unique<RunTester>(std::move(lan), loss);
     return true;
 }

@@ -101,6 +101,7 @@ struct TesterSetup {
     std::shared_ptr<bttrace::BtsnoopWriter> trace; // --tester-trace
     std::unique_ptr<RunTester> tester;
     QString fixtureName, fixtureFile, fixtureSha256;
+    int testerPort = 0; // the fixture's port on a test set with an RF switch
 };
 
 // `calibrating`: the test set is given no loss; the fixture file is only the built-in

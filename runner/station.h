@@ -24,6 +24,7 @@ struct SlotConfig {
     QString unitProfile; // for the built-in phone
     int interfaceKind = 2;
     QString fixture; // the slot's fixture file (loss between its phone and the tester)
+    int testerPort = 0; // the test set's RF port its fixture names; 0: none
 };
 
 // The station file (--station-config FILE), checked like a plan.

@@ -59,6 +59,7 @@ bool SlotFiles(const Node& node, const QString& file, SlotConfig& slot, QString&
         tester::Fixture fixture;
         if (!tester::LoadFixture(slot.fixture, fixture, why))
             return node.Fail(node.At("fixture"), why, error);
+        slot.testerPort = fixture.testerPort;
     }
     return true;
 }
@@ -96,7 +97,8 @@ bool ParseSlot(const QJsonValue& value, const QString& where, const QString& fil
 
 // The shared tester: a test set (a VISA resource and its profile) or a reference radio
 // (h4: or dtm: and its output power).
-bool ParseTester(const Node& top, const QString& file, StationConfig& c, QString& error) {
+bool ParseTester(const Node& top, const QString& file, StationConfig& c, bool& switches,
+                 QString& error) {
     Node node;
     QString why;
     if (!top.Has("tester")) return true;
@@ -123,14 +125,38 @@ bool ParseTester(const Node& top, const QString& file, StationConfig& c, QString
         return top.Fail("tester.resource", why, error);
     c.testerProfile = Beside(file, c.testerProfile);
     tester::Profile profile;
-    return tester::LoadProfile(c.testerProfile, profile, why) ||
-           top.Fail("tester.profile", why, error);
+    if (!tester::LoadProfile(c.testerProfile, profile, why))
+        return top.Fail("tester.profile", why, error);
+    switches = !profile.fixturePort.isEmpty();
+    return true;
+}
+
+// Slots sharing a test set through its RF switch: each on a port of its own, and only where
+// the test set has a switch to set.
+bool CheckTesterPorts(const Node& top, const StationConfig& c, bool switches, QString& error) {
+    for (std::size_t i = 0; i < c.slotList.size(); ++i) {
+        const int port = c.slotList[i].testerPort;
+        const QString where = QString("slots[%1].fixture").arg(i);
+        if (port == 0) continue;
+        if (!switches)
+            return top.Fail(where,
+                            QString("tester_port %1: the station's tester has no RF switch to set "
+                                    "(its profile has no fixture.port command)")
+                                .arg(port),
+                            error);
+        for (std::size_t j = 0; j < i; ++j)
+            if (c.slotList[j].testerPort == port)
+                return top.Fail(
+                    where, QString("tester_port %1 is slots[%2]'s too").arg(port).arg(j), error);
+    }
+    return true;
 }
 
 bool ParseStation(const QJsonObject& object, const QString& file, StationConfig& c,
                   QString& error) {
     const Node top(object, "the station");
     QString why;
+    bool switches = false; // the station's test set has an RF switch
     if (!top.OnlyKeys({"station_id", "plan", "slots", "tester", "db", "records", "retest_limit",
                        "part_number", "revision", "lot"},
                       error) ||
@@ -140,7 +166,7 @@ bool ParseStation(const QJsonObject& object, const QString& file, StationConfig&
         !WholeNumber(top, "retest_limit", 1, 1000, c.retestLimit, error) ||
         !OptionalText(top, "part_number", c.partNumber, error) ||
         !OptionalText(top, "revision", c.revision, error) ||
-        !OptionalText(top, "lot", c.lot, error) || !ParseTester(top, file, c, error))
+        !OptionalText(top, "lot", c.lot, error) || !ParseTester(top, file, c, switches, error))
         return false;
     c.plan = Beside(file, c.plan);
     run::Plan plan;
@@ -166,7 +192,7 @@ bool ParseStation(const QJsonObject& object, const QString& file, StationConfig&
                                 error);
         c.slotList.push_back(slot);
     }
-    return true;
+    return CheckTesterPorts(top, c, switches, error);
 }
 
 } // namespace

@@ -27,6 +27,7 @@ struct Settings {
     double brChannel = 0, brPackets = 100;
     double sourceChannel = 0, sourceLevelDbm = -70, sourcePackets = 1500;
     std::string lePhy = "1M", brType = "DH1";
+    std::size_t port = 1; // the RF switch: which phone is on the instrument
 };
 
 // A setting is set by its header with one value, and read back by its query.
@@ -104,7 +105,7 @@ struct Instrument::Impl {
     };
     static const CommandRow kCommands[];
 
-    air::Radio& radio;
+    std::vector<air::Radio*> ports;
     Options options;
     Settings settings;
     std::vector<LossPoint> fixture;
@@ -114,7 +115,10 @@ struct Instrument::Impl {
     std::condition_variable waitDone;
     bool stopped = false;
 
-    Impl(air::Radio& r, Options o) : radio(r), options(std::move(o)), random(options.seed) {}
+    Impl(std::vector<air::Radio*> p, Options o)
+        : ports(std::move(p)), options(std::move(o)), random(options.seed) {}
+
+    air::Radio& Radio() { return *ports[settings.port - 1]; }
 
     void Line(std::string_view line, std::vector<std::string>& answers);
     int Dispatch(const scpi::Command& command, std::vector<std::string>& path,
@@ -164,6 +168,18 @@ struct Instrument::Impl {
         answers.push_back(std::to_string(fixture.size()));
         return 0;
     }
+    int Route(const scpi::Command& command, std::vector<std::string>&) {
+        double port = 0;
+        if (!scpi::ParseNumber(command.params[0], port)) return scpi::kDataTypeError;
+        port = std::round(port);
+        if (!(port >= 1 && port <= double(ports.size()))) return scpi::kDataOutOfRange;
+        settings.port = static_cast<std::size_t>(port);
+        return 0;
+    }
+    int AskRoute(const scpi::Command&, std::vector<std::string>& answers) {
+        answers.push_back(std::to_string(settings.port));
+        return 0;
+    }
     int AddLoss(const scpi::Command& command, std::vector<std::string>&);
     int Send(const scpi::Command&, std::vector<std::string>&);
 };
@@ -180,10 +196,15 @@ const Instrument::Impl::CommandRow Instrument::Impl::kCommands[] = {
     {"CORRection:LOSS:POINt", false, 2, &Impl::AddLoss},
     {"CORRection:LOSS:POINt:COUNt", true, 0, &Impl::CountLoss},
     {"SOURce:LE:SEND", false, 0, &Impl::Send},
+    {"ROUTe:PORT", false, 1, &Impl::Route},
+    {"ROUTe:PORT", true, 0, &Impl::AskRoute},
 };
 
 Instrument::Instrument(air::Radio& radio, Options options)
-    : impl_(std::make_unique<Impl>(radio, std::move(options))) {}
+    : Instrument(std::vector<air::Radio*>{&radio}, std::move(options)) {}
+
+Instrument::Instrument(std::vector<air::Radio*> ports, Options options)
+    : impl_(std::make_unique<Impl>(std::move(ports), std::move(options))) {}
 
 Instrument::~Instrument() = default;
 
@@ -326,7 +347,7 @@ int Instrument::Impl::Read(const MeasurementRow& row, std::vector<std::string>& 
     setup.pathLossDb = LossAt(options.pathLoss, mhz);
     setup.fixtureLossDb = LossAt(fixture, mhz);
 
-    const air::Transmission transmission = radio.Transmitting();
+    const air::Transmission transmission = Radio().Transmitting();
     Wait(AirTimeUs(row.system, setup.packetType, setup.packets));
     const Reading reading = Measure(transmission, setup, random);
 
@@ -357,7 +378,7 @@ int Instrument::Impl::Send(const scpi::Command&, std::vector<std::string>&) {
     packets.levelDbm =
         settings.sourceLevelDbm + LossAt(fixture, mhz) - LossAt(options.pathLoss, mhz);
     Wait(AirTimeUs(System::Le, {}, packets.count));
-    radio.Receive(packets);
+    Radio().Receive(packets);
     return 0;
 }
 

@@ -23,6 +23,9 @@ struct Options {
 class Instrument {
 public:
     explicit Instrument(air::Radio& radio, Options options = {});
+    // A test set with an RF switch: `ports` in the order of their numbers (ROUT:PORT 1 is
+    // the first); the switch is on port 1 at power-up and after *RST.
+    Instrument(std::vector<air::Radio*> ports, Options options);
     ~Instrument();
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;

@@ -1,7 +1,7 @@
 // testersim: the simulated Bluetooth test set as a program, an SCPI instrument on a raw TCP
 // socket (VISA: TCPIP::HOST::PORT::SOCKET) measuring the phone it finds on the air.
 //
-//   testersim [--listen HOST:PORT] [--air PATH] [--path-loss FILE] [--seed N] [--serial TEXT]
+//   testersim [--listen HOST:PORT] [--air PATH]... [--path-loss FILE] [--seed N] [--serial TEXT]
 //
 // The first line on stdout says where it listens: "testersim: listening on 127.0.0.1:5025".
 
@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "air/socket.h"
 #include "testersim/instrument.h"
@@ -37,14 +38,16 @@ extern "C" void OnStopSignal(int) {
 
 constexpr std::size_t kMaxLine = 64 * 1024;
 constexpr std::size_t kMaxClients = 16;
+constexpr std::size_t kMaxPorts = 16;
 
 void Usage(std::FILE* to) {
-    std::fprintf(to, "usage: testersim [--listen HOST:PORT] [--air PATH] [--path-loss FILE] "
+    std::fprintf(to, "usage: testersim [--listen HOST:PORT] [--air PATH]... [--path-loss FILE] "
                      "[--seed N] [--serial TEXT]\n"
                      "  --listen HOST:PORT  where SCPI clients connect (default 127.0.0.1:5025; "
                      "port 0: any free port)\n"
                      "  --air PATH          the phone's air socket (phonesim --air PATH); without "
-                     "it no phone is on the air\n"
+                     "it no phone is on the air;\n"
+                     "                      again for each further RF port (ROUT:PORT 2, 3, ...)\n"
                      "  --path-loss FILE    the true loss between phone and instrument, a fixture "
                      "file (default 0 dB)\n"
                      "  --seed N            the measurement noise (default 1)\n"
@@ -53,7 +56,8 @@ void Usage(std::FILE* to) {
 
 struct Options {
     std::string host = "127.0.0.1", port = "5025";
-    std::string air, pathLossFile;
+    std::vector<std::string> airs; // by RF port
+    std::string pathLossFile;
     testersim::Options instrument;
 };
 
@@ -98,7 +102,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         } else if (arg == "--listen") {
             good = good && SplitListen(value, options.host, options.port);
         } else if (arg == "--air") {
-            options.air = value;
+            good = good && !value.empty() && options.airs.size() < kMaxPorts;
+            options.airs.push_back(value);
         } else if (arg == "--path-loss") {
             options.pathLossFile = value;
         } else if (arg == "--seed") {
@@ -298,10 +303,12 @@ int main(int argc, char** argv) {
     if (listenFd < 0) return 1;
 
     EmptyAir emptyAir;
-    std::unique_ptr<air::RemoteRadio> phone;
-    if (!options.air.empty()) phone = std::make_unique<air::RemoteRadio>(options.air);
-    testersim::Instrument instrument(phone ? static_cast<air::Radio&>(*phone) : emptyAir,
-                                     options.instrument);
+    std::vector<std::unique_ptr<air::RemoteRadio>> phones;
+    std::vector<air::Radio*> ports;
+    for (const std::string& path : options.airs)
+        ports.push_back(phones.emplace_back(std::make_unique<air::RemoteRadio>(path)).get());
+    if (ports.empty()) ports.push_back(&emptyAir);
+    testersim::Instrument instrument(ports, options.instrument);
     Box box{instrument, {}};
 
     std::printf("testersim: listening on %s\n", where.c_str());

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <algorithm>
+#include <cmath>
 
 #include "tester/json_check.h"
 
@@ -46,9 +47,21 @@ bool ParseFixture(const QByteArray& json, const QString& file, Fixture& fixture,
         error = file + ": " + where + ": " + what;
         return false;
     };
-    if (!top.OnlyKeys({"name", "points"}, why) || !top.Text("name", f.name, why)) {
+    if (!top.OnlyKeys({"name", "points", "tester_port"}, why) || !top.Text("name", f.name, why)) {
         error = file + ": " + why;
         return false;
+    }
+    if (top.Has("tester_port")) {
+        double port = 0;
+        if (!top.Number("tester_port", port, why)) {
+            error = file + ": " + why;
+            return false;
+        }
+        if (port != std::floor(port) || port < 1 || port > kFixtureMaxTesterPort)
+            return fail("tester_port", QString("must be a whole number from 1 to %1, not %2")
+                                           .arg(kFixtureMaxTesterPort)
+                                           .arg(port));
+        f.testerPort = static_cast<int>(port);
     }
     const QJsonValue points = object.value("points");
     if (!points.isArray() || points.toArray().isEmpty())

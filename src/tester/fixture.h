@@ -16,7 +16,12 @@ struct Fixture {
     QString name;
     std::vector<LossPoint> points; // by rising frequency
     QString sha256;                // of the file's bytes, lower-case hex
+    // The test set's RF port this fixture's cable goes to, on a test set with an RF switch
+    // shared by several slots (1, 2, ...); 0 when the file names none.
+    int testerPort = 0;
 };
+
+constexpr int kFixtureMaxTesterPort = 16;
 
 // The Bluetooth band as test sets take fixture points (channel 78 at 2480 MHz, plus its
 // width); a loss measured outside it says nothing about the radio.

@@ -132,9 +132,10 @@ bool LeRx(const json::Node& top, Profile& p, QString& error) {
 
 bool Fixture(const json::Node& top, Profile& p, QString& error) {
     json::Node verb;
-    return top.Child("fixture", verb, error) && verb.OnlyKeys({"clear", "point"}, error) &&
+    return top.Child("fixture", verb, error) && verb.OnlyKeys({"clear", "point", "port"}, error) &&
            Commands(verb, "clear", {}, p.fixtureClear, error) &&
-           Command(verb, "point", FixturePlaceholders(), p.fixturePoint, error);
+           Command(verb, "point", FixturePlaceholders(), p.fixturePoint, error) &&
+           (!verb.Has("port") || Command(verb, "port", {"port"}, p.fixturePort, error));
 }
 
 bool Top(const json::Node& top, Profile& p, QString& error) {

@@ -45,6 +45,7 @@ struct Profile {
     QStringList reset;
     QStringList fixtureClear;
     QString fixturePoint; // {mhz} {loss_db}
+    QString fixturePort;  // {port}; empty: the test set has no RF switch to set
     TxProfile leTx;
     TxProfile brTx;
     QStringList leRxConfigure; // {channel} {level} {count}

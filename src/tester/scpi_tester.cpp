@@ -76,6 +76,9 @@ bool ScpiTester::SetFixtureLoss(const std::vector<LossPoint>& points, Error& err
 }
 
 bool ScpiTester::ApplyFixture(const std::vector<LossPoint>& points, Error& error) {
+    if (port_ > 0 &&
+        !Command(Expand(profile_.fixturePort, {{"port", QString::number(port_)}}), error))
+        return false;
     for (const QString& command : profile_.fixtureClear)
         if (!Command(command, error)) return false;
     for (const LossPoint& p : points)

@@ -18,6 +18,9 @@ public:
 
     // Every line to and from the tester goes to `log` (not owned; null for none).
     void SetLog(ScpiLog* log) { link_->SetLog(log); }
+    // The RF port the phone's fixture is on (the profile's fixture.port command), switched
+    // to with every setting of the fixture loss; 0: none to switch.
+    void SetPort(int port) { port_ = port; }
 
     QString Address() const override;
     bool Identify(QString& identity, Error& error) override;
@@ -52,6 +55,7 @@ private:
     QString identity_;
     bool connectedBefore_ = false;
     std::optional<std::vector<LossPoint>> fixture_;
+    int port_ = 0;
 };
 
 // The LAN tester at `address`, a VISA resource string (--tester), spoken to as `profile`
