@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 #include "run/plan.h"
 #include "store/connection.h"
@@ -65,6 +66,10 @@ struct Station::Impl {
         QByteArray out, err; // what the worker wrote that is not a whole line yet
         QString serial;      // the phone under test; empty while idle
         bool ending = false; // aborted or stopped: its end is expected
+        bool running = false; // the worker said its phone's run began
+        // Aborted before the worker began the run of the serial it was given: the abort goes
+        // to the worker once it has, so that the phone's record is written (ABORTED).
+        bool abortWhenStarted = false;
         SlotTimes times;
     };
 
@@ -72,7 +77,7 @@ struct Station::Impl {
         : q(station), config(std::move(c)), btrun(std::move(program)),
           operatorName(std::move(name)) {
         for (const SlotConfig& s : config.slotList)
-            slotStates.push_back({s, nullptr, {}, {}, {}, false, {}});
+            slotStates.push_back({s, nullptr, {}, {}, {}, false, false, false, {}});
         QFile file(config.plan);
         if (file.open(QIODevice::ReadOnly))
             planSha256 = QString::fromLatin1(
@@ -154,6 +159,8 @@ struct Station::Impl {
         }
         slot.worker = worker;
         slot.ending = false;
+        slot.running = false;
+        slot.abortWhenStarted = false;
         return true;
     }
 
@@ -185,6 +192,10 @@ struct Station::Impl {
         QString serial = data.value("serial").toString();
         if (serial.isEmpty()) serial = slot.serial;
         if (kind == SlotEvent::Kind::Finished) Count(slot, serial, data);
+        if (kind == SlotEvent::Kind::Started) slot.running = true;
+        if (kind == SlotEvent::Kind::Started && std::exchange(slot.abortWhenStarted, false) &&
+            slot.worker)
+            ::kill(static_cast<pid_t>(slot.worker->processId()), SIGINT);
         Emit(kind, &slot, serial, data);
     }
 
@@ -192,6 +203,7 @@ struct Station::Impl {
     // serial can go to it at once.
     void Count(Slot& slot, const QString& serial, const QJsonObject& data) {
         slot.serial.clear();
+        slot.running = false;
         const QString outcome = data.value("outcome").toString();
         ++counters.tested;
         if (outcome == "PASS") {
@@ -399,7 +411,10 @@ void Station::Abort(const QString& slot) {
     Impl::Slot* s = impl_->Find(slot);
     if (!s || !s->worker) return;
     s->ending = true;
-    ::kill(static_cast<pid_t>(s->worker->processId()), SIGINT);
+    if (!s->serial.isEmpty() && !s->running)
+        s->abortWhenStarted = true;
+    else
+        ::kill(static_cast<pid_t>(s->worker->processId()), SIGINT);
 }
 
 void Station::AbortAll() {
